@@ -1,0 +1,100 @@
+// Run-time binding tables: one X-macro list of entry points per library.
+// Each table member is declared from the header's own declaration, so the
+// compiler checks every signature; callers write avcodec.avcodec_open2(...).
+#pragma once
+
+#include "media_headers.h"
+
+namespace vidora {
+
+#define VIDORA_AVCODEC_ENTRIES(X) \
+  X(avcodec_version)              \
+  X(avcodec_alloc_context3)       \
+  X(avcodec_free_context)         \
+  X(avcodec_descriptor_get)
+
+#define VIDORA_SWRESAMPLE_ENTRIES(X) \
+  X(swresample_version)
+
+#define VIDORA_AVDEVICE_ENTRIES(X) \
+  X(avdevice_version)              \
+  X(avdevice_register_all)
+
+#define VIDORA_AVFILTER_ENTRIES(X) \
+  X(avfilter_version)
+
+#define VIDORA_AVFORMAT_ENTRIES(X) \
+  X(avformat_version)              \
+  X(avformat_alloc_context)        \
+  X(avformat_free_context)         \
+  X(avio_alloc_context)            \
+  X(avio_context_free)             \
+  X(avio_open2)                    \
+  X(avio_closep)                   \
+  X(avio_flush)                    \
+  X(avio_read)                     \
+  X(avio_write)                    \
+  X(avio_seek)                     \
+  X(avio_size)
+
+#define VIDORA_AVUTIL_ENTRIES(X) \
+  X(avutil_version)              \
+  X(av_log_set_callback)         \
+  X(av_log_set_level)            \
+  X(av_log)                      \
+  X(av_strerror)                 \
+  X(av_malloc)                   \
+  X(av_free)                     \
+  X(av_dict_get)                 \
+  X(av_opt_find)                 \
+  X(av_opt_set)                  \
+  X(av_opt_set_int)              \
+  X(av_opt_get)                  \
+  X(av_opt_get_int)
+
+#define VIDORA_SWSCALE_ENTRIES(X) \
+  X(swscale_version)              \
+  X(sws_alloc_context)            \
+  X(sws_freeContext)
+
+#define VIDORA_LIBC_ENTRIES(X) \
+  X(gnu_get_libc_version)      \
+  X(fopen)                     \
+  X(fclose)                    \
+  X(fread)                     \
+  X(fseek)                     \
+  X(ftell)
+
+#define VIDORA_SDL_ENTRIES(X) \
+  X(SDL_GetVersion)           \
+  X(SDL_Init)                 \
+  X(SDL_Quit)                 \
+  X(SDL_GetError)
+
+#define VIDORA_AMRNB_ENTRIES(X) \
+  X(Encoder_Interface_init)     \
+  X(Encoder_Interface_Encode)   \
+  X(Encoder_Interface_exit)
+
+#define VIDORA_DECLARE_ENTRY(name) decltype(&::name) name = nullptr;
+#define VIDORA_DECLARE_TABLE(Type, instance, LIST) \
+  struct Type {                                    \
+    LIST(VIDORA_DECLARE_ENTRY)                     \
+  };                                               \
+  extern Type instance;
+
+VIDORA_DECLARE_TABLE(TAVCodecEntries, avcodec, VIDORA_AVCODEC_ENTRIES)
+VIDORA_DECLARE_TABLE(TSwResampleEntries, swresample, VIDORA_SWRESAMPLE_ENTRIES)
+VIDORA_DECLARE_TABLE(TAVDeviceEntries, avdevice, VIDORA_AVDEVICE_ENTRIES)
+VIDORA_DECLARE_TABLE(TAVFilterEntries, avfilter, VIDORA_AVFILTER_ENTRIES)
+VIDORA_DECLARE_TABLE(TAVFormatEntries, avformat, VIDORA_AVFORMAT_ENTRIES)
+VIDORA_DECLARE_TABLE(TAVUtilEntries, avutil, VIDORA_AVUTIL_ENTRIES)
+VIDORA_DECLARE_TABLE(TSwScaleEntries, swscale, VIDORA_SWSCALE_ENTRIES)
+VIDORA_DECLARE_TABLE(TLibcEntries, libc, VIDORA_LIBC_ENTRIES)
+VIDORA_DECLARE_TABLE(TSDLEntries, sdl, VIDORA_SDL_ENTRIES)
+VIDORA_DECLARE_TABLE(TAMRNBEntries, amrnb, VIDORA_AMRNB_ENTRIES)
+
+#undef VIDORA_DECLARE_TABLE
+#undef VIDORA_DECLARE_ENTRY
+
+}  // namespace vidora

@@ -1,0 +1,101 @@
+#include "ff_options.h"
+
+#include "bindings.h"
+#include "logger.h"
+
+namespace vidora {
+
+namespace {
+
+// Option flags that say an option belongs to a media type.
+constexpr int MediaTypeMask[OptionMediaTypes] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0,
+                                                 AV_OPT_FLAG_SUBTITLE_PARAM, 0};
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+const AVOption* Find(void* holder, const char* name, int mask = 0) {
+  return avutil.av_opt_find(holder, name, nullptr, mask, 0);
+}
+
+bool DebugIsSet(void* holder) {
+  int64_t debug = 0;
+  return avutil.av_opt_get_int(holder, "debug", 0, &debug) >= 0 && debug != 0;
+}
+
+}  // namespace
+
+void InitOptions(TFFOptions& options, int swsFlags) {
+  for (int type = 0; type < OptionMediaTypes; ++type) {
+    options.avcodec_opts[type] = avcodec.avcodec_alloc_context3(nullptr);
+    if (options.avcodec_opts[type]) options.avcodec_opts[type]->codec_type = static_cast<AVMediaType>(type);
+  }
+  options.avformat_opts = avformat.avformat_alloc_context();
+  options.sws_opts = swscale.sws_alloc_context();
+  if (options.sws_opts) {
+    for (const char* size : {"srcw", "srch", "dstw", "dsth"}) avutil.av_opt_set_int(options.sws_opts, size, 16, 0);
+    avutil.av_opt_set_int(options.sws_opts, "sws_flags", swsFlags, 0);
+  }
+  options.opt_names.clear();
+}
+
+void FreeOptions(TFFOptions& options) {
+  for (AVCodecContext*& holder : options.avcodec_opts) avcodec.avcodec_free_context(&holder);
+  if (options.avformat_opts) avformat.avformat_free_context(options.avformat_opts);
+  options.avformat_opts = nullptr;
+  if (options.sws_opts) swscale.sws_freeContext(options.sws_opts);
+  options.sws_opts = nullptr;
+  options.opt_names.clear();
+}
+
+bool SetOption(TFFOptions& options, const std::string& name, const std::string& value) {
+  if (Trimmed(name).empty() || Trimmed(value).empty()) return false;
+  const char* key = name.c_str();
+  const AVOption* found = nullptr;
+  int result = 0;
+  // A codec option goes to every media type it applies to.
+  for (int type = 0; type < OptionMediaTypes && result >= 0; ++type) {
+    const AVOption* option = Find(options.avcodec_opts[0], key, MediaTypeMask[type]);
+    if (!option) continue;
+    found = option;
+    result = avutil.av_opt_set(options.avcodec_opts[type], key, value.c_str(), 0);
+  }
+  for (void* holder : {static_cast<void*>(options.avformat_opts), static_cast<void*>(options.sws_opts)}) {
+    if (found) break;
+    if ((found = Find(holder, key))) result = avutil.av_opt_set(holder, key, value.c_str(), 0);
+  }
+  // "ab", "vb", "sfoo": the option without its media-type letter.
+  if (!found && name.size() > 1) {
+    int type = name[0] == 'a' ? AVMEDIA_TYPE_AUDIO
+               : name[0] == 'v' ? AVMEDIA_TYPE_VIDEO
+               : name[0] == 's' ? AVMEDIA_TYPE_SUBTITLE
+                                : -1;
+    if (type >= 0 && (found = Find(options.avcodec_opts[type], key + 1)))
+      result = avutil.av_opt_set(options.avcodec_opts[type], key + 1, value.c_str(), 0);
+  }
+  if (!found) return false;
+  if (result < 0) {
+    avutil.av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n", value.c_str(), key);
+    return false;
+  }
+  options.opt_names.push_back(found->name);
+  if (DebugIsSet(options.avcodec_opts[0]) || DebugIsSet(options.avformat_opts))
+    FFLogger().SetLogLevel(TLogLevel::llDebug);
+  return true;
+}
+
+void ApplyOptions(const TFFOptions& options, void* target, void* source, int flags) {
+  for (const std::string& name : options.opt_names) {
+    const AVOption* option = avutil.av_opt_find(source, name.c_str(), nullptr, 0, 0);
+    if (!option || (option->flags & flags) != flags) continue;
+    uint8_t* value = nullptr;
+    if (avutil.av_opt_get(source, name.c_str(), 0, &value) >= 0 && value && *value)
+      avutil.av_opt_set(target, name.c_str(), reinterpret_cast<const char*>(value), 0);
+    avutil.av_free(value);
+  }
+}
+
+}  // namespace vidora

@@ -1,0 +1,30 @@
+// Option holders: codec, container and scaler contexts that collect options
+// by name until a task hands them to its real contexts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "media_headers.h"
+
+namespace vidora {
+
+constexpr int OptionMediaTypes = 5;  // video, audio, data, subtitle, attachment
+
+struct TFFOptions {
+  std::vector<std::string> opt_names;  // options set so far, in order
+  AVCodecContext* avcodec_opts[OptionMediaTypes] = {};
+  AVFormatContext* avformat_opts = nullptr;
+  SwsContext* sws_opts = nullptr;
+};
+
+void InitOptions(TFFOptions& options, int swsFlags);
+void FreeOptions(TFFOptions& options);
+// Sets the option in every holder that has it; false for an empty name or
+// value, an unknown name, or a value the option refuses (which is logged).
+bool SetOption(TFFOptions& options, const std::string& name, const std::string& value);
+// Copies every option set so far whose flags include all of `flags` from the
+// holder `source` to the real context `target`.
+void ApplyOptions(const TFFOptions& options, void* target, void* source, int flags);
+
+}  // namespace vidora

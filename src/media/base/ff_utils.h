@@ -1,0 +1,36 @@
+// Small helpers shared by the engine, the decoder and the player.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "media_headers.h"
+
+namespace vidora {
+
+inline constexpr int64_t NoTimeValue = INT64_MIN;      // a time that is not known
+inline constexpr int64_t UnlimitedTime = INT64_MAX;    // a time without limit
+
+// "file: message" for a library error code.
+std::string ErrorText(const std::string& fileName, int code);
+// "hh:mm:ss.mmm" of microseconds; "N/A" for NoTimeValue.
+std::string TimeText(int64_t microseconds);
+std::string MediaTypeName(int type);
+// Microseconds of one frame at the rate; 40000 when the rate is unknown.
+int64_t FrameDuration(AVRational rate);
+// Reads a whole file into a buffer from the library's allocator, with a zero
+// byte after the contents; size counts that byte. 0, -1 (cannot open) or -12.
+int32_t ReadWholeFile(const std::string& name, uint8_t*& buffer, int64_t& size);
+std::string MetadataValue(const AVDictionary* metadata, const std::string& key, const std::string& fallback);
+// "h263 (H.263 / H.263-1996)" for a known codec, else the codec's name or its tag.
+std::string CodecDisplayName(const AVCodecParameters* parameters, const AVCodec* codec);
+int64_t FileSizeOf(const std::string& name);
+std::string SizeText(int64_t bytes);
+// Days the local standard time is ahead of UTC (daylight saving left out).
+double LocalOffsetDays();
+// A Unix time as a local date-time in days since 1899-12-30.
+double UnixToLocalDateTime(int64_t seconds);
+// The folder of the running program, with a trailing "/".
+std::string ProgramFolder();
+
+}  // namespace vidora

@@ -1,0 +1,64 @@
+#include "file_names.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <cstring>
+#include <optional>
+
+namespace vidora {
+
+namespace {
+
+bool LocaleIsUTF8() { return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0; }
+
+// Converts between UTF-8 and the locale's character set; nothing when a
+// character has no counterpart.
+std::optional<std::string> Convert(const std::string& text, bool toLocale) {
+  if (text.empty() || LocaleIsUTF8()) return text;
+  const char* codeset = nl_langinfo(CODESET);
+  iconv_t cd = toLocale ? iconv_open(codeset, "UTF-8") : iconv_open("UTF-8", codeset);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (result == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+bool HasKnownPrefix(const std::string& name) {
+  size_t colon = name.find(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string prefix = ":" + name.substr(0, colon) + ":";
+  return std::strstr(KnownProtocolPrefixes, prefix.c_str()) != nullptr;
+}
+
+}  // namespace
+
+bool NeedsUnicodeName(const std::string& name) {
+  if (HasKnownPrefix(name)) return false;
+  std::optional<std::string> local = Convert(name, true);
+  if (!local) return true;
+  std::optional<std::string> back = Convert(*local, false);
+  return !back || *back != name;
+}
+
+std::string LibraryFileName(const std::string& name) {
+  if (name.empty()) return {};
+  if (NeedsUnicodeName(name)) return UnicodeNamePrefix + name;
+  return Convert(name, true).value_or(name);
+}
+
+std::string WideFileName(const std::string& libraryName) {
+  const size_t prefixLength = std::strlen(UnicodeNamePrefix);
+  if (libraryName.size() > prefixLength && libraryName.compare(0, prefixLength, UnicodeNamePrefix) == 0)
+    return libraryName.substr(prefixLength);
+  return Convert(libraryName, false).value_or(libraryName);
+}
+
+}  // namespace vidora

@@ -1,0 +1,192 @@
+#include "loader.h"
+
+#include <dlfcn.h>
+#include <link.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "bindings.h"
+#include "bindings_internal.h"
+#include "logger.h"
+#include "text_format.h"
+
+namespace vidora {
+
+namespace {
+
+struct TLibraryItem {
+  TLibrary Lib;
+  const char* Name;  // base name: "lib" + Name + ".so" [+ "." + Version]
+  int Version;       // negative: no version in the file name
+};
+
+// The versions are the majors of the headers we compile against, so a
+// library of another major (another ABI) is never bound by mistake.
+constexpr TLibraryItem LibraryItems[LibraryCount] = {
+    {TLibrary::avCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR},
+    {TLibrary::avCore, "swresample", LIBSWRESAMPLE_VERSION_MAJOR},
+    {TLibrary::avDevice, "avdevice", LIBAVDEVICE_VERSION_MAJOR},
+    {TLibrary::avFilter, "avfilter", LIBAVFILTER_VERSION_MAJOR},
+    {TLibrary::avFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR},
+    {TLibrary::avUtil, "avutil", LIBAVUTIL_VERSION_MAJOR},
+    {TLibrary::swScale, "swscale", LIBSWSCALE_VERSION_MAJOR},
+    {TLibrary::myUtil, "c", 6},
+    {TLibrary::lbSDL, "SDL2-2.0", 0},
+    {TLibrary::amrNb, "opencore-amrnb", 0},
+};
+
+// Each media library depends only on libraries before it in this order.
+constexpr TLibrary DependencyOrder[] = {TLibrary::avUtil,   TLibrary::avCore,   TLibrary::swScale,
+                                       TLibrary::avCodec,  TLibrary::avFormat, TLibrary::avFilter,
+                                       TLibrary::avDevice};
+
+const TLibraryItem& Item(TLibrary lib) { return LibraryItems[static_cast<int>(lib)]; }
+
+std::string FolderWithDelimiter(const std::string& folder) {
+  if (folder.empty() || folder.back() == '/') return folder;
+  return folder + '/';
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+std::string DlErrorText() {
+  const char* text = dlerror();
+  return text ? text : "unknown error";
+}
+
+}  // namespace
+
+TFFLoader::~TFFLoader() { Unload(ShutdownLibraries); }
+
+const char* TFFLoader::Name(TLibrary lib) { return Item(lib).Name; }
+
+std::string TFFLoader::FileName(TLibrary lib) {
+  const TLibraryItem& item = Item(lib);
+  std::string name = std::string("lib") + item.Name + ".so";
+  if (item.Version >= 0) name += "." + std::to_string(item.Version);
+  return name;
+}
+
+std::string TFFLoader::LoadedFrom(TLibrary lib) const {
+  void* handle = Status(lib).Handle;
+  link_map* map = nullptr;
+  if (!handle || dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) return {};
+  return map->l_name;
+}
+
+bool TFFLoader::PreloadDependencies(TLibrary lib, const std::string& folder, TLibraryStatus& status) {
+  for (TLibrary dep : DependencyOrder) {
+    if (dep == lib) return true;
+    std::string path = folder + FileName(dep);
+    if (!IsFile(path)) continue;
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
+      return false;
+    }
+    status.DepHandles.push_back(handle);
+  }
+  return true;
+}
+
+void* TFFLoader::OpenLibrary(TLibrary lib) {
+  TLibraryStatus& status = Status(lib);
+  std::string folder = FolderWithDelimiter(FLibraryPath);
+  std::string fileName = FileName(lib);
+  std::string path = folder + fileName;
+  // A library from the folder is opened by full path, after the folder's
+  // copies of the libraries it depends on: the dynamic linker then resolves
+  // its dependencies to those copies instead of the system's.
+  if (folder.empty() || !IsFile(path)) {
+    path = fileName;
+  } else if (!PreloadDependencies(lib, folder, status)) {
+    return nullptr;
+  }
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
+  return handle;
+}
+
+void TFFLoader::Bind(TLibrary lib, TLibraryStatus& status) {
+  try {
+    FixupLibrary(lib, status.Handle, FileName(lib));
+    status.Fixuped = true;
+  } catch (const std::exception& error) {
+    FLastErrMsg = error.what();
+  }
+}
+
+bool TFFLoader::Load(TLibrary lib) {
+  TLibraryStatus& status = Status(lib);
+  if (!status.Handle) {
+    status.Handle = OpenLibrary(lib);
+    if (!status.Handle) {
+      Unload(lib);
+      return false;
+    }
+  }
+  if (!status.Fixuped) Bind(lib, status);
+  if (!status.Fixuped) {
+    Unload(lib);
+    return false;
+  }
+  if (lib == TLibrary::avUtil && FInstallLogger) TFFLogger::InstallAVLogCallback();
+  return true;
+}
+
+bool TFFLoader::Load(TLibraries libs) {
+  for (TLibrary lib : AllLibraries) {
+    if (!libs.Contains(lib)) continue;
+    if (!Load(lib)) {
+      Unload(libs);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TFFLoader::Loaded(TLibrary lib) const {
+  const TLibraryStatus& status = Status(lib);
+  return status.Handle && status.Fixuped;
+}
+
+bool TFFLoader::Loaded(TLibraries libs) const {
+  for (TLibrary lib : AllLibraries)
+    if (libs.Contains(lib) && !Loaded(lib)) return false;
+  return true;
+}
+
+void TFFLoader::Unload(TLibrary lib) {
+  TLibraryStatus& status = Status(lib);
+  if (status.Fixuped || status.Handle) {
+    UnfixLibrary(lib);
+    status.Fixuped = false;
+  }
+  if (status.Handle) {
+    dlclose(status.Handle);
+    status.Handle = nullptr;
+  }
+  for (auto it = status.DepHandles.rbegin(); it != status.DepHandles.rend(); ++it) dlclose(*it);
+  status.DepHandles.clear();
+}
+
+void TFFLoader::Unload(TLibraries libs) {
+  for (TLibrary lib : AllLibraries)
+    if (libs.Contains(lib)) Unload(lib);
+}
+
+TFFLoader& FFLoader() {
+  static TFFLoader loader;
+  return loader;
+}
+
+std::recursive_mutex& CodecLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+}  // namespace vidora

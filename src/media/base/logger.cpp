@@ -1,0 +1,210 @@
+#include "logger.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "bindings.h"
+#include "main_thread.h"
+#include "text_format.h"
+
+namespace vidora {
+
+// Process-wide state of the log unit.
+struct TLogUnit {
+  std::mutex CurrentLock;  // guards Current
+  std::mutex CreateLock;   // one on-demand logger at a time
+  TFFLogger* Current = nullptr;
+  std::atomic<int> Threshold{AV_LOG_INFO};  // library messages above it are dropped
+
+  // Serialises the library callback; guards what follows.
+  std::mutex GlobalLogLock;
+  std::unordered_map<uint32_t, std::string> Pending;  // per thread: text since its last line feed
+  std::string PreviousMessage;
+  int RepeatCount = 0;
+
+  ~TLogUnit() {
+    TFFLogger* automatic = nullptr;
+    {
+      std::lock_guard lock(CurrentLock);
+      if (Current && Current->FAutoCreated) automatic = Current;
+    }
+    delete automatic;
+  }
+};
+
+namespace {
+
+TLogUnit& Unit() {
+  static TLogUnit unit;
+  return unit;
+}
+
+void ApplyLibraryLevel(TLogLevel level) {
+  Unit().Threshold = LibraryLogLevel(level);
+  if (avutil.av_log_set_level) avutil.av_log_set_level(Unit().Threshold);
+}
+
+// "[parent @ address] [context @ address]" for a library context.
+std::string ContextPrefix(void* context) {
+  const AVClass* avc = *static_cast<const AVClass**>(context);
+  if (!avc) return {};
+  auto itemName = [](const AVClass* cls, void* object) {
+    return cls->item_name ? cls->item_name(object) : cls->class_name;
+  };
+  std::string prefix;
+  if (avc->parent_log_context_offset) {
+    auto** parent = *reinterpret_cast<const AVClass***>(static_cast<uint8_t*>(context) +
+                                                        avc->parent_log_context_offset);
+    if (parent && *parent) prefix = Format("[%s @ %p] ", itemName(*parent, parent), static_cast<void*>(parent));
+  }
+  return prefix + Format("[%s @ %p]", itemName(avc, context), context);
+}
+
+}  // namespace
+
+int LibraryLogLevel(TLogLevel level) { return static_cast<int>(level) * 8 - 8; }
+
+TLogLevel LogLevelFromLibrary(int value) {
+  if (value < AV_LOG_QUIET) return TLogLevel::llQuiet;
+  if (value >= AV_LOG_DEBUG) return TLogLevel::llDebug;
+  int shifted = value < 0 ? value + 7 : value;
+  return static_cast<TLogLevel>(shifted / 8 + 1);
+}
+
+uint32_t CurrentThreadID() { return static_cast<uint32_t>(gettid()); }
+
+TFFLogger::TFFLogger() : TFFBaseComponent("1.0"), FLogLevel(LogLevelFromLibrary(Unit().Threshold)) {
+  TFFLogger* previousAutomatic = nullptr;
+  {
+    std::lock_guard lock(Unit().CurrentLock);
+    if (Unit().Current && Unit().Current->FAutoCreated) previousAutomatic = Unit().Current;
+    Unit().Current = this;
+  }
+  delete previousAutomatic;
+}
+
+TFFLogger::~TFFLogger() {
+  std::lock_guard lock(Unit().CurrentLock);
+  if (Unit().Current == this) Unit().Current = nullptr;
+}
+
+TFFLogger& FFLogger() {
+  std::lock_guard create(Unit().CreateLock);
+  {
+    std::lock_guard lock(Unit().CurrentLock);
+    if (Unit().Current) return *Unit().Current;
+  }
+  auto* logger = new TFFLogger();
+  logger->FAutoCreated = true;
+  return *logger;
+}
+
+void TFFLogger::SetLogLevel(TLogLevel level) {
+  if (FLogLevel.exchange(level) != level) ApplyLibraryLevel(level);
+}
+
+void TFFLogger::SetOnLog(TLogEvent handler) {
+  std::lock_guard lock(FLock);
+  FOnLog = std::move(handler);
+}
+
+TLogEvent TFFLogger::OnLogHandler() const {
+  std::lock_guard lock(FLock);
+  return FOnLog;
+}
+
+void TFFLogger::Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,
+                        TLogLevel level, const std::string& message) {
+  if (toMainThread)
+    RunInMainThread([&] { handler(sender, threadID, level, message); });
+  else
+    handler(sender, threadID, level, message);
+}
+
+void TFFLogger::Log(const void* sender, TLogLevel level, const std::string& message) {
+  TLogEvent handler = OnLogHandler();
+  if (!handler) return;
+  TLogLevel current = LogLevel();
+  // Verbose lines pass at every level but quiet.
+  bool passes = level <= current || (level == TLogLevel::llVerbose && current != TLogLevel::llQuiet);
+  if (!passes) return;
+  Deliver(handler, TriggerEventInMainThread(), sender, CurrentThreadID(), level, message);
+}
+
+void TFFLogger::Log(const void* sender, TLogLevel level, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string message = FormatV(format, args);
+  va_end(args);
+  Log(sender, level, message);
+}
+
+void TFFLogger::OptLogLevel(const std::string& arg) {
+  static const char* const names[] = {"quiet", "panic", "fatal", "error", "warning", "info", "verbose", "debug"};
+  for (int i = 0; i < 8; ++i) {
+    if (strcasecmp(arg.c_str(), names[i]) == 0) {
+      SetLogLevel(static_cast<TLogLevel>(i));
+      return;
+    }
+  }
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(arg.c_str(), &end, 10);
+  if (arg.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
+    throw std::invalid_argument("'" + arg + "' is not a valid integer value");
+  SetLogLevel(LogLevelFromLibrary(static_cast<int>(value)));
+}
+
+void TFFLogger::InstallAVLogCallback() {
+  if (!avutil.av_log_set_callback) return;
+  avutil.av_log_set_callback(LibraryLogCallback);
+  ApplyLibraryLevel(FFLogger().LogLevel());
+}
+
+void LibraryLogCallback(void* context, int level, const char* format, va_list args) {
+  TLogUnit& unit = Unit();
+  if (unit.Threshold < level) return;
+  uint32_t threadID = CurrentThreadID();
+  std::vector<std::string> lines;
+  {
+    std::lock_guard lock(unit.GlobalLogLock);
+    std::string& pending = unit.Pending[threadID];
+    std::string text;
+    if (context && pending.empty()) text = ContextPrefix(context);
+    text += FormatV(format, args);
+
+    if (!text.empty() && text.back() == '\n' && text == unit.PreviousMessage) {
+      ++unit.RepeatCount;
+    } else {
+      if (unit.RepeatCount > 0) {
+        lines.push_back(Format("    Last message repeated %d times", unit.RepeatCount));
+        unit.RepeatCount = 0;
+      }
+      unit.PreviousMessage = text;
+      pending += text;
+      for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+        lines.push_back(pending.substr(0, end));
+    }
+    if (pending.empty()) unit.Pending.erase(threadID);
+  }
+  if (lines.empty()) return;
+
+  // Delivered after leaving the lock, so that a main thread that logs while a
+  // worker waits for it cannot deadlock.
+  TFFLogger& logger = FFLogger();
+  TLogEvent handler = logger.OnLogHandler();
+  if (!handler) return;
+  TLogLevel lineLevel = LogLevelFromLibrary(level);
+  bool toMainThread = logger.TriggerEventInMainThread();
+  for (const std::string& line : lines)
+    TFFLogger::Deliver(handler, toMainThread, &logger, threadID, lineLevel, line);
+}
+
+}  // namespace vidora

@@ -1,0 +1,60 @@
+// Handing a call over to the host's main thread and waiting for it.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vidora {
+
+// Installed by the host: Qt's blocking queued call in the GUI, a main-thread
+// queue in the command-line tool. Without one, calls run directly.
+class IMainThreadHandOver {
+ public:
+  virtual ~IMainThreadHandOver() = default;
+  virtual bool IsMainThread() const = 0;
+  // Runs the call on the main thread and returns when it has finished; an
+  // exception thrown by the call is rethrown to the waiting thread.
+  virtual void RunAndWait(const std::function<void()>& call) = 0;
+};
+
+void SetMainThreadHandOver(IMainThreadHandOver* handOver);
+IMainThreadHandOver* MainThreadHandOver();
+
+// True on the host's main thread, and everywhere when no host is installed.
+bool IsMainThread();
+// Calls directly on the main thread, otherwise hands over and waits.
+void RunInMainThread(const std::function<void()>& call);
+
+// A queue the main thread drains between its own work: the hand-over of a
+// host without a toolkit event loop (the command-line tool, tests).
+class TMainThreadQueue : public IMainThreadHandOver {
+ public:
+  TMainThreadQueue();  // the constructing thread is the main thread
+  bool IsMainThread() const override;
+  void RunAndWait(const std::function<void()>& call) override;
+
+  // Runs every call waiting now; returns how many ran.
+  int ProcessPending();
+  // Waits up to the timeout for a call to arrive, then runs what is waiting.
+  int WaitAndProcess(std::chrono::milliseconds timeout);
+
+ private:
+  struct TJob {
+    std::function<void()> Call;
+    std::exception_ptr Error;
+    bool Done = false;
+  };
+
+  std::thread::id FMainThread;
+  std::mutex FLock;
+  std::condition_variable FArrived;
+  std::condition_variable FFinished;
+  std::deque<std::shared_ptr<TJob>> FJobs;
+};
+
+}  // namespace vidora

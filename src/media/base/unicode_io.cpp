@@ -1,0 +1,109 @@
+#include "unicode_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "bindings.h"
+#include "file_names.h"
+
+namespace vidora {
+
+namespace {
+
+constexpr int IOBufferSize = 32768;
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using TWriteBuffer = const uint8_t*;
+#else
+using TWriteBuffer = uint8_t*;
+#endif
+
+struct TUnicodeFile {
+  int Handle = -1;
+};
+
+int UnicodeRead(void* opaque, uint8_t* buffer, int size) {
+  ssize_t count = read(static_cast<TUnicodeFile*>(opaque)->Handle, buffer, static_cast<size_t>(size));
+  if (count < 0) return AVERROR(errno);
+  return count == 0 ? AVERROR_EOF : static_cast<int>(count);
+}
+
+int UnicodeWrite(void* opaque, TWriteBuffer buffer, int size) {
+  int handle = static_cast<TUnicodeFile*>(opaque)->Handle;
+  int written = 0;
+  while (written < size) {
+    ssize_t count = write(handle, buffer + written, static_cast<size_t>(size - written));
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return AVERROR(errno);
+    }
+    written += static_cast<int>(count);
+  }
+  return written;
+}
+
+int64_t UnicodeSeek(void* opaque, int64_t position, int whence) {
+  int handle = static_cast<TUnicodeFile*>(opaque)->Handle;
+  if (whence & AVSEEK_SIZE) {
+    struct stat info {};
+    if (fstat(handle, &info) != 0) return AVERROR(errno);
+    return info.st_size;
+  }
+  off_t result = lseek(handle, position, whence & ~AVSEEK_FORCE);
+  return result < 0 ? AVERROR(errno) : result;
+}
+
+int OpenFlags(int flags) {
+  if ((flags & AVIO_FLAG_READ_WRITE) == AVIO_FLAG_READ_WRITE) return O_RDWR | O_CREAT | O_TRUNC;
+  if (flags & AVIO_FLAG_WRITE) return O_WRONLY | O_CREAT | O_TRUNC;
+  return O_RDONLY;
+}
+
+bool IsOurs(const AVIOContext* pb) { return pb->read_packet == UnicodeRead; }
+
+}  // namespace
+
+bool IsUnicodeName(const std::string& url) {
+  return url.compare(0, std::strlen(UnicodeNamePrefix), UnicodeNamePrefix) == 0;
+}
+
+int OpenIO(AVIOContext** pb, const std::string& url, int flags) {
+  *pb = nullptr;
+  if (!IsUnicodeName(url)) return avformat.avio_open2(pb, url.c_str(), flags, nullptr, nullptr);
+
+  std::string path = WideFileName(url);
+  int handle = open(path.c_str(), OpenFlags(flags) | O_CLOEXEC, 0644);
+  if (handle < 0) return AVERROR(ENOENT);
+  auto* file = new TUnicodeFile{handle};
+  auto* buffer = static_cast<unsigned char*>(avutil.av_malloc(IOBufferSize));
+  bool writable = (flags & AVIO_FLAG_WRITE) != 0;
+  if (buffer)
+    *pb = avformat.avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, file, UnicodeRead,
+                                      writable ? UnicodeWrite : nullptr, UnicodeSeek);
+  if (!*pb) {
+    avutil.av_free(buffer);
+    close(handle);
+    delete file;
+    return AVERROR(ENOMEM);
+  }
+  return 0;
+}
+
+int CloseIO(AVIOContext** pb) {
+  if (!*pb) return 0;
+  if (!IsOurs(*pb)) return avformat.avio_closep(pb);
+  if ((*pb)->write_flag) avformat.avio_flush(*pb);
+  auto* file = static_cast<TUnicodeFile*>((*pb)->opaque);
+  int result = (*pb)->error;  // a failed buffered write must not read as success
+  if (close(file->Handle) != 0 && result >= 0) result = AVERROR(errno);
+  delete file;
+  avutil.av_free((*pb)->buffer);
+  avformat.avio_context_free(pb);
+  return result;
+}
+
+}  // namespace vidora

@@ -1,0 +1,21 @@
+// Byte I/O for every input and output the media layer opens.
+//
+// libavformat no longer takes protocols from programs, so names of the form
+// "unicode:utf8:<path>" are served by an AVIOContext of our own over a file
+// descriptor; every other name goes to libavformat's own protocols.
+#pragma once
+
+#include <string>
+
+#include "media_headers.h"
+
+namespace vidora {
+
+bool IsUnicodeName(const std::string& url);
+// flags: AVIO_FLAG_READ, AVIO_FLAG_WRITE or AVIO_FLAG_READ_WRITE. Returns 0 or
+// a negative library error code (a file that cannot be opened gives -2).
+int OpenIO(AVIOContext** pb, const std::string& url, int flags);
+// Flushes and closes a context from OpenIO and clears the pointer.
+int CloseIO(AVIOContext** pb);
+
+}  // namespace vidora
