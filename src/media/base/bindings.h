@@ -46,6 +46,8 @@ namespace vidora {
   X(av_malloc)                   \
   X(av_free)                     \
   X(av_dict_get)                 \
+  X(av_dict_set)                 \
+  X(av_dict_free)                \
   X(av_opt_find)                 \
   X(av_opt_set)                  \
   X(av_opt_set_int)              \

@@ -74,8 +74,9 @@ int LibraryLogLevel(TLogLevel level) { return static_cast<int>(level) * 8 - 8; }
 TLogLevel LogLevelFromLibrary(int value) {
   if (value < AV_LOG_QUIET) return TLogLevel::llQuiet;
   if (value >= AV_LOG_DEBUG) return TLogLevel::llDebug;
-  int shifted = value < 0 ? value + 7 : value;
-  return static_cast<TLogLevel>(shifted / 8 + 1);
+  // Floor division: a value between two levels falls to the lower one, so -1 is quiet.
+  int floored = value < 0 ? (value - 7) / 8 : value / 8;
+  return static_cast<TLogLevel>(floored + 1);
 }
 
 uint32_t CurrentThreadID() { return static_cast<uint32_t>(gettid()); }

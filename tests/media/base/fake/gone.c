@@ -1,0 +1,1 @@
+int vidora_test_gone(void) { return 1; }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vidora::test {
+
+// A fresh empty folder under the system's temporary folder, removed with the object.
+class TTempFolder {
+ public:
+  TTempFolder();
+  ~TTempFolder();
+  const std::filesystem::path& Path() const { return FPath; }
+  std::string Str() const { return FPath.string(); }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// Where the system keeps a shared library; empty when not found.
+std::filesystem::path SystemLibraryPath(const std::string& fileName);
+
+// Loads the libraries the tests of the helpers need, or fails the test.
+void LoadMediaLibraries();
+
+}  // namespace vidora::test
