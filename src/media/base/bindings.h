@@ -78,23 +78,27 @@ namespace vidora {
   X(Encoder_Interface_Encode)   \
   X(Encoder_Interface_exit)
 
+// Every table: its library, its type, its instance and its entry list.
+#define VIDORA_LIBRARY_TABLES(T)                                   \
+  T(avCodec, TAVCodecEntries, avcodec, VIDORA_AVCODEC_ENTRIES)      \
+  T(avCore, TSwResampleEntries, swresample, VIDORA_SWRESAMPLE_ENTRIES) \
+  T(avDevice, TAVDeviceEntries, avdevice, VIDORA_AVDEVICE_ENTRIES)  \
+  T(avFilter, TAVFilterEntries, avfilter, VIDORA_AVFILTER_ENTRIES)  \
+  T(avFormat, TAVFormatEntries, avformat, VIDORA_AVFORMAT_ENTRIES)  \
+  T(avUtil, TAVUtilEntries, avutil, VIDORA_AVUTIL_ENTRIES)          \
+  T(swScale, TSwScaleEntries, swscale, VIDORA_SWSCALE_ENTRIES)      \
+  T(myUtil, TLibcEntries, libc, VIDORA_LIBC_ENTRIES)                \
+  T(lbSDL, TSDLEntries, sdl, VIDORA_SDL_ENTRIES)                    \
+  T(amrNb, TAMRNBEntries, amrnb, VIDORA_AMRNB_ENTRIES)
+
 #define VIDORA_DECLARE_ENTRY(name) decltype(&::name) name = nullptr;
-#define VIDORA_DECLARE_TABLE(Type, instance, LIST) \
-  struct Type {                                    \
-    LIST(VIDORA_DECLARE_ENTRY)                     \
-  };                                               \
+#define VIDORA_DECLARE_TABLE(Lib, Type, instance, LIST) \
+  struct Type {                                         \
+    LIST(VIDORA_DECLARE_ENTRY)                          \
+  };                                                    \
   extern Type instance;
 
-VIDORA_DECLARE_TABLE(TAVCodecEntries, avcodec, VIDORA_AVCODEC_ENTRIES)
-VIDORA_DECLARE_TABLE(TSwResampleEntries, swresample, VIDORA_SWRESAMPLE_ENTRIES)
-VIDORA_DECLARE_TABLE(TAVDeviceEntries, avdevice, VIDORA_AVDEVICE_ENTRIES)
-VIDORA_DECLARE_TABLE(TAVFilterEntries, avfilter, VIDORA_AVFILTER_ENTRIES)
-VIDORA_DECLARE_TABLE(TAVFormatEntries, avformat, VIDORA_AVFORMAT_ENTRIES)
-VIDORA_DECLARE_TABLE(TAVUtilEntries, avutil, VIDORA_AVUTIL_ENTRIES)
-VIDORA_DECLARE_TABLE(TSwScaleEntries, swscale, VIDORA_SWSCALE_ENTRIES)
-VIDORA_DECLARE_TABLE(TLibcEntries, libc, VIDORA_LIBC_ENTRIES)
-VIDORA_DECLARE_TABLE(TSDLEntries, sdl, VIDORA_SDL_ENTRIES)
-VIDORA_DECLARE_TABLE(TAMRNBEntries, amrnb, VIDORA_AMRNB_ENTRIES)
+VIDORA_LIBRARY_TABLES(VIDORA_DECLARE_TABLE)
 
 #undef VIDORA_DECLARE_TABLE
 #undef VIDORA_DECLARE_ENTRY
