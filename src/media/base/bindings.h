@@ -7,11 +7,20 @@
 
 namespace vidora {
 
-#define VIDORA_AVCODEC_ENTRIES(X) \
-  X(avcodec_version)              \
-  X(avcodec_alloc_context3)       \
-  X(avcodec_free_context)         \
-  X(avcodec_descriptor_get)
+#define VIDORA_AVCODEC_ENTRIES(X)  \
+  X(avcodec_version)               \
+  X(avcodec_alloc_context3)        \
+  X(avcodec_free_context)          \
+  X(avcodec_open2)                 \
+  X(avcodec_parameters_to_context) \
+  X(avcodec_descriptor_get)        \
+  X(avcodec_get_class)             \
+  X(avcodec_get_name)              \
+  X(avcodec_find_decoder)          \
+  X(avcodec_find_decoder_by_name)  \
+  X(avcodec_find_encoder)          \
+  X(avcodec_find_encoder_by_name)  \
+  X(av_bsf_get_by_name)
 
 #define VIDORA_SWRESAMPLE_ENTRIES(X) \
   X(swresample_version)
@@ -23,18 +32,30 @@ namespace vidora {
 #define VIDORA_AVFILTER_ENTRIES(X) \
   X(avfilter_version)
 
-#define VIDORA_AVFORMAT_ENTRIES(X) \
-  X(avformat_version)              \
-  X(avformat_alloc_context)        \
-  X(avformat_free_context)         \
-  X(avio_alloc_context)            \
-  X(avio_context_free)             \
-  X(avio_open2)                    \
-  X(avio_closep)                   \
-  X(avio_flush)                    \
-  X(avio_read)                     \
-  X(avio_write)                    \
-  X(avio_seek)                     \
+#define VIDORA_AVFORMAT_ENTRIES(X)  \
+  X(avformat_version)               \
+  X(avformat_alloc_context)         \
+  X(avformat_free_context)          \
+  X(avformat_get_class)             \
+  X(avformat_alloc_output_context2) \
+  X(avformat_new_stream)            \
+  X(avformat_open_input)            \
+  X(avformat_close_input)           \
+  X(avformat_find_stream_info)      \
+  X(avformat_seek_file)             \
+  X(av_find_input_format)           \
+  X(av_guess_format)                \
+  X(av_guess_codec)                 \
+  X(av_filename_number_test)        \
+  X(av_dump_format)                 \
+  X(avio_alloc_context)             \
+  X(avio_context_free)              \
+  X(avio_open2)                     \
+  X(avio_closep)                    \
+  X(avio_flush)                     \
+  X(avio_read)                      \
+  X(avio_write)                     \
+  X(avio_seek)                      \
   X(avio_size)
 
 #define VIDORA_AVUTIL_ENTRIES(X) \
@@ -44,7 +65,9 @@ namespace vidora {
   X(av_log)                      \
   X(av_strerror)                 \
   X(av_malloc)                   \
+  X(av_mallocz)                  \
   X(av_free)                     \
+  X(av_strdup)                   \
   X(av_dict_get)                 \
   X(av_dict_set)                 \
   X(av_dict_free)                \
@@ -52,7 +75,21 @@ namespace vidora {
   X(av_opt_set)                  \
   X(av_opt_set_int)              \
   X(av_opt_get)                  \
-  X(av_opt_get_int)
+  X(av_opt_get_int)              \
+  X(av_parse_time)               \
+  X(av_parse_video_rate)         \
+  X(av_parse_video_size)         \
+  X(av_d2q)                      \
+  X(av_find_nearest_q_idx)       \
+  X(av_get_pix_fmt)              \
+  X(av_get_pix_fmt_name)         \
+  X(av_pix_fmt_desc_next)        \
+  X(av_pix_fmt_desc_get)         \
+  X(av_get_sample_fmt)           \
+  X(av_get_sample_fmt_name)      \
+  X(av_channel_layout_default)   \
+  X(av_channel_layout_from_mask) \
+  X(av_channel_layout_uninit)
 
 #define VIDORA_SWSCALE_ENTRIES(X) \
   X(swscale_version)              \

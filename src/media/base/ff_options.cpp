@@ -21,6 +21,11 @@ const AVOption* Find(void* holder, const char* name, int mask = 0) {
   return avutil.av_opt_find(holder, name, nullptr, mask, 0);
 }
 
+// Whether any codec (or format) has a private option of that name.
+bool IsPrivateOption(const AVClass* base, const char* name) {
+  return avutil.av_opt_find(&base, name, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+}
+
 bool DebugIsSet(void* holder) {
   int64_t debug = 0;
   return avutil.av_opt_get_int(holder, "debug", 0, &debug) >= 0 && debug != 0;
@@ -48,6 +53,8 @@ void FreeOptions(TFFOptions& options) {
   options.avformat_opts = nullptr;
   if (options.sws_opts) swscale.sws_freeContext(options.sws_opts);
   options.sws_opts = nullptr;
+  avutil.av_dict_free(&options.codec_private_opts);
+  avutil.av_dict_free(&options.format_private_opts);
   options.opt_names.clear();
 }
 
@@ -76,7 +83,16 @@ bool SetOption(TFFOptions& options, const std::string& name, const std::string& 
     if (type >= 0 && (found = Find(options.avcodec_opts[type], key + 1)))
       result = avutil.av_opt_set(options.avcodec_opts[type], key + 1, value.c_str(), 0);
   }
-  if (!found) return false;
+  if (!found) {
+    // Checked against the real codec or format when one is opened.
+    for (bool codec : {true, false}) {
+      if (!IsPrivateOption(codec ? avcodec.avcodec_get_class() : avformat.avformat_get_class(), key)) continue;
+      avutil.av_dict_set(codec ? &options.codec_private_opts : &options.format_private_opts, key, value.c_str(), 0);
+      options.opt_names.push_back(name);
+      return true;
+    }
+    return false;
+  }
   if (result < 0) {
     avutil.av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n", value.c_str(), key);
     return false;
@@ -96,6 +112,19 @@ void ApplyOptions(const TFFOptions& options, void* target, void* source, int fla
       avutil.av_opt_set(target, name.c_str(), reinterpret_cast<const char*>(value), 0);
     avutil.av_free(value);
   }
+}
+
+std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* target, bool codec, int flags) {
+  std::vector<std::string> refused;
+  const AVDictionary* kept = codec ? options.codec_private_opts : options.format_private_opts;
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = avutil.av_dict_get(kept, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+    const AVOption* option = avutil.av_opt_find(target, entry->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN);
+    if (!option || (option->flags & flags) != flags) continue;
+    if (avutil.av_opt_set(target, entry->key, entry->value, AV_OPT_SEARCH_CHILDREN) < 0)
+      refused.push_back(std::string(entry->key) + "=" + entry->value);
+  }
+  return refused;
 }
 
 }  // namespace vidora

@@ -16,6 +16,11 @@ struct TFFOptions {
   AVCodecContext* avcodec_opts[OptionMediaTypes] = {};
   AVFormatContext* avformat_opts = nullptr;
   SwsContext* sws_opts = nullptr;
+  // Options that only particular codecs or formats have ("preset" of
+  // libx264, "movflags" of the MP4 family): kept by name until a real
+  // context of that codec or format exists.
+  AVDictionary* codec_private_opts = nullptr;
+  AVDictionary* format_private_opts = nullptr;
 };
 
 void InitOptions(TFFOptions& options, int swsFlags);
@@ -26,5 +31,9 @@ bool SetOption(TFFOptions& options, const std::string& name, const std::string& 
 // Copies every option set so far whose flags include all of `flags` from the
 // holder `source` to the real context `target`.
 void ApplyOptions(const TFFOptions& options, void* target, void* source, int flags);
+// Sets the kept codec-private (or format-private) options that the target's
+// own codec (or format) has and whose flags include all of `flags`; returns
+// "name=value" of each one the target refused.
+std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* target, bool codec, int flags);
 
 }  // namespace vidora
