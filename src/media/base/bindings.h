@@ -72,6 +72,7 @@ namespace vidora {
   X(av_dict_set)                 \
   X(av_dict_free)                \
   X(av_opt_find)                 \
+  X(av_opt_child_class_iterate)  \
   X(av_opt_set)                  \
   X(av_opt_set_int)              \
   X(av_opt_get)                  \

@@ -21,14 +21,34 @@ const AVOption* Find(void* holder, const char* name, int mask = 0) {
   return avutil.av_opt_find(holder, name, nullptr, mask, 0);
 }
 
-// Whether any codec (or format) has a private option of that name.
-bool IsPrivateOption(const AVClass* base, const char* name) {
-  return avutil.av_opt_find(&base, name, nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+// Whether any codec (or format) has a private option of that name; with
+// `textOnly`, a text option, which takes any value.
+bool HasPrivateOption(const AVClass* base, const char* name, bool textOnly) {
+  void* iterator = nullptr;
+  while (const AVClass* child = avutil.av_opt_child_class_iterate(base, &iterator)) {
+    const AVOption* option = avutil.av_opt_find(&child, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+    if (option && (!textOnly || option->type == AV_OPT_TYPE_STRING)) return true;
+  }
+  return false;
 }
 
 bool DebugIsSet(void* holder) {
   int64_t debug = 0;
   return avutil.av_opt_get_int(holder, "debug", 0, &debug) >= 0 && debug != 0;
+}
+
+// Keeps an option for whichever codec (or format) turns out to have it;
+// `textOnly` keeps it only where it is a text option, which takes any value.
+bool KeepPrivateOption(TFFOptions& options, const std::string& name, const std::string& value, bool textOnly) {
+  for (bool codec : {true, false}) {
+    const AVClass* base = codec ? avcodec.avcodec_get_class() : avformat.avformat_get_class();
+    if (!HasPrivateOption(base, name.c_str(), textOnly)) continue;
+    avutil.av_dict_set(codec ? &options.codec_private_opts : &options.format_private_opts, name.c_str(),
+                       value.c_str(), 0);
+    options.opt_names.push_back(name);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -59,7 +79,7 @@ void FreeOptions(TFFOptions& options) {
 }
 
 bool SetOption(TFFOptions& options, const std::string& name, const std::string& value) {
-  if (Trimmed(name).empty() || Trimmed(value).empty()) return false;
+  if (!options.avcodec_opts[0] || Trimmed(name).empty() || Trimmed(value).empty()) return false;
   const char* key = name.c_str();
   const AVOption* found = nullptr;
   int result = 0;
@@ -83,16 +103,11 @@ bool SetOption(TFFOptions& options, const std::string& name, const std::string& 
     if (type >= 0 && (found = Find(options.avcodec_opts[type], key + 1)))
       result = avutil.av_opt_set(options.avcodec_opts[type], key + 1, value.c_str(), 0);
   }
-  if (!found) {
-    // Checked against the real codec or format when one is opened.
-    for (bool codec : {true, false}) {
-      if (!IsPrivateOption(codec ? avcodec.avcodec_get_class() : avformat.avformat_get_class(), key)) continue;
-      avutil.av_dict_set(codec ? &options.codec_private_opts : &options.format_private_opts, key, value.c_str(), 0);
-      options.opt_names.push_back(name);
-      return true;
-    }
-    return false;
-  }
+  // Checked against the real codec or format when one is opened. A value
+  // the generic option refuses may suit a codec's own option of that name
+  // ("profile=baseline" is libx264's, not the generic numeric profile).
+  if (!found) return KeepPrivateOption(options, name, value, false);
+  if (result < 0 && KeepPrivateOption(options, name, value, true)) return true;
   if (result < 0) {
     avutil.av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n", value.c_str(), key);
     return false;
@@ -114,14 +129,14 @@ void ApplyOptions(const TFFOptions& options, void* target, void* source, int fla
   }
 }
 
-std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* target, bool codec, int flags) {
+std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* privateData, bool codec, int flags) {
   std::vector<std::string> refused;
   const AVDictionary* kept = codec ? options.codec_private_opts : options.format_private_opts;
   const AVDictionaryEntry* entry = nullptr;
   while ((entry = avutil.av_dict_get(kept, "", entry, AV_DICT_IGNORE_SUFFIX))) {
-    const AVOption* option = avutil.av_opt_find(target, entry->key, nullptr, 0, AV_OPT_SEARCH_CHILDREN);
+    const AVOption* option = privateData ? avutil.av_opt_find(privateData, entry->key, nullptr, 0, 0) : nullptr;
     if (!option || (option->flags & flags) != flags) continue;
-    if (avutil.av_opt_set(target, entry->key, entry->value, AV_OPT_SEARCH_CHILDREN) < 0)
+    if (avutil.av_opt_set(privateData, entry->key, entry->value, 0) < 0)
       refused.push_back(std::string(entry->key) + "=" + entry->value);
   }
   return refused;

@@ -31,9 +31,9 @@ bool SetOption(TFFOptions& options, const std::string& name, const std::string& 
 // Copies every option set so far whose flags include all of `flags` from the
 // holder `source` to the real context `target`.
 void ApplyOptions(const TFFOptions& options, void* target, void* source, int flags);
-// Sets the kept codec-private (or format-private) options that the target's
-// own codec (or format) has and whose flags include all of `flags`; returns
-// "name=value" of each one the target refused.
-std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* target, bool codec, int flags);
+// Sets the kept codec-private (or format-private) options on the private data
+// of a real codec (or format) context: those it has and whose flags include
+// all of `flags`. Returns "name=value" of each one it refused.
+std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* privateData, bool codec, int flags);
 
 }  // namespace vidora

@@ -3,8 +3,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -12,6 +10,7 @@
 
 #include "bindings.h"
 #include "main_thread.h"
+#include "text_convert.h"
 #include "text_format.h"
 
 namespace vidora {
@@ -155,12 +154,7 @@ void TFFLogger::OptLogLevel(const std::string& arg) {
       return;
     }
   }
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(arg.c_str(), &end, 10);
-  if (arg.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
-    throw std::invalid_argument("'" + arg + "' is not a valid integer value");
-  SetLogLevel(LogLevelFromLibrary(static_cast<int>(value)));
+  SetLogLevel(LogLevelFromLibrary(StrToInt(arg)));
 }
 
 void TFFLogger::InstallAVLogCallback() {

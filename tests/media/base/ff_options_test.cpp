@@ -99,19 +99,20 @@ TEST_F(OptionsTest, ApplyCopiesOnlyOptionsWithTheRequiredFlags) {
 TEST_F(OptionsTest, PrivateOptionsWaitForTheirCodec) {
   ASSERT_TRUE(SetOption(FOptions, "preset", "veryfast"));
   ASSERT_TRUE(SetOption(FOptions, "movflags", "+faststart"));
-  EXPECT_EQ(FOptions.opt_names, (std::vector<std::string>{"preset", "movflags"}));
+  ASSERT_TRUE(SetOption(FOptions, "profile", "baseline")) << "the generic profile refuses it, libx264's takes it";
+  EXPECT_EQ(FOptions.opt_names, (std::vector<std::string>{"preset", "movflags", "profile"}));
 
   const AVCodec* x264 = avcodec.avcodec_find_encoder_by_name("libx264");
   if (!x264) GTEST_SKIP() << "no libx264 encoder";
   AVCodecContext* target = avcodec.avcodec_alloc_context3(x264);
-  EXPECT_TRUE(ApplyPrivateOptions(FOptions, target, true, AV_OPT_FLAG_VIDEO_PARAM).empty());
+  EXPECT_TRUE(ApplyPrivateOptions(FOptions, target->priv_data, true, AV_OPT_FLAG_VIDEO_PARAM).empty());
   uint8_t* value = nullptr;
   ASSERT_GE(avutil.av_opt_get(target, "preset", AV_OPT_SEARCH_CHILDREN, &value), 0);
   EXPECT_STREQ(reinterpret_cast<char*>(value), "veryfast");
   avutil.av_free(value);
 
   avutil.av_dict_set(&FOptions.codec_private_opts, "crf", "lots", 0);
-  EXPECT_EQ(ApplyPrivateOptions(FOptions, target, true, 0), (std::vector<std::string>{"crf=lots"}));
+  EXPECT_EQ(ApplyPrivateOptions(FOptions, target->priv_data, true, 0), (std::vector<std::string>{"crf=lots"}));
   avcodec.avcodec_free_context(&target);
 }
 

@@ -1,0 +1,56 @@
+#include "text_convert.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <stdexcept>
+
+namespace vidora {
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& text, const char* kind) {
+  throw std::invalid_argument("'" + text + "' is not a valid " + kind + " value");
+}
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+int64_t StrToInt64(const std::string& text) {
+  std::string trimmed = Trim(text);
+  char* end = nullptr;
+  errno = 0;
+  long long value = std::strtoll(trimmed.c_str(), &end, 10);
+  if (trimmed.empty() || *end != '\0' || errno == ERANGE) Refuse(text, "integer");
+  return value;
+}
+
+int32_t StrToInt(const std::string& text) {
+  int64_t value = StrToInt64(text);
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+    Refuse(text, "integer");
+  return static_cast<int32_t>(value);
+}
+
+double StrToFloat(const std::string& text) {
+  std::string trimmed = Trim(text);
+  char* end = nullptr;
+  errno = 0;
+  double value = std::strtod(trimmed.c_str(), &end);
+  if (trimmed.empty() || *end != '\0' || errno == ERANGE) Refuse(text, "floating point");
+  return value;
+}
+
+long StrToIntBase(const char* text, const char** end) {
+  char* stop = nullptr;
+  long value = std::strtol(text, &stop, 0);
+  *end = stop;
+  return value;
+}
+
+}  // namespace vidora

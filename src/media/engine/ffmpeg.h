@@ -1,0 +1,303 @@
+// One conversion task: its settings, its files and (in later stages) its run.
+//
+// Options are pending settings: they gather in the task and are consumed by
+// the next file that is opened. The code lives in files by stage:
+// context.cpp (defaults and setters), options.cpp (the option language),
+// presets.cpp and targets.cpp, codec_choice.cpp, open_input.cpp,
+// open_output.cpp, output_streams.cpp and cleanup.cpp.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "media/base/ff_options.h"
+#include "media/base/logger.h"
+#include "media/base/media_headers.h"
+#include "media/engine/ffmpeg_exception.h"
+
+namespace vidora {
+
+inline constexpr int MAX_FILES = 20;
+inline constexpr int MAX_STREAMS = 20;
+inline constexpr int MAX_STREAM_MAPS = 400;
+inline constexpr int MAX_META_DATA_MAPS = 20;
+
+struct TStreamMap {
+  int file_index = 0;
+  int stream_index = 0;
+  int sync_file_index = 0;
+  int sync_stream_index = 0;
+};
+
+struct TMetaDataMap {
+  int out_file = 0;
+  int in_file = 0;
+};
+
+struct TBitstreamFilterItem {
+  const AVBitStreamFilter* filter = nullptr;
+  std::string args;  // the text after "=", handed to the filter as its options
+};
+using TBitstreamFilterChain = std::vector<TBitstreamFilterItem>;
+
+// The codec side of one stream of an opened input file. The container keeps
+// only parameters; the engine owns the decoder context made from them.
+struct TInputStreamCodec {
+  AVCodecContext* codec = nullptr;
+  const AVCodec* decoder = nullptr;  // chosen by name; none = by codec id
+};
+
+struct TInputFile {
+  AVFormatContext* ctx = nullptr;
+  AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names
+  std::vector<TInputStreamCodec> streams;
+  int64_t ts_offset = 0;  // microseconds added to every timestamp read
+};
+
+// The codec side of one stream of an output file: the encoder context the
+// engine owns until the run opens it.
+struct TOutputStreamCodec {
+  AVStream* st = nullptr;
+  AVCodecContext* codec = nullptr;
+  const AVCodec* encoder = nullptr;
+  bool stream_copy = false;
+  // AMR-NB through libopencore-amrnb, for a libavcodec without the encoder.
+  bool opencore_amrnb = false;
+  TBitstreamFilterChain bitstream_filters;
+};
+
+struct TOutputFile {
+  AVFormatContext* ctx = nullptr;
+  std::string file_name;  // as the user gave it
+  std::vector<TOutputStreamCodec> streams;
+  AVDictionary* mux_opts = nullptr;  // handed to the muxer with the header
+};
+
+// Every setting of a task, with its default; InitDefaults restores them all.
+struct TFFmpegSettings {
+  // Tables.
+  double Finput_files_ts_scale[MAX_FILES][MAX_STREAMS] = {};
+  std::vector<TStreamMap> Fstream_maps;
+  std::vector<TMetaDataMap> Fmeta_data_maps;
+  int Fstreamid_map[MAX_STREAMS] = {};
+  std::string Flast_asked_format;
+
+  // Video.
+  int Fframe_width = 0;
+  int Fframe_height = 0;
+  float Fframe_aspect_ratio = 0;
+  int Fframe_pix_fmt = -1;
+  int Faudio_sample_fmt = -1;
+  int Fframe_topBand = 0;
+  int Fframe_bottomBand = 0;
+  int Fframe_leftBand = 0;
+  int Fframe_rightBand = 0;
+  int Fmax_frames[4] = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+  AVRational Fframe_rate{0, 0};
+  float Fvideo_qscale = 0;
+  std::vector<uint16_t> Fintra_matrix;  // empty: none
+  std::vector<uint16_t> Finter_matrix;
+  std::string Fvideo_rc_override_string;
+  bool Fvideo_disable = false;
+  int Fvideo_discard = 0;
+  std::string Fvideo_codec_name;
+  uint32_t Fvideo_codec_tag = 0;
+  std::string Fvideo_language;
+  bool Fsame_quality = false;
+  bool Fdo_deinterlace = false;
+  int Ftop_field_first = -1;
+  int Fme_threshold = 0;
+  int Fintra_dc_precision = 8;
+  bool Floop_input = false;
+  int Floop_output = -1;
+  bool Fqp_hist = false;
+  std::string Fvfilters;
+  bool FEnableFilter = false;
+  bool Fintra_only = false;
+
+  // Audio.
+  int Faudio_sample_rate = 44100;
+  int64_t Fchannel_layout = 0;
+  float Faudio_qscale = -99999.0f;
+  bool Faudio_disable = false;
+  int Faudio_channels = 2;
+  std::string Faudio_codec_name;
+  uint32_t Faudio_codec_tag = 0;
+  std::string Faudio_language;
+
+  // Subtitles.
+  bool Fsubtitle_disable = false;
+  std::string Fsubtitle_codec_name;
+  std::string Fsubtitle_language;
+  uint32_t Fsubtitle_codec_tag = 0;
+
+  // Muxing and time.
+  float Fmux_preload = 0.5f;
+  float Fmux_max_delay = 0.7f;
+  int64_t Frecording_time = INT64_MAX;
+  int64_t Fstart_time = 0;
+  int64_t Frecording_timestamp = 0;
+  int64_t Finput_ts_offset = 0;
+  std::vector<std::pair<std::string, std::string>> Fmetadata;
+
+  // Run flags.
+  int Fdo_benchmark = 0;
+  bool Fdo_hex_dump = false;
+  bool Fdo_pkt_dump = false;
+  bool Fdo_psnr = false;
+  int Fdo_pass = 0;
+  std::string Fpass_logfilename_prefix;
+  int Faudio_stream_copy = 0;
+  int Fvideo_stream_copy = 0;
+  int Fsubtitle_stream_copy = 0;
+  int Fvideo_sync_method = -1;
+  int Faudio_sync_method = 0;
+  float Faudio_drift_threshold = 0.1f;
+  bool Fcopy_ts = false;
+  bool Fopt_shortest = false;
+  int Fvideo_global_header = 0;
+  std::string Fvstats_filename;
+  FILE* Fvstats_file = nullptr;
+  int Fopt_programid = 0;
+  int Fcopy_initial_nonkeyframes = 0;
+  bool Frate_emu = false;
+  int Fvideo_channel = 0;
+  std::string Fvideo_standard;
+  int Faudio_volume = 256;
+  int Fexit_on_error = 0;
+  bool Fusing_stdin = false;
+  bool Fusing_vhook = false;
+  int Fverbose = 1;
+  int Fthread_count = 0;  // 0: the libraries choose by core count
+
+  // Run-time counters and tuning.
+  int64_t Fvideo_size = 0;
+  int64_t Faudio_size = 0;
+  int64_t Fextra_size = 0;
+  int Fnb_frames_dup = 0;
+  int Fnb_frames_drop = 0;
+  bool Finput_sync = false;
+  int64_t Flimit_filesize = 0;
+  bool Fforce_fps = false;
+  bool Fpgmyuv_compatibility_hack = false;
+  float Fdts_delta_threshold = 10;
+  int Fsws_flags = SWS_BICUBIC;
+  TBitstreamFilterChain Fvideo_bitstream_filters;
+  TBitstreamFilterChain Faudio_bitstream_filters;
+  TBitstreamFilterChain Fsubtitle_bitstream_filters;
+
+};
+
+class TCustomFFmpeg : protected TFFmpegSettings {
+ public:
+  TCustomFFmpeg();
+  virtual ~TCustomFFmpeg();
+  TCustomFFmpeg(const TCustomFFmpeg&) = delete;
+  TCustomFFmpeg& operator=(const TCustomFFmpeg&) = delete;
+
+  // Life cycle.
+  void InitDefaults();
+  void Reset();
+  void Cleanup();
+
+  // The option language.
+  void ParseOption(const std::string& name, const std::string& value);
+  bool SetNumericOption(const std::string& name, const std::string& value);
+  void AddMetadata(const std::string& key, const std::string& value);
+  void ApplyPreset(const std::string& name, const std::string& value);
+  void ApplyTarget(const std::string& type, const std::string& fallbackNorm);
+
+  // Direct setters used by the encoder component.
+  void SetForceFormat(const std::string& format);
+  void SetStartTime(int64_t microseconds);
+  void SetRecordingTime(int64_t microseconds);
+  void SetProgramID(int id);
+  void SetAudioVolume(int volume);
+  void SetAudioSyncMethod(int method) { Faudio_sync_method = method; }
+  void SetVideoSyncMethod(int method) { Fvideo_sync_method = method; }
+  void SetMuxMaxDelay(float seconds);
+  void SetMuxPreload(float seconds);
+
+  // Files.
+  bool OpenInputFile(const std::string& fileName);
+  int OpenOutputFile(const std::string& fileName, bool join);
+  // Whether the open inputs (in join mode only the first) hold video, audio, subtitles.
+  void check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const;
+
+  int nb_input_files() const { return static_cast<int>(Finput_files.size()); }
+  int nb_output_files() const { return static_cast<int>(Foutput_files.size()); }
+  const TInputFile& InputFile(int index) const { return *Finput_files[index]; }
+  const TOutputFile& OutputFile(int index) const { return *Foutput_files[index]; }
+  bool JoinMode() const { return FJoinMode; }
+  int64_t TotalOutputDuration() const { return FTotalOutputDuration; }
+  const std::string& LastErrMsg() const { return FLastErrMsg; }
+  const TFFOptions& Options() const { return FOptions; }
+
+ protected:
+  void Log(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+  // codec_choice.cpp
+  bool CheckCodecName(const std::string& name, AVMediaType type, bool encoder, const AVCodec*& codec);
+  int FitPixelFormat(const AVCodec* codec, int pixFmt) const;
+  AVSampleFormat FitSampleFormat(const AVCodec* codec, int sampleFmt) const;
+  int FitSampleRate(const AVCodec* codec, int sampleRate);
+
+  // output_streams.cpp
+  void new_video_stream(TOutputFile& file);
+  void new_audio_stream(TOutputFile& file);
+  void new_subtitle_stream(TOutputFile& file);
+  void AddOutputStream(AVMediaType type);
+
+  // options.cpp helpers
+  void SetCodecChoice(AVMediaType type, const std::string& value);
+  void AddBitstreamFilter(char kind, const std::string& value);
+  void ParseStreamMap(const std::string& value);
+  void ParseMetaDataMap(const std::string& value);
+  void ParseMatrix(std::vector<uint16_t>& matrix, const std::string& value);
+  void ParseCrop(int& band, int& dimension, int value, bool vertical);
+  void ParseStreamId(const std::string& name, const std::string& value);
+  void ParseItsScale(const std::string& value);
+  void ParseBitRate(const std::string& name, const std::string& value);
+  void ParseAspect(const std::string& value);
+  void ParsePixelFormat(const std::string& value);
+  void ParseSampleFormat(const std::string& value);
+  void ParseFormat(const std::string& value);
+  void ListPixelFormats();
+  void ListSampleFormats();
+  int64_t ParseTime(const std::string& name, const std::string& value, bool duration);
+
+  void CloseOutputFile(TOutputFile& file);
+  void CloseInputFile(TInputFile& file);
+  void ClearPendingVideo();
+
+  // Files.
+  std::vector<std::unique_ptr<TInputFile>> Finput_files;
+  // In join mode the same output file stands once per input file.
+  std::vector<std::shared_ptr<TOutputFile>> Foutput_files;
+  TFFOptions FOptions;
+
+  // State.
+  bool FJoinMode = false;
+  bool FConverting = false;
+  bool FBroken = false;
+  bool FFinished = false;
+  bool FTerminated = false;
+  bool FFatalException = false;
+  std::string FFatalMessage;
+  int64_t FTotalOutputDuration = -1;
+  std::string FLastErrMsg;
+  int FVideoHookBitsPixel = 24;
+
+ public:
+  int64_t ReportInterval = 500000;
+  int64_t PreviewInterval = 100000;
+};
+
+// The task type the encoder component keeps in its list.
+class TFFmpeg : public TCustomFFmpeg {};
+
+}  // namespace vidora

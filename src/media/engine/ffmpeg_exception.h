@@ -1,0 +1,14 @@
+// The engine's error for misuse and set-up failures.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace vidora {
+
+class FFmpegException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace vidora
