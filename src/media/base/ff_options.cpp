@@ -68,13 +68,15 @@ void InitOptions(TFFOptions& options, int swsFlags) {
 }
 
 void FreeOptions(TFFOptions& options) {
-  for (AVCodecContext*& holder : options.avcodec_opts) avcodec.avcodec_free_context(&holder);
+  // Safe without the libraries as long as nothing was made.
+  for (AVCodecContext*& holder : options.avcodec_opts)
+    if (holder) avcodec.avcodec_free_context(&holder);
   if (options.avformat_opts) avformat.avformat_free_context(options.avformat_opts);
   options.avformat_opts = nullptr;
   if (options.sws_opts) swscale.sws_freeContext(options.sws_opts);
   options.sws_opts = nullptr;
-  avutil.av_dict_free(&options.codec_private_opts);
-  avutil.av_dict_free(&options.format_private_opts);
+  for (AVDictionary** kept : {&options.codec_private_opts, &options.format_private_opts})
+    if (*kept) avutil.av_dict_free(kept);
   options.opt_names.clear();
 }
 

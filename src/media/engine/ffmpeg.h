@@ -251,6 +251,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void new_audio_stream(TOutputFile& file);
   void new_subtitle_stream(TOutputFile& file);
   void AddOutputStream(AVMediaType type);
+  void ParseRateControlOverride(AVCodecContext* enc);
+  const AVCodec* ChooseAudioEncoder(AVFormatContext* oc, bool& opencore);
 
   // options.cpp helpers
   void SetCodecChoice(AVMediaType type, const std::string& value);
@@ -296,6 +298,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t ReportInterval = 500000;
   int64_t PreviewInterval = 100000;
 };
+
+// The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
+int AMRNBModeRate(int64_t bitRate);
+// The names of the built-in presets.
+std::vector<std::string> BuiltInPresetNames();
 
 // The task type the encoder component keeps in its list.
 class TFFmpeg : public TCustomFFmpeg {};

@@ -1,0 +1,55 @@
+// Releasing what opening the files created.
+#include <filesystem>
+#include <set>
+
+#include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
+#include "media/base/unicode_io.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
+  for (TOutputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  file.streams.clear();
+  avutil.av_dict_free(&file.mux_opts);
+  if (!file.ctx) return;
+  bool ownsFile = !(file.ctx->oformat->flags & AVFMT_NOFILE) && file.ctx->pb;
+  if (ownsFile) CloseIO(&file.ctx->pb);
+  avformat.avformat_free_context(file.ctx);
+  file.ctx = nullptr;
+  // A file that received nothing (the run failed before the header) is not kept.
+  if (ownsFile && FileSizeOf(file.file_name) == 0) {
+    std::error_code error;
+    std::filesystem::remove(file.file_name, error);
+  }
+}
+
+void TCustomFFmpeg::Cleanup() {
+  // In join mode the entries share one container: close it once.
+  std::set<TOutputFile*> closed;
+  for (auto& file : Foutput_files)
+    if (closed.insert(file.get()).second) CloseOutputFile(*file);
+  Foutput_files.clear();
+  for (auto& file : Finput_files) CloseInputFile(*file);
+  Finput_files.clear();
+  FreeOptions(FOptions);
+  if (Fvstats_file) {
+    std::fclose(Fvstats_file);
+    Fvstats_file = nullptr;
+  }
+  Fvstats_filename.clear();
+  Fintra_matrix.clear();
+  Finter_matrix.clear();
+  Fvideo_codec_name.clear();
+  Faudio_codec_name.clear();
+  Fsubtitle_codec_name.clear();
+  Fvideo_standard.clear();
+  Fvideo_rc_override_string.clear();
+  Fvideo_language.clear();
+  Faudio_language.clear();
+  Fsubtitle_language.clear();
+  Fsubtitle_codec_tag = 0;
+}
+
+}  // namespace vidora

@@ -1,0 +1,239 @@
+// Opening an input file with the pending input settings.
+#include <cmath>
+
+#include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
+#include "media/base/file_names.h"
+#include "media/base/loader.h"
+#include "media/base/text_format.h"
+#include "media/base/unicode_io.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+namespace {
+
+// What the demuxer is told before it opens the file: what raw and device
+// formats cannot find out themselves.
+AVDictionary* DemuxerOptions(int sampleRate, int channels, AVRational frameRate, int width, int height, int pixFmt,
+                             int channel, const std::string& standard, bool loop) {
+  AVDictionary* options = nullptr;
+  auto set = [&](const char* key, const std::string& value) { avutil.av_dict_set(&options, key, value.c_str(), 0); };
+  if (sampleRate > 0) set("sample_rate", std::to_string(sampleRate));
+  if (channels > 0) set("ch_layout", std::to_string(channels) + "c");
+  if (frameRate.num > 0 && frameRate.den > 0) set("framerate", Format("%d/%d", frameRate.num, frameRate.den));
+  if (width > 0 && height > 0) set("video_size", Format("%dx%d", width, height));
+  if (pixFmt >= 0) set("pixel_format", avutil.av_get_pix_fmt_name(static_cast<AVPixelFormat>(pixFmt)));
+  if (channel) set("channel", std::to_string(channel));
+  if (!standard.empty()) set("standard", standard);
+  if (loop) set("loop", "1");
+  return options;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::CloseInputFile(TInputFile& file) {
+  for (TInputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  file.streams.clear();
+  if (file.ctx) avformat.avformat_close_input(&file.ctx);
+  CloseIO(&file.io);
+}
+
+bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
+  if (nb_input_files() >= MAX_FILES) {
+    FLastErrMsg = Format("Too many input files (at most %d)", MAX_FILES);
+    return false;
+  }
+  const AVInputFormat* format = nullptr;
+  if (!Flast_asked_format.empty()) {
+    format = avformat.av_find_input_format(Flast_asked_format.c_str());
+    if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", Flast_asked_format.c_str()));
+    Flast_asked_format.clear();
+  }
+
+  auto file = std::make_unique<TInputFile>();
+  file->ctx = avformat.avformat_alloc_context();
+  if (!file->ctx) throw FFmpegException("avformat_alloc_context failed");
+  ApplyOptions(FOptions, file->ctx, FOptions.avformat_opts, AV_OPT_FLAG_DECODING_PARAM);
+
+  const AVCodec* decoders[3] = {};
+  const AVMediaType kinds[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
+  const std::string* names[3] = {&Fvideo_codec_name, &Faudio_codec_name, &Fsubtitle_codec_name};
+  for (int k = 0; k < 3; ++k) {
+    if (!CheckCodecName(*names[k], kinds[k], false, decoders[k])) {
+      Fvideo_codec_name.clear();
+      Faudio_codec_name.clear();
+      Fsubtitle_codec_name.clear();
+      avformat.avformat_free_context(file->ctx);
+      return false;
+    }
+  }
+  AVFormatContext* ctx = file->ctx;
+  if (decoders[0]) {
+    ctx->video_codec_id = decoders[0]->id;
+    ctx->video_codec = decoders[0];
+  }
+  if (decoders[1]) {
+    ctx->audio_codec_id = decoders[1]->id;
+    ctx->audio_codec = decoders[1];
+  }
+  if (decoders[2]) {
+    ctx->subtitle_codec_id = decoders[2]->id;
+    ctx->subtitle_codec = decoders[2];
+  }
+  ctx->flags |= AVFMT_FLAG_NONBLOCK;
+  if (Fpgmyuv_compatibility_hack) ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
+
+  std::string url = LibraryFileName(fileName);
+  if (IsUnicodeName(url)) {
+    int code = OpenIO(&file->io, url, AVIO_FLAG_READ);
+    if (code < 0) {
+      avformat.avformat_free_context(ctx);
+      FLastErrMsg = ErrorText(fileName, code);
+      return false;
+    }
+    ctx->pb = file->io;
+    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
+  AVDictionary* demuxerOptions = DemuxerOptions(Faudio_sample_rate, Faudio_channels, av_inv_q(Fframe_rate),
+                                                Fframe_width, Fframe_height, Fframe_pix_fmt, Fvideo_channel,
+                                                Fvideo_standard, Floop_input);
+  // Options of particular demuxers ("pattern_type" of image2 ...) kept by name.
+  const AVDictionaryEntry* kept = nullptr;
+  while ((kept = avutil.av_dict_get(FOptions.format_private_opts, "", kept, AV_DICT_IGNORE_SUFFIX)))
+    avutil.av_dict_set(&demuxerOptions, kept->key, kept->value, 0);
+  int code = avformat.avformat_open_input(&file->ctx, url.c_str(), format, &demuxerOptions);
+  avutil.av_dict_free(&demuxerOptions);
+  if (code < 0) {  // the library has freed the context
+    CloseIO(&file->io);
+    FLastErrMsg = ErrorText(fileName, code);
+    return false;
+  }
+  ctx = file->ctx;
+
+  if (Fopt_programid) {
+    bool found = false;
+    for (unsigned s = 0; s < ctx->nb_streams; ++s) ctx->streams[s]->discard = AVDISCARD_ALL;
+    for (unsigned p = 0; p < ctx->nb_programs; ++p) {
+      AVProgram* program = ctx->programs[p];
+      if (program->id != Fopt_programid) {
+        program->discard = AVDISCARD_ALL;
+        continue;
+      }
+      found = true;
+      for (unsigned s = 0; s < program->nb_stream_indexes; ++s)
+        ctx->streams[program->stream_index[s]]->discard = AVDISCARD_DEFAULT;
+    }
+    if (!found) {
+      FLastErrMsg = "Specified program id not found";
+      CloseInputFile(*file);
+      return false;
+    }
+    Fopt_programid = 0;
+  }
+
+  int found;
+  {
+    std::lock_guard lock(CodecLock());
+    found = avformat.avformat_find_stream_info(ctx, nullptr);
+  }
+  if (found < 0 && Fverbose >= 0) {
+    FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
+    Log(TLogLevel::llVerbose, "%s", FLastErrMsg.c_str());
+    CloseInputFile(*file);
+    return false;
+  }
+
+  int64_t timestamp = Fstart_time;
+  if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
+  if (Fstart_time != 0) {
+    if (avformat.avformat_seek_file(ctx, -1, INT64_MIN, timestamp, timestamp, 0) < 0 && Fverbose > 0)
+      Log(TLogLevel::llVerbose, "%s: could not seek to position %0.3f", fileName.c_str(), timestamp / 1000000.0);
+    Fstart_time = 0;
+  }
+
+  for (unsigned s = 0; s < ctx->nb_streams; ++s) {
+    AVStream* st = ctx->streams[s];
+    TInputStreamCodec stream;
+    stream.codec = avcodec.avcodec_alloc_context3(nullptr);
+    if (!stream.codec || avcodec.avcodec_parameters_to_context(stream.codec, st->codecpar) < 0) {
+      avcodec.avcodec_free_context(&stream.codec);
+      CloseInputFile(*file);
+      throw FFmpegException("avcodec_alloc_context failed");
+    }
+    file->streams.push_back(stream);
+    AVCodecContext* dec = stream.codec;
+    dec->thread_count = Fthread_count;
+    dec->pkt_timebase = st->time_base;
+    switch (dec->codec_type) {
+      case AVMEDIA_TYPE_VIDEO: {
+        ApplyOptions(FOptions, dec, FOptions.avcodec_opts[AVMEDIA_TYPE_VIDEO],
+                     AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        Fframe_height = dec->height;
+        Fframe_width = dec->width;
+        AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
+        double ratio = sar.num && sar.den ? av_q2d(sar) : 0;
+        if (Fframe_width * Fframe_height != 0)
+          Fframe_aspect_ratio = static_cast<float>(ratio != 0 ? Fframe_width * ratio / Fframe_height
+                                                              : static_cast<double>(Fframe_width) / Fframe_height);
+        else
+          Fframe_aspect_ratio = ratio != 0 ? static_cast<float>(ratio) : 4.0f / 3.0f;
+        if (dec->pix_fmt == AV_PIX_FMT_NONE) dec->pix_fmt = AV_PIX_FMT_YUV420P;
+        Fframe_pix_fmt = dec->pix_fmt;
+        AVRational rate = st->r_frame_rate;
+        if (dec->lowres) {
+          Fframe_height >>= dec->lowres;
+          Fframe_width >>= dec->lowres;
+        }
+        AVRational average = st->avg_frame_rate;
+        if (average.num && rate.num && av_cmp_q(average, rate) != 0 && Fverbose >= 0)
+          Log(TLogLevel::llInfo,
+              "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
+              static_cast<int>(s), av_q2d(average), average.num, average.den, av_q2d(rate), rate.num, rate.den);
+        Fframe_rate = rate;
+        file->streams.back().decoder = decoders[0];
+        if (Fvideo_disable)
+          st->discard = AVDISCARD_ALL;
+        else if (Fvideo_discard)
+          st->discard = static_cast<AVDiscard>(Fvideo_discard);
+        break;
+      }
+      case AVMEDIA_TYPE_AUDIO:
+        ApplyOptions(FOptions, dec, FOptions.avcodec_opts[AVMEDIA_TYPE_AUDIO],
+                     AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        Fchannel_layout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(dec->ch_layout.u.mask) : 0;
+        Faudio_channels = dec->ch_layout.nb_channels;
+        Faudio_sample_rate = dec->sample_rate;
+        Faudio_sample_fmt = dec->sample_fmt;
+        file->streams.back().decoder = decoders[1];
+        if (Faudio_disable) st->discard = AVDISCARD_ALL;
+        if (dec->lowres) Faudio_sample_rate >>= dec->lowres;
+        break;
+      case AVMEDIA_TYPE_DATA:
+        break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        file->streams.back().decoder = decoders[2];
+        if (Fsubtitle_disable) st->discard = AVDISCARD_ALL;
+        break;
+      case AVMEDIA_TYPE_ATTACHMENT:
+      case AVMEDIA_TYPE_UNKNOWN:
+        break;
+      default:
+        CloseInputFile(*file);
+        throw FFmpegException("invalid codec_type");
+    }
+  }
+
+  if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > FTotalOutputDuration) FTotalOutputDuration = ctx->duration;
+  file->ts_offset = Finput_ts_offset - (Fcopy_ts ? 0 : timestamp);
+  if (Fverbose >= 0) avformat.av_dump_format(ctx, nb_input_files(), url.c_str(), 0);
+
+  Finput_files.push_back(std::move(file));
+  Fvideo_channel = 0;
+  Fvideo_codec_name.clear();
+  Faudio_codec_name.clear();
+  Fsubtitle_codec_name.clear();
+  return true;
+}
+
+}  // namespace vidora

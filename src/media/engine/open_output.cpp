@@ -1,0 +1,167 @@
+// Creating an output file and its streams from the pending output settings.
+#include <ctime>
+
+#include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
+#include "media/base/file_names.h"
+#include "media/base/text_format.h"
+#include "media/base/unicode_io.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+namespace {
+
+// ISO 8601 in UTC, the form containers keep a creation time in.
+std::string CreationTimeText(int64_t seconds) {
+  std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  gmtime_r(&time, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
+  return text;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const {
+  has_video = has_audio = has_subtitle = false;
+  size_t files = FJoinMode ? std::min<size_t>(1, Finput_files.size()) : Finput_files.size();
+  for (size_t i = 0; i < files; ++i) {
+    const AVFormatContext* ctx = Finput_files[i]->ctx;
+    for (unsigned s = 0; s < ctx->nb_streams; ++s) {
+      switch (ctx->streams[s]->codecpar->codec_type) {
+        case AVMEDIA_TYPE_VIDEO: has_video = true; break;
+        case AVMEDIA_TYPE_AUDIO: has_audio = true; break;
+        case AVMEDIA_TYPE_SUBTITLE: has_subtitle = true; break;
+        default: break;
+      }
+    }
+  }
+}
+
+int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
+  if (FJoinMode) {
+    FLastErrMsg = "Cannot join more than one output file.";
+    return -1;
+  }
+  if (nb_output_files() >= MAX_FILES) {
+    FLastErrMsg = Format("Too many output files (at most %d)", MAX_FILES);
+    return -1;
+  }
+  FEnableFilter = !Fvfilters.empty();
+
+  const AVOutputFormat* format = nullptr;
+  if (!Flast_asked_format.empty()) {
+    if (Flast_asked_format == "ffm") {
+      FLastErrMsg = "Output format 'ffm' (server feed) is not supported";
+      return -1;
+    }
+    format = avformat.av_guess_format(Flast_asked_format.c_str(), nullptr, nullptr);
+    if (!format) {
+      FLastErrMsg = Format("Requested output format '%s' is not a suitable output format", Flast_asked_format.c_str());
+      return -1;
+    }
+  } else {
+    format = avformat.av_guess_format(nullptr, fileName.c_str(), nullptr);
+    if (!format) {
+      FLastErrMsg = Format("Unable to find a suitable output format for '%s'", fileName.c_str());
+      return -1;
+    }
+  }
+
+  auto file = std::make_shared<TOutputFile>();
+  file->file_name = fileName;
+  if (avformat.avformat_alloc_output_context2(&file->ctx, format, nullptr, fileName.c_str()) < 0 || !file->ctx)
+    throw FFmpegException("avformat_alloc_context failed");
+  AVFormatContext* oc = file->ctx;
+
+  bool useVideo = format->video_codec != AV_CODEC_ID_NONE || !Fvideo_codec_name.empty() || Fvideo_stream_copy;
+  bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || !Faudio_codec_name.empty() || Faudio_stream_copy;
+  bool useSubtitle =
+      format->subtitle_codec != AV_CODEC_ID_NONE || !Fsubtitle_codec_name.empty() || Fsubtitle_stream_copy;
+  if (!Finput_files.empty()) {
+    bool hasVideo, hasAudio, hasSubtitle;
+    bool wasJoin = FJoinMode;
+    FJoinMode = join;  // only the first input counts when joining
+    check_audio_video_sub_inputs(hasVideo, hasAudio, hasSubtitle);
+    FJoinMode = wasJoin;
+    useVideo = useVideo && hasVideo;
+    useAudio = useAudio && hasAudio;
+    useSubtitle = useSubtitle && hasSubtitle;
+  }
+  useVideo = useVideo && !Fvideo_disable;
+  useAudio = useAudio && !Faudio_disable;
+  useSubtitle = useSubtitle && !Fsubtitle_disable;
+
+  struct TStep {
+    bool use;
+    void (TCustomFFmpeg::*create)(TOutputFile&);
+    const char* name;
+  };
+  for (const TStep& step : {TStep{useVideo, &TCustomFFmpeg::new_video_stream, "new_video_stream"},
+                            TStep{useAudio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream"},
+                            TStep{useSubtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream"}}) {
+    if (!step.use) continue;
+    try {
+      (this->*step.create)(*file);
+    } catch (const std::exception& error) {
+      FLastErrMsg = Format("%s fail: %s", step.name, error.what());
+      CloseOutputFile(*file);
+      return -1;
+    }
+  }
+
+  if (Frecording_timestamp)
+    avutil.av_dict_set(&oc->metadata, "creation_time", CreationTimeText(Frecording_timestamp).c_str(), 0);
+  for (auto pair = Fmetadata.rbegin(); pair != Fmetadata.rend(); ++pair)
+    avutil.av_dict_set(&oc->metadata, pair->first.c_str(), pair->second.c_str(), 0);
+  Fmetadata.clear();
+
+  auto fail = [&](const std::string& message) {
+    FLastErrMsg = message;
+    CloseOutputFile(*file);
+    return -1;
+  };
+  if ((format->flags & AVFMT_NEEDNUMBER) && !avformat.av_filename_number_test(fileName.c_str()))
+    return fail(fileName + ": Number syntax expected in filename");
+  if (!(format->flags & AVFMT_NOFILE)) {
+    int code = OpenIO(&oc->pb, LibraryFileName(fileName), AVIO_FLAG_WRITE);
+    if (code < 0) return fail(ErrorText(fileName, code));
+  }
+
+  oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);
+  oc->flags |= AVFMT_FLAG_NONBLOCK;
+  avutil.av_dict_set(&file->mux_opts, "preload", std::to_string(static_cast<int64_t>(Fmux_preload * 1000000)).c_str(), 0);
+  avutil.av_dict_set(&file->mux_opts, "loop", std::to_string(Floop_output).c_str(), 0);
+  ApplyOptions(FOptions, oc, FOptions.avformat_opts, AV_OPT_FLAG_ENCODING_PARAM);
+  for (const std::string& refused : ApplyPrivateOptions(FOptions, oc->priv_data, false, AV_OPT_FLAG_ENCODING_PARAM))
+    Log(TLogLevel::llWarning, "Output option not accepted by %s: %s", format->name, refused.c_str());
+  for (int& id : Fstreamid_map) id = 0;
+  Flast_asked_format.clear();
+
+  Foutput_files.push_back(file);
+  if (join && nb_input_files() > 1) {
+    FJoinMode = true;
+    int64_t total = 0;
+    for (const auto& input : Finput_files)
+      if (input->ctx->duration != AV_NOPTS_VALUE) total += input->ctx->duration;
+    FTotalOutputDuration = total == 0 ? -1 : total;
+    // One entry per input file, all for the same container.
+    while (nb_output_files() < nb_input_files()) Foutput_files.push_back(file);
+  }
+  return nb_output_files();
+}
+
+void TCustomFFmpeg::AddOutputStream(AVMediaType type) {
+  if (Foutput_files.empty()) throw FFmpegException("At least one output file must be specified");
+  TOutputFile& file = *Foutput_files.back();
+  if (type == AVMEDIA_TYPE_VIDEO)
+    new_video_stream(file);
+  else if (type == AVMEDIA_TYPE_AUDIO)
+    new_audio_stream(file);
+  else
+    new_subtitle_stream(file);
+}
+
+}  // namespace vidora
