@@ -25,21 +25,27 @@ install_missing() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# build DIR [cmake options...]
 build() {
-  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$BUILD_DIR" -j "$(nproc)"
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
 }
 
 case "${1:-}" in
   run)
     install_missing
-    build
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     "$BUILD_DIR/src/cli/vidora3gp-cli" --libraries
     ;;
   test)
     install_missing
-    build
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
+    # Once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build "$BUILD_DIR-sanitize" -DCMAKE_BUILD_TYPE=Debug -DVIDORA_SANITIZE=ON
+    ctest --test-dir "$BUILD_DIR-sanitize" --output-on-failure -j "$(nproc)"
     ;;
   *)
     echo "Usage: $0 run|test" >&2

@@ -41,6 +41,14 @@ constexpr TLibrary DependencyOrder[] = {TLibrary::avUtil,   TLibrary::avCore,   
                                        TLibrary::avCodec,  TLibrary::avFormat, TLibrary::avFilter,
                                        TLibrary::avDevice};
 
+#ifdef VIDORA_KEEP_LIBRARIES_MAPPED
+// Sanitizer builds keep unloaded libraries mapped, so that the leak checker can
+// still read the memory they own when the process ends.
+constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+#else
+constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;
+#endif
+
 const TLibraryItem& Item(TLibrary lib) { return LibraryItems[static_cast<int>(lib)]; }
 
 std::string FolderWithDelimiter(const std::string& folder) {
@@ -83,7 +91,7 @@ bool TFFLoader::PreloadDependencies(TLibrary lib, const std::string& folder, TLi
     if (dep == lib) return true;
     std::string path = folder + FileName(dep);
     if (!IsFile(path)) continue;
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(path.c_str(), OpenFlags);
     if (!handle) {
       FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
       return false;
@@ -106,7 +114,7 @@ void* TFFLoader::OpenLibrary(TLibrary lib) {
   } else if (!PreloadDependencies(lib, folder, status)) {
     return nullptr;
   }
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), OpenFlags);
   if (!handle) FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
   return handle;
 }

@@ -46,9 +46,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   }
   const AVInputFormat* format = nullptr;
   if (!Flast_asked_format.empty()) {
-    format = avformat.av_find_input_format(Flast_asked_format.c_str());
-    if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", Flast_asked_format.c_str()));
+    std::string name = std::move(Flast_asked_format);
     Flast_asked_format.clear();
+    format = avformat.av_find_input_format(name.c_str());
+    if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", name.c_str()));
   }
 
   auto file = std::make_unique<TInputFile>();

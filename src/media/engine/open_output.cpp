@@ -52,14 +52,17 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   FEnableFilter = !Fvfilters.empty();
 
   const AVOutputFormat* format = nullptr;
-  if (!Flast_asked_format.empty()) {
-    if (Flast_asked_format == "ffm") {
+  // The asked format is used up by this file, whether or not it suits.
+  std::string askedFormat = std::move(Flast_asked_format);
+  Flast_asked_format.clear();
+  if (!askedFormat.empty()) {
+    if (askedFormat == "ffm") {
       FLastErrMsg = "Output format 'ffm' (server feed) is not supported";
       return -1;
     }
-    format = avformat.av_guess_format(Flast_asked_format.c_str(), nullptr, nullptr);
+    format = avformat.av_guess_format(askedFormat.c_str(), nullptr, nullptr);
     if (!format) {
-      FLastErrMsg = Format("Requested output format '%s' is not a suitable output format", Flast_asked_format.c_str());
+      FLastErrMsg = Format("Requested output format '%s' is not a suitable output format", askedFormat.c_str());
       return -1;
     }
   } else {
@@ -138,7 +141,6 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   for (const std::string& refused : ApplyPrivateOptions(FOptions, oc->priv_data, false, AV_OPT_FLAG_ENCODING_PARAM))
     Log(TLogLevel::llWarning, "Output option not accepted by %s: %s", format->name, refused.c_str());
   for (int& id : Fstreamid_map) id = 0;
-  Flast_asked_format.clear();
 
   Foutput_files.push_back(file);
   if (join && nb_input_files() > 1) {

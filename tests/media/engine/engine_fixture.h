@@ -1,0 +1,64 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "media/base/loader.h"
+#include "media/base/logger.h"
+#include "media/engine/ffmpeg.h"
+#include "../base/test_support.h"
+
+namespace vidora::test {
+
+// The engine with its settings open to inspection.
+class TTestFFmpeg : public TFFmpeg {
+ public:
+  const TFFmpegSettings& S() const { return *this; }
+  const TOutputStreamCodec& OutStream(int file, int stream) const { return OutputFile(file).streams.at(stream); }
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadMediaLibraries();
+    FLogger.SetTriggerEventInMainThread(false);
+    FLogger.SetOnLog([this](const void*, uint32_t, TLogLevel level, const std::string& message) {
+      std::lock_guard lock(FLock);
+      FLog.emplace_back(level, message);
+    });
+    FEngine.Reset();
+  }
+
+  static std::string Clip(const std::string& name) { return std::string(CLIPS_DIR) + "/" + name; }
+  std::string Out(const std::string& name) const { return (FFolder.Path() / name).string(); }
+
+  bool Logged(const std::string& text) {
+    std::lock_guard lock(FLock);
+    for (const auto& line : FLog)
+      if (line.second.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  // Runs the call and returns the message it raised, or "" when it did not raise.
+  template <typename Call>
+  static std::string Raised(Call call) {
+    try {
+      call();
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+    return {};
+  }
+
+  TFFLogger FLogger;
+  TTestFFmpeg FEngine;
+  TTempFolder FFolder;
+  std::mutex FLock;
+  std::vector<std::pair<TLogLevel, std::string>> FLog;
+};
+
+}  // namespace vidora::test

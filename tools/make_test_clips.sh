@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes the short media clips the tests read, from the ffmpeg tool's own
+# synthetic sources. Usage: make_test_clips.sh OUTPUT_FOLDER
+set -euo pipefail
+out=${1:?output folder}
+mkdir -p "$out"
+cd "$out"
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+# 3 s of colour bars with a moving counter and a 440 Hz tone: the ordinary clip.
+ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=frequency=440:sample_rate=44100:duration=3 \
+   -ac 2 -c:v mpeg4 -q:v 5 -c:a aac -b:a 96k -shortest clip.mp4
+# Two short parts for joining.
+ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -f lavfi -i sine=frequency=300:duration=1 \
+   -c:v mpeg4 -c:a aac -shortest part1.mp4
+ff -f lavfi -i testsrc=size=176x144:rate=25:duration=2 -f lavfi -i sine=frequency=600:duration=2 \
+   -c:v mpeg4 -c:a aac -shortest part2.mp4
+# Sound only, and picture only.
+ff -f lavfi -i sine=frequency=1000:sample_rate=44100:duration=2 tone.wav
+ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -c:v mpeg4 -an picture.avi
+# Bad inputs: nothing, a cut-off file, noise.
+: > empty.mp4
+head -c 3000 clip.mp4 > truncated.mp4
+head -c 65536 /dev/urandom > noise.mp4
