@@ -252,6 +252,10 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void new_subtitle_stream(TOutputFile& file);
   void AddOutputStream(AVMediaType type);
   void ParseRateControlOverride(AVCodecContext* enc);
+  TOutputStreamCodec& AddStream(TOutputFile& file, const AVCodec* codec, AVMediaType type,
+                                TBitstreamFilterChain& pendingFilters, uint32_t tag);
+  const AVCodec* GuessEncoder(AVFormatContext* oc, AVMediaType type, AVCodecID& id);
+  [[noreturn]] void RaiseNoEncoder(AVFormatContext* oc, AVCodecID id);
   const AVCodec* ChooseAudioEncoder(AVFormatContext* oc, bool& opencore);
 
   // options.cpp helpers

@@ -20,23 +20,6 @@ bool NamesAMRNB(const std::string& name) {
   return name == "libopencore_amrnb" || name == "amr_nb" || name == "amrnb";
 }
 
-// The stream with its codec context, owned by the file from the start so that
-// a failure part-way leaves nothing behind.
-TOutputStreamCodec& AddStream(TOutputFile& file, const AVCodec* codec, const int (&streamIds)[MAX_STREAMS]) {
-  int index = static_cast<int>(file.ctx->nb_streams);
-  if (index >= MAX_STREAMS) throw FFmpegException(Format("stream index over MAX_STREAMS(%d)", MAX_STREAMS));
-  AVStream* st = avformat.avformat_new_stream(file.ctx, nullptr);
-  if (!st) throw FFmpegException("Could not alloc stream");
-  if (streamIds[index]) st->id = streamIds[index];
-  TOutputStreamCodec stream;
-  stream.st = st;
-  stream.encoder = codec;
-  stream.codec = avcodec.avcodec_alloc_context3(codec);
-  if (!stream.codec) throw FFmpegException("avcodec_alloc_context failed");
-  file.streams.push_back(stream);
-  return file.streams.back();
-}
-
 AVRational SampleAspect(float aspect, int width, int height) {
   double ratio = width * height != 0 ? static_cast<double>(aspect) * height / width : aspect * 3.0 / 4.0;
   return avutil.av_d2q(ratio, 255);
@@ -56,6 +39,41 @@ int AMRNBModeRate(int64_t bitRate) {
   return best;
 }
 
+// The stream with its codec context, owned by the file from the start so that
+// a failure part-way leaves nothing behind; it takes the kind's pending
+// bitstream filters and codec tag.
+TOutputStreamCodec& TCustomFFmpeg::AddStream(TOutputFile& file, const AVCodec* codec, AVMediaType type,
+                                             TBitstreamFilterChain& pendingFilters, uint32_t tag) {
+  int index = static_cast<int>(file.ctx->nb_streams);
+  if (index >= MAX_STREAMS) throw FFmpegException(Format("stream index over MAX_STREAMS(%d)", MAX_STREAMS));
+  AVStream* st = avformat.avformat_new_stream(file.ctx, nullptr);
+  if (!st) throw FFmpegException("Could not alloc stream");
+  if (Fstreamid_map[index]) st->id = Fstreamid_map[index];
+  TOutputStreamCodec stream;
+  stream.st = st;
+  stream.encoder = codec;
+  stream.codec = avcodec.avcodec_alloc_context3(codec);
+  if (!stream.codec) throw FFmpegException("avcodec_alloc_context failed");
+  stream.codec->codec_type = type;
+  stream.codec->thread_count = Fthread_count;
+  if (tag) stream.codec->codec_tag = tag;
+  stream.bitstream_filters = std::move(pendingFilters);
+  pendingFilters.clear();
+  file.streams.push_back(std::move(stream));
+  return file.streams.back();
+}
+
+// The encoder of the format's default codec of that kind.
+const AVCodec* TCustomFFmpeg::GuessEncoder(AVFormatContext* oc, AVMediaType type, AVCodecID& id) {
+  id = avformat.av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+  return avcodec.avcodec_find_encoder(id);
+}
+
+[[noreturn]] void TCustomFFmpeg::RaiseNoEncoder(AVFormatContext* oc, AVCodecID id) {
+  throw FFmpegException(Format("Encoder (codec %s) not found for output stream #%d.%d", avcodec.avcodec_get_name(id),
+                               nb_output_files(), oc->nb_streams));
+}
+
 void TCustomFFmpeg::ClearPendingVideo() {
   Fvideo_disable = false;
   Fvideo_codec_name.clear();
@@ -73,21 +91,14 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
         throw FFmpegException(FLastErrMsg);
       }
     } else {
-      AVCodecID id = avformat.av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_VIDEO);
-      codec = avcodec.avcodec_find_encoder(id);
-      if (!codec)
-        throw FFmpegException(Format("Encoder (codec %s) not found for output stream #%d.%d", avcodec.avcodec_get_name(id),
-                                     nb_output_files(), oc->nb_streams));
+      AVCodecID id;
+      if (!(codec = GuessEncoder(oc, AVMEDIA_TYPE_VIDEO, id))) RaiseNoEncoder(oc, id);
     }
   }
-  TOutputStreamCodec& stream = AddStream(file, codec, Fstreamid_map);
+  TOutputStreamCodec& stream =
+      AddStream(file, codec, AVMEDIA_TYPE_VIDEO, Fvideo_bitstream_filters, Fvideo_codec_tag);
   AVCodecContext* enc = stream.codec;
   AVStream* st = stream.st;
-  stream.bitstream_filters = std::move(Fvideo_bitstream_filters);
-  Fvideo_bitstream_filters.clear();
-  enc->codec_type = AVMEDIA_TYPE_VIDEO;
-  enc->thread_count = Fthread_count;
-  if (Fvideo_codec_tag) enc->codec_tag = Fvideo_codec_tag;
   if ((Fvideo_global_header & 1) || (Fvideo_global_header == 0 && (oc->oformat->flags & AVFMT_GLOBALHEADER)))
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 #ifdef AV_CODEC_FLAG2_LOCAL_HEADER
@@ -165,9 +176,8 @@ const AVCodec* TCustomFFmpeg::ChooseAudioEncoder(AVFormatContext* oc, bool& open
     if (CheckCodecName(Faudio_codec_name, AVMEDIA_TYPE_AUDIO, true, codec)) return codec;
     if (!NamesAMRNB(Faudio_codec_name)) throw FFmpegException(FLastErrMsg);
     id = AV_CODEC_ID_AMR_NB;
-  } else {
-    id = avformat.av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if ((codec = avcodec.avcodec_find_encoder(id))) return codec;
+  } else if ((codec = GuessEncoder(oc, AVMEDIA_TYPE_AUDIO, id))) {
+    return codec;
   }
   // Without an AMR-NB encoder in libavcodec the engine encodes through libopencore-amrnb.
   if (id == AV_CODEC_ID_AMR_NB) {
@@ -178,8 +188,7 @@ const AVCodec* TCustomFFmpeg::ChooseAudioEncoder(AVFormatContext* oc, bool& open
     throw FFmpegException(Format("No AMR-NB encoder: libavcodec has none and %s",
                                  FFLoader().LastErrMsg().c_str()));
   }
-  throw FFmpegException(Format("Encoder (codec %s) not found for output stream #%d.%d", avcodec.avcodec_get_name(id),
-                               nb_output_files(), oc->nb_streams));
+  RaiseNoEncoder(oc, id);
 }
 
 void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
@@ -194,13 +203,9 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
       throw;
     }
   }
-  TOutputStreamCodec& stream = AddStream(file, codec, Fstreamid_map);
+  TOutputStreamCodec& stream =
+      AddStream(file, codec, AVMEDIA_TYPE_AUDIO, Faudio_bitstream_filters, Faudio_codec_tag);
   AVCodecContext* enc = stream.codec;
-  stream.bitstream_filters = std::move(Faudio_bitstream_filters);
-  Faudio_bitstream_filters.clear();
-  enc->codec_type = AVMEDIA_TYPE_AUDIO;
-  enc->thread_count = Fthread_count;
-  if (Faudio_codec_tag) enc->codec_tag = Faudio_codec_tag;
   if (oc->oformat->flags & AVFMT_GLOBALHEADER) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
   if (Faudio_stream_copy) {
@@ -254,20 +259,12 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file) {
     bool known = CheckCodecName(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true, codec);
     Fsubtitle_codec_name.clear();
     if (!known) throw FFmpegException(FLastErrMsg);
-    if (!codec) {
-      AVCodecID id = avformat.av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
-      codec = avcodec.avcodec_find_encoder(id);
-      if (!codec)
-        throw FFmpegException(Format("Encoder (codec %s) not found for output stream #%d.%d",
-                                     avcodec.avcodec_get_name(id), nb_output_files(), oc->nb_streams));
-    }
+    AVCodecID id;
+    if (!codec && !(codec = GuessEncoder(oc, AVMEDIA_TYPE_SUBTITLE, id))) RaiseNoEncoder(oc, id);
   }
-  TOutputStreamCodec& stream = AddStream(file, codec, Fstreamid_map);
+  TOutputStreamCodec& stream =
+      AddStream(file, codec, AVMEDIA_TYPE_SUBTITLE, Fsubtitle_bitstream_filters, Fsubtitle_codec_tag);
   AVCodecContext* enc = stream.codec;
-  stream.bitstream_filters = std::move(Fsubtitle_bitstream_filters);
-  Fsubtitle_bitstream_filters.clear();
-  enc->codec_type = AVMEDIA_TYPE_SUBTITLE;
-  if (Fsubtitle_codec_tag) enc->codec_tag = Fsubtitle_codec_tag;
   if (Fsubtitle_stream_copy)
     stream.stream_copy = true;
   else
