@@ -18,6 +18,7 @@
 #include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/engine/ffmpeg_exception.h"
+#include "media/engine/frame_hook.h"
 
 namespace vidora {
 
@@ -236,6 +237,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t TotalOutputDuration() const { return FTotalOutputDuration; }
   const std::string& LastErrMsg() const { return FLastErrMsg; }
   const TFFOptions& Options() const { return FOptions; }
+  const TFrameHookChain& FrameHooks() const { return FFrameHooks; }
 
  protected:
   void Log(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
@@ -285,6 +287,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // In join mode the same output file stands once per input file.
   std::vector<std::shared_ptr<TOutputFile>> Foutput_files;
   TFFOptions FOptions;
+
+  TFrameHookChain FFrameHooks;  // from the "vhook" options
 
   // State.
   bool FJoinMode = false;

@@ -186,6 +186,10 @@ void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
          e.Fvstats_filename = Format("%svstats_%s.log", ProgramFolder().c_str(), stamp);
        }},
       {"vstats_file", textField(&TFFmpegSettings::Fvstats_filename)},
+      {"vhook", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
+         if (!e.FFrameHooks.Add(v)) throw FFmpegException("Failed to add video hook function: " + v);
+         e.Fusing_vhook = true;
+       }},
       {"vfilters", [](TCustomFFmpeg& e, const std::string&, const std::string& v) { if (!v.empty()) e.Fvfilters = v; }},
       {"vf", [](TCustomFFmpeg& e, const std::string&, const std::string& v) { if (!v.empty()) e.Fvfilters = v; }},
       {"intra_matrix", matrix(&TFFmpegSettings::Fintra_matrix)},
