@@ -7,30 +7,73 @@
 
 namespace vidora {
 
-#define VIDORA_AVCODEC_ENTRIES(X)  \
-  X(avcodec_version)               \
-  X(avcodec_alloc_context3)        \
-  X(avcodec_free_context)          \
-  X(avcodec_open2)                 \
-  X(avcodec_parameters_to_context) \
-  X(avcodec_descriptor_get)        \
-  X(avcodec_get_class)             \
-  X(avcodec_get_name)              \
-  X(avcodec_find_decoder)          \
-  X(avcodec_find_decoder_by_name)  \
-  X(avcodec_find_encoder)          \
-  X(avcodec_find_encoder_by_name)  \
-  X(av_bsf_get_by_name)
+#define VIDORA_AVCODEC_ENTRIES(X)    \
+  X(avcodec_version)                 \
+  X(avcodec_alloc_context3)          \
+  X(avcodec_free_context)            \
+  X(avcodec_open2)                   \
+  X(avcodec_parameters_to_context)   \
+  X(avcodec_parameters_from_context) \
+  X(avcodec_parameters_copy)         \
+  X(avcodec_descriptor_get)          \
+  X(avcodec_get_class)               \
+  X(avcodec_get_name)                \
+  X(avcodec_find_decoder)            \
+  X(avcodec_find_decoder_by_name)    \
+  X(avcodec_find_encoder)            \
+  X(avcodec_find_encoder_by_name)    \
+  X(avcodec_send_packet)             \
+  X(avcodec_receive_frame)           \
+  X(avcodec_send_frame)              \
+  X(avcodec_receive_packet)          \
+  X(avcodec_flush_buffers)           \
+  X(avcodec_decode_subtitle2)        \
+  X(avcodec_encode_subtitle)         \
+  X(avsubtitle_free)                 \
+  X(av_packet_alloc)                 \
+  X(av_packet_free)                  \
+  X(av_packet_ref)                      \
+  X(av_packet_unref)                 \
+  X(av_packet_rescale_ts)            \
+  X(av_packet_get_side_data)         \
+  X(av_new_packet)                   \
+  X(av_bsf_get_by_name)              \
+  X(av_bsf_alloc)                    \
+  X(av_bsf_init)                     \
+  X(av_bsf_send_packet)              \
+  X(av_bsf_receive_packet)           \
+  X(av_bsf_free)
 
 #define VIDORA_SWRESAMPLE_ENTRIES(X) \
-  X(swresample_version)
+  X(swresample_version)              \
+  X(swr_alloc_set_opts2)             \
+  X(swr_init)                        \
+  X(swr_free)                        \
+  X(swr_convert)                     \
+  X(swr_get_out_samples)             \
+  X(swr_set_compensation)            \
+  X(swr_inject_silence)              \
+  X(swr_drop_output)
 
 #define VIDORA_AVDEVICE_ENTRIES(X) \
   X(avdevice_version)              \
   X(avdevice_register_all)
 
 #define VIDORA_AVFILTER_ENTRIES(X) \
-  X(avfilter_version)
+  X(avfilter_version)              \
+  X(avfilter_graph_alloc)          \
+  X(avfilter_graph_free)           \
+  X(avfilter_get_by_name)          \
+  X(avfilter_graph_create_filter)  \
+  X(avfilter_link)                 \
+  X(avfilter_graph_parse_ptr)      \
+  X(avfilter_graph_config)         \
+  X(avfilter_inout_alloc)          \
+  X(avfilter_inout_free)           \
+  X(av_buffersrc_add_frame_flags)  \
+  X(av_buffersink_get_frame)       \
+  X(av_buffersink_get_w)           \
+  X(av_buffersink_get_h)
 
 #define VIDORA_AVFORMAT_ENTRIES(X)  \
   X(avformat_version)               \
@@ -48,6 +91,14 @@ namespace vidora {
   X(av_guess_codec)                 \
   X(av_filename_number_test)        \
   X(av_dump_format)                 \
+  X(av_read_frame)                  \
+  X(avformat_write_header)          \
+  X(av_interleaved_write_frame)     \
+  X(av_write_trailer)               \
+  X(av_codec_get_tag)               \
+  X(av_codec_get_id)                \
+  X(av_pkt_dump_log2)               \
+  X(av_sdp_create)                  \
   X(avio_alloc_context)             \
   X(avio_context_free)              \
   X(avio_open2)                     \
@@ -67,14 +118,18 @@ namespace vidora {
   X(av_malloc)                   \
   X(av_mallocz)                  \
   X(av_free)                     \
+  X(av_freep)                    \
   X(av_strdup)                   \
   X(av_dict_get)                 \
   X(av_dict_set)                 \
   X(av_dict_free)                \
+  X(av_dict_copy)                \
   X(av_opt_find)                 \
   X(av_opt_child_class_iterate)  \
   X(av_opt_set)                  \
   X(av_opt_set_int)              \
+  X(av_opt_set_double)           \
+  X(av_opt_set_bin)              \
   X(av_opt_get)                  \
   X(av_opt_get_int)              \
   X(av_parse_time)               \
@@ -82,20 +137,44 @@ namespace vidora {
   X(av_parse_video_size)         \
   X(av_d2q)                      \
   X(av_find_nearest_q_idx)       \
+  X(av_reduce)                   \
+  X(av_rescale_q)                \
+  X(av_rescale_q_rnd)            \
+  X(av_gettime_relative)         \
+  X(av_usleep)                   \
   X(av_get_pix_fmt)              \
   X(av_get_pix_fmt_name)         \
   X(av_pix_fmt_desc_next)        \
   X(av_pix_fmt_desc_get)         \
+  X(av_get_picture_type_char)    \
   X(av_get_sample_fmt)           \
   X(av_get_sample_fmt_name)      \
+  X(av_get_bytes_per_sample)     \
+  X(av_samples_set_silence)      \
   X(av_channel_layout_default)   \
   X(av_channel_layout_from_mask) \
-  X(av_channel_layout_uninit)
+  X(av_channel_layout_uninit)    \
+  X(av_channel_layout_copy)      \
+  X(av_channel_layout_compare)   \
+  X(av_frame_alloc)              \
+  X(av_frame_free)               \
+  X(av_frame_ref)                        \
+  X(av_frame_apply_cropping)             \
+  X(av_frame_unref)              \
+  X(av_frame_get_buffer)         \
+  X(av_frame_make_writable)      \
+  X(av_audio_fifo_alloc)         \
+  X(av_audio_fifo_free)          \
+  X(av_audio_fifo_write)         \
+  X(av_audio_fifo_read)          \
+  X(av_audio_fifo_size)
 
 #define VIDORA_SWSCALE_ENTRIES(X) \
   X(swscale_version)              \
   X(sws_alloc_context)            \
-  X(sws_freeContext)
+  X(sws_freeContext)              \
+  X(sws_getCachedContext)         \
+  X(sws_scale)
 
 #define VIDORA_LIBC_ENTRIES(X) \
   X(gnu_get_libc_version)      \

@@ -25,6 +25,11 @@ void RunInMainThread(const std::function<void()>& call) {
     handOver->RunAndWait(call);
 }
 
+void ProcessPendingCalls() {
+  IMainThreadHandOver* handOver = CurrentHandOver;
+  if (handOver && handOver->IsMainThread()) handOver->ProcessPendingCalls();
+}
+
 TMainThreadQueue::TMainThreadQueue() : FMainThread(std::this_thread::get_id()) {}
 
 bool TMainThreadQueue::IsMainThread() const { return std::this_thread::get_id() == FMainThread; }

@@ -20,6 +20,9 @@ class IMainThreadHandOver {
   // Runs the call on the main thread and returns when it has finished; an
   // exception thrown by the call is rethrown to the waiting thread.
   virtual void RunAndWait(const std::function<void()>& call) = 0;
+  // Runs the calls other threads are waiting for; called on the main thread
+  // while it waits for a worker that may be handing calls over.
+  virtual void ProcessPendingCalls() {}
 };
 
 void SetMainThreadHandOver(IMainThreadHandOver* handOver);
@@ -29,6 +32,8 @@ IMainThreadHandOver* MainThreadHandOver();
 bool IsMainThread();
 // Calls directly on the main thread, otherwise hands over and waits.
 void RunInMainThread(const std::function<void()>& call);
+// On the main thread, runs the calls workers are waiting for; elsewhere nothing.
+void ProcessPendingCalls();
 
 // A queue the main thread drains between its own work: the hand-over of a
 // host without a toolkit event loop (the command-line tool, tests).
@@ -40,6 +45,7 @@ class TMainThreadQueue : public IMainThreadHandOver {
 
   // Runs every call waiting now; returns how many ran.
   int ProcessPending();
+  void ProcessPendingCalls() override { ProcessPending(); }
   // Waits up to the timeout for a call to arrive, then runs what is waiting.
   int WaitAndProcess(std::chrono::milliseconds timeout);
 

@@ -9,11 +9,17 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavdevice/version.h>
 #include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
 #include <libavfilter/version.h>
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
 #include <libavformat/version.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/avutil.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/time.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/pixdesc.h>

@@ -4,13 +4,17 @@
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
+#include "media/base/loader.h"
 #include "media/base/unicode_io.h"
 #include "media/engine/ffmpeg.h"
 
 namespace vidora {
 
 void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
-  for (TOutputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  {
+    std::lock_guard lock(CodecLock());
+    for (TOutputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  }
   file.streams.clear();
   avutil.av_dict_free(&file.mux_opts);
   if (!file.ctx) return;

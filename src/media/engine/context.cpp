@@ -9,7 +9,11 @@ namespace vidora {
 
 TCustomFFmpeg::TCustomFFmpeg() { InitDefaults(); }
 
-TCustomFFmpeg::~TCustomFFmpeg() { Cleanup(); }
+TCustomFFmpeg::~TCustomFFmpeg() {
+  Stop(true);
+  if (FThread.joinable()) FThread.join();
+  Cleanup();
+}
 
 void TCustomFFmpeg::InitDefaults() {
   static_cast<TFFmpegSettings&>(*this) = TFFmpegSettings{};

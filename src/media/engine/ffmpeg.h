@@ -7,18 +7,23 @@
 // open_output.cpp, output_streams.cpp and cleanup.cpp.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "media/base/event.h"
 #include "media/base/ff_options.h"
 #include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/engine/ffmpeg_exception.h"
 #include "media/engine/frame_hook.h"
+#include "media/engine/run_records.h"
 
 namespace vidora {
 
@@ -193,6 +198,17 @@ struct TFFmpegSettings {
 
 };
 
+// Progress of a run: the input file the last packet came from (-1 in the
+// final report), frames written to the first video stream (-1 without
+// video), frames per second (-1 without video), quantiser of the last coded
+// picture (-1 for stream copy or without video), bit rate in kbit/s, bytes of
+// the first output file, output time written and the expected total (µs; -1
+// when unknown).
+using TProgressEvent = std::function<void(const void* sender, int fileIndex, int frameNumber, int fps, float quality,
+                                          float bitRate, int64_t currentSize, int64_t currentDuration,
+                                          int64_t totalDuration)>;
+using TTerminateEvent = std::function<void(const void* sender)>;
+
 class TCustomFFmpeg : protected TFFmpegSettings {
  public:
   TCustomFFmpeg();
@@ -222,6 +238,27 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void SetVideoSyncMethod(int method) { Fvideo_sync_method = method; }
   void SetMuxMaxDelay(float seconds);
   void SetMuxPreload(float seconds);
+
+  // The run. StartConvert returns false when a run is under way, the task
+  // has already ended, or it failed at once (FatalMessage says why); with
+  // useThread false the whole run happens before it returns.
+  bool StartConvert(bool useThread);
+  void Pause();
+  void Resume();
+  // Asks the run to end at its next safe point; with waitForStop returns when
+  // it has ended, serving the main thread's pending calls meanwhile.
+  void Stop(bool waitForStop);
+  void StopOrTerminate(bool waitForStop);
+  void SetOnProgress(TProgressEvent handler) { FOnProgress = std::move(handler); }
+  void SetOnTerminate(TTerminateEvent handler) { FOnTerminate = std::move(handler); }
+  bool Converting() const { return FConverting; }
+  bool Paused() const { return !FRunEvent.IsSet(); }
+  bool Finished() const { return FFinished; }
+  bool Terminated() const { return FTerminated; }
+  bool FatalException() const { return FFatalException; }
+  const std::string& FatalMessage() const { return FFatalMessage; }
+  int FramesDuplicated() const { return Fnb_frames_dup; }
+  int FramesDropped() const { return Fnb_frames_drop; }
 
   // Files.
   bool OpenInputFile(const std::string& fileName);
@@ -278,6 +315,50 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void ListSampleFormats();
   int64_t ParseTime(const std::string& name, const std::string& value, bool duration);
 
+  // The run, in files by stage: convert_thread.cpp, setup.cpp, filter_graph.cpp,
+  // loop.cpp, output_packet.cpp, video_out.cpp, audio_out.cpp,
+  // subtitle_out.cpp, write_frame.cpp, progress.cpp.
+  void DoConvert();
+  void DoTerminate();
+  void WaitWhilePaused() { FRunEvent.Wait(); }
+  void Transcode();
+  void SetUpRun();
+  void BuildInputRecords();
+  void BuildOutputRecords();
+  TAVInputStream* FindSource(const TAVOutputStream& ost, int part);
+  void PrepareStreamCopy(TAVOutputStream& ost, TAVInputStream& ist);
+  void PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& ist);
+  void OpenTwoPassLog(TAVOutputStream& ost, int index);
+  void OpenEncoders();
+  void OpenDecoders();
+  void CopyMetadataMaps();
+  void WriteHeaders();
+  void LogStreamMapping();
+  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist);
+  void FreeFilterGraph();
+  void CloseCodecs();
+  void ReleaseRun();
+  int ChooseInputFile(bool* noPacket);
+  void SwitchJoinPart(int part);
+  int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
+  int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
+  void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);
+  void CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const AVPacket* pkt);
+  void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
+  AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
+  void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
+  void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
+  void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);
+  void EnsureResampler(TAVOutputStream& ost, const AVFrame* samples);
+  void EncodeAudioFifo(TAVOutputStream& ost, bool final);
+  void EncodeAudioFrame(TAVOutputStream& ost, AVFrame* frame);
+  void do_subtitle_out(TAVOutputStream& ost, TAVInputStream& ist, AVSubtitle* subtitle, int64_t pts);
+  void DrainEncoder(TAVOutputStream& ost);
+  void ReceivePackets(TAVOutputStream& ost);
+  void write_frame(TAVOutputStream& ost, AVPacket* pkt);
+  void WriteVideoStats(TAVOutputStream& ost, int frameSize);
+  void print_report(bool isLast, int fileIndex);
+
   void CloseOutputFile(TOutputFile& file);
   void CloseInputFile(TInputFile& file);
   void ClearPendingVideo();
@@ -290,13 +371,38 @@ class TCustomFFmpeg : protected TFFmpegSettings {
 
   TFrameHookChain FFrameHooks;  // from the "vhook" options
 
+  // The run's records (setup.cpp) and its work frames and packets.
+  std::vector<TAVInputFile> Ffile_table;
+  std::vector<std::unique_ptr<TAVInputStream>> Fist_table;
+  std::vector<std::unique_ptr<TAVOutputStream>> Fost_table;
+  // Join mode: for every part, the source of every output stream.
+  std::vector<std::vector<int>> Fjoin_sources;
+  int Fcurrent_part = 0;
+  TVideoFilterGraph FGraph;
+  AVPacket* Fpkt = nullptr;
+  AVPacket* Fenc_pkt = nullptr;
+  AVFrame* Fdecoded_frame = nullptr;
+  AVFrame* Ffiltered_frame = nullptr;
+  AVFrame* Faudio_frame = nullptr;  // converted samples on their way to an encoder
+  AVFrame* Fcrop_frame = nullptr;
+  int64_t Ftimer_start = 0;
+  int64_t Flast_report_time = 0;
+  bool FShowDupOrDrop = false;
+
+  // Threads and events.
+  std::thread FThread;
+  TEvent FStopEvent{true};
+  TEvent FRunEvent{true};  // reset while paused
+  TProgressEvent FOnProgress;
+  TTerminateEvent FOnTerminate;
+
   // State.
   bool FJoinMode = false;
-  bool FConverting = false;
-  bool FBroken = false;
-  bool FFinished = false;
-  bool FTerminated = false;
-  bool FFatalException = false;
+  std::atomic<bool> FConverting{false};
+  std::atomic<bool> FBroken{false};
+  std::atomic<bool> FFinished{false};
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFatalException{false};
   std::string FFatalMessage;
   int64_t FTotalOutputDuration = -1;
   std::string FLastErrMsg;

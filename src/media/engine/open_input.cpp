@@ -33,7 +33,10 @@ AVDictionary* DemuxerOptions(int sampleRate, int channels, AVRational frameRate,
 }  // namespace
 
 void TCustomFFmpeg::CloseInputFile(TInputFile& file) {
-  for (TInputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  {
+    std::lock_guard lock(CodecLock());
+    for (TInputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+  }
   file.streams.clear();
   if (file.ctx) avformat.avformat_close_input(&file.ctx);
   CloseIO(&file.io);

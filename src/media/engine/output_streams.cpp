@@ -5,16 +5,12 @@
 #include "media/base/bindings.h"
 #include "media/base/loader.h"
 #include "media/base/text_format.h"
+#include "media/engine/amrnb_encoder.h"
 #include "media/engine/ffmpeg.h"
 
 namespace vidora {
 
 namespace {
-
-// AMR-NB modes MR475 ... MR122, in bits per second.
-constexpr int AMRNBModeRates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
-constexpr int AMRNBSampleRate = 8000;
-constexpr int AMRNBFrameSize = 160;
 
 bool NamesAMRNB(const std::string& name) {
   return name == "libopencore_amrnb" || name == "amr_nb" || name == "amrnb";
@@ -31,13 +27,6 @@ void SetLanguage(AVStream* st, std::string& language) {
 }
 
 }  // namespace
-
-int AMRNBModeRate(int64_t bitRate) {
-  int best = AMRNBModeRates[0];
-  for (int rate : AMRNBModeRates)
-    if (std::llabs(rate - bitRate) < std::llabs(best - bitRate)) best = rate;
-  return best;
-}
 
 // The stream with its codec context, owned by the file from the start so that
 // a failure part-way leaves nothing behind; it takes the kind's pending
@@ -229,9 +218,9 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
       stream.opencore_amrnb = true;
       enc->codec_id = AV_CODEC_ID_AMR_NB;
       enc->sample_fmt = AV_SAMPLE_FMT_S16;
-      enc->sample_rate = AMRNBSampleRate;
+      enc->sample_rate = 8000;
       avutil.av_channel_layout_default(&enc->ch_layout, 1);
-      enc->frame_size = AMRNBFrameSize;
+      enc->frame_size = TAMRNBEncoder::FrameSamples;
       int mode = AMRNBModeRate(enc->bit_rate);
       if (mode != enc->bit_rate) Log(TLogLevel::llInfo, "AMR-NB: using the %d bit/s mode", mode);
       enc->bit_rate = mode;

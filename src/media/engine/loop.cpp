@@ -1,0 +1,197 @@
+// The packet loop: choose the input to read, read, fix timestamps, hand the
+// packet on; at the end flush, write the trailers and report.
+#include <cinttypes>
+#include <cmath>
+#include <thread>
+
+#include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
+#include "media/base/text_format.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+namespace {
+
+int MaxFramesIndex(AVMediaType type) { return type >= 0 && type < 4 ? type : AVMEDIA_TYPE_DATA; }
+
+const char* KindName(AVMediaType type) {
+  switch (type) {
+    case AVMEDIA_TYPE_VIDEO: return "Video";
+    case AVMEDIA_TYPE_AUDIO: return "Audio";
+    case AVMEDIA_TYPE_SUBTITLE: return "Subtitle";
+    default: return "Unknown";
+  }
+}
+
+}  // namespace
+
+int TCustomFFmpeg::ChooseInputFile(bool* noPacket) {
+  if (FJoinMode) {
+    for (auto& ost : Fost_table)
+      if (ost->frame_number >= Fmax_frames[MaxFramesIndex(ost->enc->codec_type)]) return -1;
+    return Fcurrent_part;
+  }
+  int fileIndex = -1;
+  double ipts_min = 1e100, opts_min = 1e100;
+  for (auto& ost : Fost_table) {
+    TAVInputStream& ist = *Fist_table[ost->source_index];
+    if (ist.is_past_recording_time || noPacket[ist.file_index]) continue;
+    double opts = ost->mux_end / 1000000.0;
+    double ipts = static_cast<double>(ist.pts);
+    if (!Ffile_table[ist.file_index].eof_reached) {
+      if (ipts < ipts_min) {
+        ipts_min = ipts;
+        if (Finput_sync) fileIndex = ist.file_index;
+      }
+      if (opts < opts_min) {
+        opts_min = opts;
+        if (!Finput_sync) fileIndex = ist.file_index;
+      }
+    }
+    if (ost->frame_number >= Fmax_frames[MaxFramesIndex(ost->enc->codec_type)]) return -1;
+  }
+  return fileIndex;
+}
+
+void TCustomFFmpeg::Transcode() {
+  SetUpRun();
+  Ftimer_start = Flast_report_time = avutil.av_gettime_relative();
+  Fcurrent_part = 0;
+  bool noPacket[MAX_FILES] = {};
+  int noPacketCount = 0;
+
+  while (!FBroken) {
+    WaitWhilePaused();  // a paused run stops here, between packets
+    if (FBroken) break;
+    int fileIndex = ChooseInputFile(noPacket);
+    if (fileIndex < 0) {
+      if (FJoinMode || noPacketCount == 0) break;
+      std::fill(std::begin(noPacket), std::end(noPacket), false);
+      noPacketCount = 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    if (Flimit_filesize) {
+      AVIOContext* pb = Foutput_files[0]->ctx->pb;
+      if (pb && avformat.avio_seek(pb, 0, SEEK_CUR) >= Flimit_filesize) break;
+    }
+
+    AVFormatContext* is = Finput_files[fileIndex]->ctx;
+    int result = avformat.av_read_frame(is, Fpkt);
+    if (result == AVERROR(EAGAIN)) {
+      noPacket[fileIndex] = true;
+      ++noPacketCount;
+      continue;
+    }
+    if (result < 0) {
+      Ffile_table[fileIndex].eof_reached = 1;
+      if (FJoinMode) {
+        if (fileIndex + 1 >= nb_input_files()) break;
+        SwitchJoinPart(fileIndex + 1);
+        continue;
+      }
+      if (Fopt_shortest) break;
+      continue;
+    }
+    std::fill(std::begin(noPacket), std::end(noPacket), false);
+    noPacketCount = 0;
+    if (Fdo_pkt_dump) avformat.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, Fpkt, Fdo_hex_dump, is->streams[Fpkt->stream_index]);
+
+    const TAVInputFile& file = Ffile_table[fileIndex];
+    if (Fpkt->stream_index >= file.nb_streams) {
+      avcodec.av_packet_unref(Fpkt);
+      continue;
+    }
+    TAVInputStream& ist = *Fist_table[file.ist_index + Fpkt->stream_index];
+    if (ist.discard) {
+      avcodec.av_packet_unref(Fpkt);
+      continue;
+    }
+
+    AVRational timeBase = ist.st->time_base;
+    int64_t offset = avutil.av_rescale_q(Finput_files[fileIndex]->ts_offset, AVRational{1, AV_TIME_BASE}, timeBase);
+    if (Fpkt->dts != AV_NOPTS_VALUE) Fpkt->dts += offset;
+    if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts += offset;
+    if (double scale = Finput_files_ts_scale[fileIndex][std::min(Fpkt->stream_index, MAX_STREAMS - 1)]; scale != 0) {
+      if (Fpkt->dts != AV_NOPTS_VALUE) Fpkt->dts = std::llround(Fpkt->dts * scale);
+      if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts = std::llround(Fpkt->pts * scale);
+    }
+
+    // Timestamp discontinuities of formats that declare them.
+    if (Fpkt->dts != AV_NOPTS_VALUE && ist.next_pts != AV_NOPTS_VALUE && (is->iformat->flags & AVFMT_TS_DISCONT) &&
+        !Fcopy_ts) {
+      int64_t pktDts = avutil.av_rescale_q(Fpkt->dts, timeBase, AVRational{1, AV_TIME_BASE});
+      int64_t delta = pktDts - ist.next_pts;
+      if (std::llabs(delta) > Fdts_delta_threshold * AV_TIME_BASE || pktDts + 1 < ist.pts) {
+        Finput_files[fileIndex]->ts_offset -= delta;
+        int64_t shift = avutil.av_rescale_q(delta, AVRational{1, AV_TIME_BASE}, timeBase);
+        Fpkt->dts -= shift;
+        if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts -= shift;
+        if (Fverbose >= 3)
+          Log(TLogLevel::llVerbose, "timestamp discontinuity %" PRId64 ", new offset= %" PRId64, delta,
+              Finput_files[fileIndex]->ts_offset);
+      }
+    }
+
+    if (Frecording_time != INT64_MAX && Fpkt->pts != AV_NOPTS_VALUE &&
+        avutil.av_rescale_q(Fpkt->pts, timeBase, AVRational{1, AV_TIME_BASE}) >= Frecording_time + Fstart_time) {
+      ist.is_past_recording_time = 1;
+      avcodec.av_packet_unref(Fpkt);
+      continue;
+    }
+
+    if (output_packet(ist, Fpkt, true) < 0) {
+      std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
+                                   KindName(ist.dec->codec_type));
+      avcodec.av_packet_unref(Fpkt);
+      if (Fexit_on_error) throw FFmpegException(message);
+      if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
+      continue;
+    }
+    avcodec.av_packet_unref(Fpkt);
+
+    int64_t now = avutil.av_gettime_relative();
+    if (now - Flast_report_time > ReportInterval) {
+      Flast_report_time = now;
+      print_report(false, fileIndex);
+    }
+  }
+
+  for (auto& ist : Fist_table)
+    if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
+  int files = FJoinMode ? 1 : nb_output_files();
+  for (int f = 0; f < files; ++f) {
+    int result = avformat.av_write_trailer(Foutput_files[f]->ctx);
+    if (result < 0) throw FFmpegException(ErrorText(Foutput_files[f]->file_name, result));
+  }
+  print_report(true, -1);
+  FFinished = !FBroken;
+}
+
+void TCustomFFmpeg::SwitchJoinPart(int part) {
+  // Drain the finished part's decoders; the encoders go on with the next part.
+  for (auto& ist : Fist_table) {
+    if (ist->file_index != Fcurrent_part || !ist->decoding_needed) continue;
+    output_packet(*ist, nullptr, false);
+    avcodec.avcodec_flush_buffers(ist->dec);
+    ist->decoder_flushed = 1;
+  }
+  // The next part starts where the output has got to.
+  int64_t partEnd = 0;
+  for (auto& ost : Fost_table) {
+    int64_t fed = ost->encoding_needed
+                      ? avutil.av_rescale_q(ost->sync_opts, ost->enc->time_base, AVRational{1, AV_TIME_BASE})
+                      : ost->mux_end;
+    partEnd = std::max(partEnd, fed);
+  }
+  Finput_files[part]->ts_offset += partEnd;
+  for (size_t o = 0; o < Fost_table.size(); ++o) {
+    TAVOutputStream& ost = *Fost_table[o];
+    ost.source_index = Fjoin_sources[part][o];
+    ost.sync_ist = Fist_table[ost.source_index].get();
+  }
+  Fcurrent_part = part;
+}
+
+}  // namespace vidora

@@ -1,0 +1,106 @@
+// The records one run of a task builds over its files and streams.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "media/base/media_headers.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/audio_fifo.h>
+#include <libswresample/swresample.h>
+}
+
+namespace vidora {
+
+struct TOutputStreamCodec;
+class TAMRNBEncoder;
+
+struct TAVInputFile {
+  int eof_reached = 0;  // reading returned end of file or an error
+  int ist_index = 0;    // the file's first stream in the input-stream table
+  int nb_streams = 0;
+};
+
+struct TAVInputStream {
+  int file_index = 0;
+  int index = 0;  // within its file
+  int table_index = 0;  // in the run's input-stream table
+  AVStream* st = nullptr;
+  AVCodecContext* dec = nullptr;  // owned by the input file's codec table
+  const AVCodec* decoder = nullptr;
+  bool decoder_open = false;
+  int discard = 1;  // until an output stream takes this stream
+  int decoding_needed = 0;
+  int64_t frame_number = 0;
+  int64_t start = 0;     // wall clock at set-up, for rate emulation
+  int64_t next_pts = AV_NOPTS_VALUE;  // microseconds
+  int64_t pts = 0;       // microseconds
+  int is_start = 1;
+  int showed_multi_packet_warning = 0;
+  int is_past_recording_time = 0;
+  int decoder_flushed = 0;
+  int quality = 0;  // of the last decoded picture
+};
+
+struct TAVOutputStream {
+  int file_index = 0;
+  int index = 0;
+  int source_index = 0;
+  AVStream* st = nullptr;
+  TOutputStreamCodec* codec = nullptr;  // encoder context, chosen encoder, copy flag
+  AVCodecContext* enc = nullptr;        // the same context, for short
+  bool encoder_open = false;
+  int encoding_needed = 0;
+  int frame_number = 0;
+  TAVInputStream* sync_ist = nullptr;
+  int64_t sync_opts = 0;     // next output timestamp, encoder time base
+  int64_t mux_end = 0;       // end of the last packet written, microseconds
+  int last_quality = -1;     // of the last coded picture, lambda units
+  int last_picture_type = 0;
+  int show_fps = 0;
+
+  // Video.
+  int video_resample = 0;
+  AVFrame* pict_tmp = nullptr;
+  SwsContext* img_resample_ctx = nullptr;
+  int resample_height = 0, resample_width = 0, resample_pix_fmt = -1;
+  int original_height = 0, original_width = 0;
+  int video_crop = 0;
+  int topBand = 0, bottomBand = 0, leftBand = 0, rightBand = 0;
+  int original_topBand = 0, original_bottomBand = 0, original_leftBand = 0, original_rightBand = 0;
+
+  // Audio: one converter for rate, format and channels, and a FIFO in front
+  // of frame-based encoders.
+  SwrContext* swr = nullptr;
+  int swr_in_rate = 0;
+  int swr_in_format = -1;
+  AVChannelLayout swr_in_layout{};
+  AVAudioFifo* fifo = nullptr;
+  AVFrame* fifo_frame = nullptr;  // one encoder frame taken from the FIFO
+  std::unique_ptr<TAMRNBEncoder> amrnb;
+
+  std::vector<AVBSFContext*> bsfs;
+  FILE* logfile = nullptr;  // two-pass statistics
+  AVCodecID codec_id = AV_CODEC_ID_NONE;
+
+  TAVOutputStream();
+  ~TAVOutputStream();
+  TAVOutputStream(const TAVOutputStream&) = delete;
+  TAVOutputStream& operator=(const TAVOutputStream&) = delete;
+};
+
+// The video filter graph of a run: buffer source, optional crop and scale,
+// the user's filters, and a sink that gives the encoder's pixel format.
+struct TVideoFilterGraph {
+  AVFilterGraph* graph = nullptr;
+  AVFilterContext* source = nullptr;
+  AVFilterContext* sink = nullptr;
+  TAVInputStream* input = nullptr;
+};
+
+}  // namespace vidora

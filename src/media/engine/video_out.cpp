@@ -1,0 +1,144 @@
+// Pictures to an output stream: frame-rate synchronisation by dropping and
+// duplicating, cropping and scaling, encoding.
+#include <cmath>
+
+#include "media/base/bindings.h"
+#include "media/base/text_format.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+namespace {
+
+// Scales a band to a new picture size, keeping it even.
+int ScaledBand(int band, int newSize, int originalSize) {
+  return originalSize ? (band * newSize / originalSize) & ~1 : band;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture) {
+  AVCodecContext* enc = ost.enc;
+  const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
+  double syncTime = (sync.pts - Fstart_time) / 1000000.0 / av_q2d(enc->time_base);
+  int frames = 1;
+  if (Fvideo_sync_method != 0) {
+    double delta = syncTime - ost.sync_opts;
+    bool variableRate = Fvideo_sync_method == 2 ||
+                        (Fvideo_sync_method < 0 &&
+                         (Foutput_files[ost.file_index]->ctx->oformat->flags & AVFMT_VARIABLE_FPS));
+    if (delta < -1.1) {
+      frames = 0;
+    } else if (variableRate) {
+      if (delta <= -0.6)
+        frames = 0;
+      else if (delta > 0.6)
+        ost.sync_opts = std::lrint(syncTime);
+    } else if (delta > 1.1) {
+      frames = static_cast<int>(std::lrint(delta));
+    }
+    if (frames == 0) {
+      ++Fnb_frames_drop;
+      FShowDupOrDrop = true;
+      if (Fverbose > 2) Log(TLogLevel::llVerbose, "*** drop!");
+    } else if (frames > 1) {
+      Fnb_frames_dup += frames - 1;
+      FShowDupOrDrop = true;
+      if (Fverbose > 2) Log(TLogLevel::llVerbose, "*** %d dup!", frames - 1);
+    }
+  } else {
+    ost.sync_opts = std::lrint(syncTime);
+  }
+  frames = std::min(frames, Fmax_frames[AVMEDIA_TYPE_VIDEO] - ost.frame_number);
+  if (frames <= 0) return;
+
+  AVFrame* final = FGraph.graph ? picture : ScalePicture(ost, ist, picture);
+  if (!final) return;
+  for (int i = 0; i < frames && !FBroken; ++i) {
+    if (i > 0) WaitWhilePaused();  // a paused run stops between repeated pictures too
+    EncodeVideoFrame(ost, final);
+    ++ost.sync_opts;
+    ++ost.frame_number;
+  }
+}
+
+AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture) {
+  AVCodecContext* enc = ost.enc;
+  AVFrame* source = picture;
+  if (ost.video_crop) {
+    avutil.av_frame_unref(Fcrop_frame);
+    if (avutil.av_frame_ref(Fcrop_frame, picture) < 0) throw FFmpegException("av_mallocz fail");
+    Fcrop_frame->crop_top = ost.topBand;
+    Fcrop_frame->crop_bottom = ost.bottomBand;
+    Fcrop_frame->crop_left = ost.leftBand;
+    Fcrop_frame->crop_right = ost.rightBand;
+    if (avutil.av_frame_apply_cropping(Fcrop_frame, AV_FRAME_CROP_UNALIGNED) < 0) {
+      if (Fexit_on_error) throw FFmpegException("error cropping picture");
+      Log(TLogLevel::llError, "error cropping picture");
+      return nullptr;
+    }
+    source = Fcrop_frame;
+  }
+
+  if (source->width != ost.resample_width || source->height != ost.resample_height ||
+      source->format != ost.resample_pix_fmt) {
+    Log(TLogLevel::llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", ist.file_index, ist.index,
+        source->width, source->height, avutil.av_get_pix_fmt_name(static_cast<AVPixelFormat>(source->format)));
+    if (!ost.video_resample) {
+      // Until now the pictures went to the encoder as they were.
+      ost.video_resample = 1;
+      ost.original_width = ost.resample_width;
+      ost.original_height = ost.resample_height;
+    }
+  }
+  if (!ost.video_resample) return source;
+
+  if (source->width != ost.resample_width || source->height != ost.resample_height ||
+      source->format != ost.resample_pix_fmt || !ost.img_resample_ctx) {
+    ost.topBand = ScaledBand(ost.original_topBand, picture->height, ost.original_height);
+    ost.bottomBand = ScaledBand(ost.original_bottomBand, picture->height, ost.original_height);
+    ost.leftBand = ScaledBand(ost.original_leftBand, picture->width, ost.original_width);
+    ost.rightBand = ScaledBand(ost.original_rightBand, picture->width, ost.original_width);
+    ost.resample_width = source->width;
+    ost.resample_height = source->height;
+    ost.resample_pix_fmt = source->format;
+    int64_t flags = Fsws_flags;
+    if (FOptions.sws_opts && avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags) >= 0)
+      Fsws_flags = static_cast<int>(flags);
+    ost.img_resample_ctx = swscale.sws_getCachedContext(
+        ost.img_resample_ctx, source->width, source->height, static_cast<AVPixelFormat>(source->format), enc->width,
+        enc->height, enc->pix_fmt, Fsws_flags, nullptr, nullptr, nullptr);
+    if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
+    if (!ost.pict_tmp) {
+      ost.pict_tmp = avutil.av_frame_alloc();
+      if (!ost.pict_tmp) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+      ost.pict_tmp->format = enc->pix_fmt;
+      ost.pict_tmp->width = enc->width;
+      ost.pict_tmp->height = enc->height;
+      if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
+        throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+    }
+  }
+  // The encoder may still hold the previous picture: never scale over it.
+  if (avutil.av_frame_make_writable(ost.pict_tmp) < 0) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+  swscale.sws_scale(ost.img_resample_ctx, source->data, source->linesize, 0, source->height, ost.pict_tmp->data,
+                    ost.pict_tmp->linesize);
+  ost.pict_tmp->interlaced_frame = picture->interlaced_frame;
+  ost.pict_tmp->top_field_first = picture->top_field_first;
+  ost.pict_tmp->sample_aspect_ratio = enc->sample_aspect_ratio;
+  return ost.pict_tmp;
+}
+
+void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {
+  AVCodecContext* enc = ost.enc;
+  frame->pts = ost.sync_opts;
+  frame->pict_type = Fme_threshold ? frame->pict_type : AV_PICTURE_TYPE_NONE;
+  if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) {
+    if (Ftop_field_first != -1) frame->top_field_first = Ftop_field_first;
+  }
+  frame->quality = Fsame_quality ? Fist_table[ost.source_index]->quality : enc->global_quality;
+  if (avcodec.avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Video encoding failed");
+  ReceivePackets(ost);
+}
+
+}  // namespace vidora
