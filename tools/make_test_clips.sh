@@ -22,3 +22,10 @@ ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -c:v mpeg4 -an picture.av
 : > empty.mp4
 head -c 3000 clip.mp4 > truncated.mp4
 head -c 65536 /dev/urandom > noise.mp4
+# An AVI to damage: one with 4 KiB of noise in the middle, one cut off at 60 %.
+ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=frequency=440:duration=3 \
+   -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest clip.avi
+size=$(stat -c %s clip.avi)
+cp clip.avi corrupt.avi
+dd if=/dev/urandom of=corrupt.avi bs=1 seek=$((size / 2)) count=4096 conv=notrunc status=none
+head -c $((size * 6 / 10)) clip.avi > truncated.avi

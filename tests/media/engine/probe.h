@@ -1,0 +1,30 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vidora::test {
+
+// What ffprobe, an independent reader, says of a media file.
+struct TProbedStream {
+  std::map<std::string, std::string> Fields;  // codec_name, width, sample_rate, duration ...
+  std::string operator[](const std::string& key) const {
+    auto it = Fields.find(key);
+    return it == Fields.end() ? "" : it->second;
+  }
+  double Number(const std::string& key) const;
+};
+
+struct TProbe {
+  bool Valid = false;
+  double Duration = 0;
+  std::vector<TProbedStream> Streams;
+  const TProbedStream* First(const std::string& codecType) const;
+};
+
+TProbe ProbeFile(const std::string& path);
+// Decodes the whole file; true when ffmpeg reports no error.
+bool DecodesCleanly(const std::string& path);
+
+}  // namespace vidora::test
