@@ -29,3 +29,9 @@ size=$(stat -c %s clip.avi)
 cp clip.avi corrupt.avi
 dd if=/dev/urandom of=corrupt.avi bs=1 seek=$((size / 2)) count=4096 conv=notrunc status=none
 head -c $((size * 6 / 10)) clip.avi > truncated.avi
+# A stream whose picture size changes half-way, and a slow (10 frames/s) one.
+ff -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg2video -q:v 4 -f mpegts size1.ts
+ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -c:v mpeg2video -q:v 4 -f mpegts size2.ts
+cat size1.ts size2.ts > sizechange.ts
+rm size1.ts size2.ts
+ff -f lavfi -i testsrc=size=176x144:rate=10:duration=2 -c:v mpeg4 slow.avi

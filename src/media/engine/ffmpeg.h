@@ -59,6 +59,7 @@ struct TInputStreamCodec {
 
 struct TInputFile {
   AVFormatContext* ctx = nullptr;
+  std::string file_name;  // as the user gave it
   AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names
   std::vector<TInputStreamCodec> streams;
   int64_t ts_offset = 0;  // microseconds added to every timestamp read

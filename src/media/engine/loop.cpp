@@ -85,6 +85,10 @@ void TCustomFFmpeg::Transcode() {
       continue;
     }
     if (result < 0) {
+      // Damaged data ends a file like its end does; a failing read (a vanished
+      // input, a broken connection) ends the task.
+      if (result != AVERROR_EOF && is->pb && is->pb->error < 0)
+        throw FFmpegException(ErrorText(Finput_files[fileIndex]->file_name, is->pb->error));
       Ffile_table[fileIndex].eof_reached = 1;
       if (FJoinMode) {
         if (fileIndex + 1 >= nb_input_files()) break;

@@ -56,6 +56,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   }
 
   auto file = std::make_unique<TInputFile>();
+  file->file_name = fileName;
   file->ctx = avformat.avformat_alloc_context();
   if (!file->ctx) throw FFmpegException("avformat_alloc_context failed");
   ApplyOptions(FOptions, file->ctx, FOptions.avformat_opts, AV_OPT_FLAG_DECODING_PARAM);

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The engine against the ffmpeg command-line tool on the same conversions, run
+# alternately, five times each. Prints the ratio of medians (ours / ffmpeg)
+# of wall time and of peak resident memory.
+# Usage: bench/engine_vs_ffmpeg.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+driver="$build/bench/convert_driver"
+[ -x "$driver" ] || { echo "Build first: $driver is missing" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "Making a 60-second 640x360 30 fps H.264/AAC clip..."
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=30:duration=60 \
+  -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=60" -ac 2 \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest "$work/source.mp4"
+
+# Runs a command and prints "seconds peak_kib".
+measure() {
+  python3 - "$@" <<'PY'
+import resource, subprocess, sys, time
+start = time.perf_counter()
+subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
+wall = time.perf_counter() - start
+print(f"{wall:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
+PY
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+
+run_case() {
+  local name=$1 ours_options=$2 ffmpeg_options=$3 extension=$4
+  local ours_times=() ours_rss=() ff_times=() ff_rss=()
+  for round in 1 2 3 4 5; do
+    # shellcheck disable=SC2086
+    read -r t m < <(measure "$driver" "$work/source.mp4" "$work/ours.$extension" $ours_options)
+    ours_times+=("$t"); ours_rss+=("$m")
+    # shellcheck disable=SC2086
+    read -r t m < <(measure ffmpeg -nostdin -v error -y -i "$work/source.mp4" $ffmpeg_options "$work/theirs.$extension")
+    ff_times+=("$t"); ff_rss+=("$m")
+  done
+  local ot ft om fm
+  ot=$(printf '%s\n' "${ours_times[@]}" | median); ft=$(printf '%s\n' "${ff_times[@]}" | median)
+  om=$(printf '%s\n' "${ours_rss[@]}" | median); fm=$(printf '%s\n' "${ff_rss[@]}" | median)
+  printf '%s\n  wall: ours %.2f s, ffmpeg %.2f s, ratio %.3f\n  peak RSS: ours %d KiB, ffmpeg %d KiB, ratio %.3f\n' \
+    "$name" "$ot" "$ft" "$(echo "$ot / $ft" | bc -l)" "$om" "$fm" "$(echo "$om / $fm" | bc -l)"
+}
+
+run_case "(a) 176x144 H.263 150 kbit/s, AAC 8000 Hz mono" \
+  "s 176x144 b 150000 acodec aac ar 8000 ac 1 ab 12200" \
+  "-s 176x144 -b:v 150000 -c:a aac -ar 8000 -ac 1 -b:a 12200" 3gp
+run_case "(b) 320x240 MPEG-4 512 kbit/s 25 fps, AAC 22050 Hz stereo 96 kbit/s" \
+  "vcodec mpeg4 s 320x240 b 512000 r 25 acodec aac ar 22050 ac 2 ab 96000" \
+  "-c:v mpeg4 -s 320x240 -b:v 512000 -r 25 -c:a aac -ar 22050 -ac 2 -b:a 96000" mp4
