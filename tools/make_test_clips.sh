@@ -35,3 +35,6 @@ ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -c:v mpeg2video -q:v 4 -f
 cat size1.ts size2.ts > sizechange.ts
 rm size1.ts size2.ts
 ff -f lavfi -i testsrc=size=176x144:rate=10:duration=2 -c:v mpeg4 slow.avi
+# Sound that starts half a second after the picture.
+ff -f lavfi -i testsrc=size=176x144:rate=25:duration=2 -itsoffset 0.5 -f lavfi -i sine=frequency=500:duration=1.5 \
+   -c:v mpeg4 -c:a aac late_audio.mp4

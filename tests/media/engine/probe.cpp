@@ -36,7 +36,7 @@ const TProbedStream* TProbe::First(const std::string& codecType) const {
 TProbe ProbeFile(const std::string& path) {
   TProbe probe;
   std::string output = Run("ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height,"
-                           "sample_rate,channels,duration,nb_frames,avg_frame_rate,bit_rate -of default=nw=0 " +
+                           "sample_rate,channels,start_time,duration,nb_frames,avg_frame_rate,bit_rate -of default=nw=0 " +
                            Quoted(path) + " 2>/dev/null");
   TProbedStream* stream = nullptr;
   bool inFormat = false;
@@ -65,6 +65,12 @@ TProbe ProbeFile(const std::string& path) {
     }
   }
   return probe;
+}
+
+double MeanVolume(const std::string& path) {
+  std::string output = Run("ffmpeg -nostdin -hide_banner -i " + Quoted(path) + " -af volumedetect -f null - 2>&1");
+  size_t at = output.find("mean_volume:");
+  return at == std::string::npos ? 0 : std::atof(output.c_str() + at + 12);
 }
 
 bool DecodesCleanly(const std::string& path) {

@@ -14,6 +14,7 @@ struct TProbedStream {
     return it == Fields.end() ? "" : it->second;
   }
   double Number(const std::string& key) const;
+  bool Has(const std::string& key) const { return Fields.count(key) > 0; }
 };
 
 struct TProbe {
@@ -24,6 +25,8 @@ struct TProbe {
 };
 
 TProbe ProbeFile(const std::string& path);
+// The mean volume of the file's sound in dB, as ffmpeg's volumedetect measures it.
+double MeanVolume(const std::string& path);
 // Decodes the whole file; true when ffmpeg reports no error.
 bool DecodesCleanly(const std::string& path);
 

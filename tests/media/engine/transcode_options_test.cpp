@@ -152,3 +152,37 @@ TEST_F(TranscodeOptionsTest, AnInputThatBreaksOffEndsTheTask) {
 
 }  // namespace
 }  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+TEST_F(TranscodeOptionsTest, LateSoundStartsLateUnlessSynchronised) {
+  Convert(Clip("late_audio.mp4"), Out("late.3gp"), {"s", "176x144", "ar", "8000", "ac", "1"});
+  EXPECT_NEAR(ProbeFile(Out("late.3gp")).First("audio")->Number("start_time"), 0.476, 0.03);
+
+  FEngine.Reset();
+  Convert(Clip("late_audio.mp4"), Out("late-sync.3gp"), {"s", "176x144", "ar", "8000", "ac", "1", "async", "1"});
+  const TProbedStream* audio = ProbeFile(Out("late-sync.3gp")).First("audio");
+  ASSERT_TRUE(audio);
+  EXPECT_LT(audio->Number("start_time"), 0.03) << "silence fills the first half second";
+  EXPECT_GT(audio->Number("duration"), 1.8);
+}
+
+TEST_F(TranscodeOptionsTest, VolumeAndVideoStatistics) {
+  Convert(Clip("tone.wav"), Out("unity.mp4"), {"acodec", "aac"});
+  FEngine.Reset();
+  Convert(Clip("tone.wav"), Out("half.mp4"), {"acodec", "aac", "vol", "128"});
+  EXPECT_NEAR(MeanVolume(Out("half.mp4")) - MeanVolume(Out("unity.mp4")), -6.0, 0.5);
+
+  FEngine.Reset();
+  std::string stats = Out("vstats.log");
+  Convert(Clip("picture.avi"), Out("stats.mp4"), {"vcodec", "mpeg4", "vstats_file", stats});
+  std::ifstream in(stats);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("frame=     1 q= ", 0), 0u) << first;
+  EXPECT_NE(first.find("type= I"), std::string::npos) << first;
+}
+
+}  // namespace
+}  // namespace vidora::test
