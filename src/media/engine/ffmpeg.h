@@ -347,6 +347,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const AVPacket* pkt);
   void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
+  // (Re)makes the scaler from the recorded input geometry to the encoder's.
+  void MakeScaler(TAVOutputStream& ost);
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);

@@ -15,15 +15,6 @@ namespace {
 
 int MaxFramesIndex(AVMediaType type) { return type >= 0 && type < 4 ? type : AVMEDIA_TYPE_DATA; }
 
-const char* KindName(AVMediaType type) {
-  switch (type) {
-    case AVMEDIA_TYPE_VIDEO: return "Video";
-    case AVMEDIA_TYPE_AUDIO: return "Audio";
-    case AVMEDIA_TYPE_SUBTITLE: return "Subtitle";
-    default: return "Unknown";
-  }
-}
-
 }  // namespace
 
 int TCustomFFmpeg::ChooseInputFile(bool* noPacket) {
@@ -147,7 +138,7 @@ void TCustomFFmpeg::Transcode() {
 
     if (output_packet(ist, Fpkt, true) < 0) {
       std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
-                                   KindName(ist.dec->codec_type));
+                                   MediaTypeName(ist.dec->codec_type).c_str());
       avcodec.av_packet_unref(Fpkt);
       if (Fexit_on_error) throw FFmpegException(message);
       if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());

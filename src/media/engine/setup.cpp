@@ -9,19 +9,6 @@
 
 namespace vidora {
 
-namespace {
-
-const char* KindName(AVMediaType type) {
-  switch (type) {
-    case AVMEDIA_TYPE_VIDEO: return "Video";
-    case AVMEDIA_TYPE_AUDIO: return "Audio";
-    case AVMEDIA_TYPE_SUBTITLE: return "Subtitle";
-    default: return "Unknown";
-  }
-}
-
-}  // namespace
-
 TAVOutputStream::TAVOutputStream() = default;
 
 TAVOutputStream::~TAVOutputStream() {
@@ -170,8 +157,8 @@ void TCustomFFmpeg::BuildOutputRecords() {
         if (source->dec->codec_type != ost->enc->codec_type) {
           avformat.av_dump_format(file.ctx, f, file.ctx->url, 1);
           throw FFmpegException(Format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", map.file_index,
-                                       map.stream_index, KindName(source->dec->codec_type), f, ost->index,
-                                       KindName(ost->enc->codec_type)));
+                                       map.stream_index, MediaTypeName(source->dec->codec_type).c_str(), f, ost->index,
+                                       MediaTypeName(ost->enc->codec_type).c_str()));
         }
         ost->sync_ist = findInput(map.sync_file_index, map.sync_stream_index);
       } else {
@@ -179,7 +166,7 @@ void TCustomFFmpeg::BuildOutputRecords() {
         if (!source) {
           avformat.av_dump_format(file.ctx, f, file.ctx->url, 1);
           throw FFmpegException(Format("Could not find input stream matching output stream #%d.%d (%s)", f,
-                                       ost->index, KindName(ost->enc->codec_type)));
+                                       ost->index, MediaTypeName(ost->enc->codec_type).c_str()));
         }
         ost->sync_ist = source;
       }
@@ -200,7 +187,7 @@ void TCustomFFmpeg::BuildOutputRecords() {
       TAVInputStream* source = FindSource(*ost, part);
       if (!source)
         throw FFmpegException(Format("Could not find input stream matching output stream #%d.%d (%s)", part,
-                                     ost->index, KindName(ost->enc->codec_type)));
+                                     ost->index, MediaTypeName(ost->enc->codec_type).c_str()));
       source->discard = 0;
       sources.push_back(source->table_index);
     }
@@ -263,19 +250,7 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
   }
   ost.video_resample = inWidth != enc->width || inHeight != enc->height || dec->pix_fmt != enc->pix_fmt;
   if (!ost.video_resample) return;
-  ost.pict_tmp = avutil.av_frame_alloc();
-  if (!ost.pict_tmp) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-  ost.pict_tmp->format = enc->pix_fmt;
-  ost.pict_tmp->width = enc->width;
-  ost.pict_tmp->height = enc->height;
-  if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
-    throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-  int64_t flags = Fsws_flags;
-  if (FOptions.sws_opts && avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags) >= 0)
-    Fsws_flags = static_cast<int>(flags);
-  ost.img_resample_ctx = swscale.sws_getCachedContext(nullptr, inWidth, inHeight, dec->pix_fmt, enc->width,
-                                                      enc->height, enc->pix_fmt, Fsws_flags, nullptr, nullptr, nullptr);
-  if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
+  MakeScaler(ost);
   ost.original_width = dec->width;
   ost.original_height = dec->height;
   enc->bits_per_raw_sample = 0;
@@ -326,7 +301,7 @@ void TCustomFFmpeg::OpenEncoders() {
       if (!codec) {
         LogStreamMapping();
         std::string message = Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", enc->codec_id,
-                                     ost.file_index, ost.index, KindName(enc->codec_type));
+                                     ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str());
         Log(TLogLevel::llError, "%s", message.c_str());
         throw FFmpegException(message);
       }
@@ -340,7 +315,7 @@ void TCustomFFmpeg::OpenEncoders() {
         std::string message = Format(
             "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
             "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
-            ost.file_index, ost.index, KindName(enc->codec_type));
+            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str());
         Log(TLogLevel::llError, "%s", message.c_str());
         throw FFmpegException(message);
       }
@@ -377,7 +352,8 @@ void TCustomFFmpeg::OpenDecoders() {
   for (auto& ist : Fist_table) {
     if (!ist->decoding_needed) continue;
     const AVCodec* codec = ist->decoder ? ist->decoder : avcodec.avcodec_find_decoder(ist->dec->codec_id);
-    const char* kind = KindName(ist->dec->codec_type);
+    std::string kindName = MediaTypeName(ist->dec->codec_type);
+    const char* kind = kindName.c_str();
     if (!codec) {
       LogStreamMapping();
       std::string message = Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
@@ -447,10 +423,10 @@ void TCustomFFmpeg::LogStreamMapping() {
   for (auto& ost : Fost_table) {
     const TAVInputStream& ist = *Fist_table[ost->source_index];
     std::string line = Format("  Stream #%d.%d -> #%d.%d (%s)", ist.file_index, ist.index, ost->file_index,
-                              ost->index, KindName(ost->enc->codec_type));
+                              ost->index, MediaTypeName(ost->enc->codec_type).c_str());
     if (ost->sync_ist && ost->sync_ist != &ist)
       line += Format(" [sync #%d.%d (%s)]", ost->sync_ist->file_index, ost->sync_ist->index,
-                     KindName(ost->sync_ist->dec->codec_type));
+                     MediaTypeName(ost->sync_ist->dec->codec_type).c_str());
     Log(TLogLevel::llVerbose, "%s", line.c_str());
   }
 }

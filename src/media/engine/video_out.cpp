@@ -102,22 +102,7 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
     ost.resample_width = source->width;
     ost.resample_height = source->height;
     ost.resample_pix_fmt = source->format;
-    int64_t flags = Fsws_flags;
-    if (FOptions.sws_opts && avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags) >= 0)
-      Fsws_flags = static_cast<int>(flags);
-    ost.img_resample_ctx = swscale.sws_getCachedContext(
-        ost.img_resample_ctx, source->width, source->height, static_cast<AVPixelFormat>(source->format), enc->width,
-        enc->height, enc->pix_fmt, Fsws_flags, nullptr, nullptr, nullptr);
-    if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
-    if (!ost.pict_tmp) {
-      ost.pict_tmp = avutil.av_frame_alloc();
-      if (!ost.pict_tmp) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-      ost.pict_tmp->format = enc->pix_fmt;
-      ost.pict_tmp->width = enc->width;
-      ost.pict_tmp->height = enc->height;
-      if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
-        throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-    }
+    MakeScaler(ost);
   }
   // The encoder may still hold the previous picture: never scale over it.
   if (avutil.av_frame_make_writable(ost.pict_tmp) < 0) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
@@ -127,6 +112,26 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
   ost.pict_tmp->top_field_first = picture->top_field_first;
   ost.pict_tmp->sample_aspect_ratio = enc->sample_aspect_ratio;
   return ost.pict_tmp;
+}
+
+void TCustomFFmpeg::MakeScaler(TAVOutputStream& ost) {
+  AVCodecContext* enc = ost.enc;
+  if (!ost.pict_tmp) {
+    ost.pict_tmp = avutil.av_frame_alloc();
+    if (!ost.pict_tmp) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+    ost.pict_tmp->format = enc->pix_fmt;
+    ost.pict_tmp->width = enc->width;
+    ost.pict_tmp->height = enc->height;
+    if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
+      throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+  }
+  int64_t flags = Fsws_flags;
+  if (FOptions.sws_opts && avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags) >= 0)
+    Fsws_flags = static_cast<int>(flags);
+  ost.img_resample_ctx = swscale.sws_getCachedContext(
+      ost.img_resample_ctx, ost.resample_width, ost.resample_height, static_cast<AVPixelFormat>(ost.resample_pix_fmt),
+      enc->width, enc->height, enc->pix_fmt, Fsws_flags, nullptr, nullptr, nullptr);
+  if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
 }
 
 void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {

@@ -63,7 +63,8 @@ TEST_F(TranscodeOptionsTest, FilterGraphWithCrop) {
   ASSERT_EQ(FEngine.OpenOutputFile(Out("cropped.mp4"), false), 1) << FEngine.LastErrMsg();
   FEngine.StartConvert(false);
   EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
-  const TProbedStream* video = ProbeFile(Out("cropped.mp4")).First("video");
+  TProbe probe = ProbeFile(Out("cropped.mp4"));
+  const TProbedStream* video = probe.First("video");
   ASSERT_TRUE(video);
   EXPECT_EQ((*video)["width"], "176");
   EXPECT_EQ((*video)["height"], "96");
@@ -162,7 +163,8 @@ TEST_F(TranscodeOptionsTest, LateSoundStartsLateUnlessSynchronised) {
 
   FEngine.Reset();
   Convert(Clip("late_audio.mp4"), Out("late-sync.3gp"), {"s", "176x144", "ar", "8000", "ac", "1", "async", "1"});
-  const TProbedStream* audio = ProbeFile(Out("late-sync.3gp")).First("audio");
+  TProbe probe = ProbeFile(Out("late-sync.3gp"));
+  const TProbedStream* audio = probe.First("audio");
   ASSERT_TRUE(audio);
   EXPECT_LT(audio->Number("start_time"), 0.03) << "silence fills the first half second";
   EXPECT_GT(audio->Number("duration"), 1.8);
