@@ -38,3 +38,6 @@ ff -f lavfi -i testsrc=size=176x144:rate=10:duration=2 -c:v mpeg4 slow.avi
 # Sound that starts half a second after the picture.
 ff -f lavfi -i testsrc=size=176x144:rate=25:duration=2 -itsoffset 0.5 -f lavfi -i sine=frequency=500:duration=1.5 \
    -c:v mpeg4 -c:a aac late_audio.mp4
+# Pictures with two text subtitles.
+printf '1\n00:00:00,500 --> 00:00:01,500\nHello phone\n\n2\n00:00:02,000 --> 00:00:02,800\nSecond line\n' > subtitles.srt
+ff -f lavfi -i testsrc=size=176x144:duration=3 -i subtitles.srt -c:v mpeg4 -c:s srt subtitled.mkv

@@ -331,6 +331,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& ist);
   void OpenTwoPassLog(TAVOutputStream& ost, int index);
   void OpenEncoders();
+  void PrepareSubtitleEncoder(TAVOutputStream& ost);
   void OpenDecoders();
   void CopyMetadataMaps();
   void WriteHeaders();

@@ -1,5 +1,7 @@
 // Before the loop: the run's records, stream mapping, codec preparation,
 // opening codecs, metadata, headers and the stream-mapping log.
+#include <cstring>
+
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
 #include "media/base/loader.h"
@@ -61,8 +63,9 @@ void TCustomFFmpeg::SetUpRun() {
       ist.discard = 0;
       ist.decoding_needed = Fost_table[o]->encoding_needed;
     }
-  OpenEncoders();
+  // Decoders first: a subtitle encoder starts from its decoder's header.
   OpenDecoders();
+  OpenEncoders();
   for (auto& ist : Fist_table) {
     AVRational rate = ist->st->avg_frame_rate;
     ist->pts = rate.num && rate.den ? -std::llround(ist->dec->has_b_frames * 1000000.0 / av_q2d(rate)) : 0;
@@ -305,6 +308,7 @@ void TCustomFFmpeg::OpenEncoders() {
         Log(TLogLevel::llError, "%s", message.c_str());
         throw FFmpegException(message);
       }
+      if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) PrepareSubtitleEncoder(ost);
       int result;
       {
         std::lock_guard lock(CodecLock());
@@ -345,6 +349,22 @@ void TCustomFFmpeg::OpenEncoders() {
       if (avcodec.av_bsf_init(bsf) < 0)
         throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name));
     }
+  }
+}
+
+void TCustomFFmpeg::PrepareSubtitleEncoder(TAVOutputStream& ost) {
+  AVCodecContext* enc = ost.enc;
+  const AVCodecContext* dec = Fist_table[ost.source_index]->dec;
+  enc->time_base = AVRational{1, 1000};
+  if (dec->subtitle_header && !enc->subtitle_header) {
+    enc->subtitle_header = static_cast<uint8_t*>(avutil.av_mallocz(dec->subtitle_header_size + 1));
+    if (!enc->subtitle_header) throw FFmpegException("av_mallocz fail");
+    std::memcpy(enc->subtitle_header, dec->subtitle_header, dec->subtitle_header_size);
+    enc->subtitle_header_size = dec->subtitle_header_size;
+  }
+  if (!enc->width) {
+    enc->width = dec->width;
+    enc->height = dec->height;
   }
 }
 

@@ -73,6 +73,10 @@ double MeanVolume(const std::string& path) {
   return at == std::string::npos ? 0 : std::atof(output.c_str() + at + 12);
 }
 
+std::string SubtitlesAsSubRip(const std::string& path) {
+  return Run("ffmpeg -nostdin -v error -i " + Quoted(path) + " -map 0:s:0 -f srt - 2>/dev/null");
+}
+
 bool DecodesCleanly(const std::string& path) {
   std::string errors = Run("ffmpeg -nostdin -v error -i " + Quoted(path) + " -f null - 2>&1");
   return errors.empty();

@@ -27,6 +27,8 @@ struct TProbe {
 TProbe ProbeFile(const std::string& path);
 // The mean volume of the file's sound in dB, as ffmpeg's volumedetect measures it.
 double MeanVolume(const std::string& path);
+// The file's first subtitle stream as SubRip text.
+std::string SubtitlesAsSubRip(const std::string& path);
 // Decodes the whole file; true when ffmpeg reports no error.
 bool DecodesCleanly(const std::string& path);
 

@@ -188,3 +188,19 @@ TEST_F(TranscodeOptionsTest, VolumeAndVideoStatistics) {
 
 }  // namespace
 }  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+TEST_F(TranscodeOptionsTest, TextSubtitlesAreReEncodedWithTheirTimes) {
+  Convert(Clip("subtitled.mkv"), Out("subtitled.mp4"), {"vcodec", "mpeg4", "scodec", "mov_text"});
+  TProbe probe = ProbeFile(Out("subtitled.mp4"));
+  const TProbedStream* subtitles = probe.First("subtitle");
+  ASSERT_TRUE(subtitles);
+  EXPECT_EQ((*subtitles)["codec_name"], "mov_text");
+  EXPECT_EQ(SubtitlesAsSubRip(Out("subtitled.mp4")),
+            "1\n00:00:00,500 --> 00:00:01,500\nHello phone\n\n2\n00:00:02,000 --> 00:00:02,800\nSecond line\n\n");
+}
+
+}  // namespace
+}  // namespace vidora::test
