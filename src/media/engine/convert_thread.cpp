@@ -52,7 +52,6 @@ bool TCustomFFmpeg::StartConvert(bool useThread) {
 
 void TCustomFFmpeg::DoConvert() {
   FFinished = false;
-  std::string message;
   Guarded(*this, FFatalException, FFatalMessage, [this] { Transcode(); });
   Guarded(*this, FFatalException, FFatalMessage, [this] { CloseCodecs(); });
   Guarded(*this, FFatalException, FFatalMessage, [this] { ReleaseRun(); });
@@ -75,7 +74,8 @@ void TCustomFFmpeg::Resume() { FRunEvent.Set(); }
 void TCustomFFmpeg::Stop(bool waitForStop) {
   FBroken = true;
   FRunEvent.Set();  // a paused run must wake to see the request
-  if (!waitForStop || !FThread.joinable()) return;
+  // The run's own thread (a handler asking to stop) cannot wait for itself.
+  if (!waitForStop || !FThread.joinable() || FThread.get_id() == std::this_thread::get_id()) return;
   while (!FStopEvent.WaitFor(std::chrono::milliseconds(20))) ProcessPendingCalls();
   FThread.join();
 }
