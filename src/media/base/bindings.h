@@ -149,7 +149,8 @@ namespace vidora {
   X(av_get_picture_type_char)    \
   X(av_get_sample_fmt)           \
   X(av_get_sample_fmt_name)      \
-  X(av_get_bytes_per_sample)     \
+  X(av_get_bytes_per_sample)             \
+  X(av_sample_fmt_is_planar)     \
   X(av_samples_set_silence)      \
   X(av_channel_layout_default)   \
   X(av_channel_layout_from_mask) \
@@ -160,6 +161,8 @@ namespace vidora {
   X(av_frame_free)               \
   X(av_frame_ref)                        \
   X(av_frame_apply_cropping)             \
+  X(av_frame_copy)                       \
+  X(av_frame_copy_props)                 \
   X(av_frame_unref)              \
   X(av_frame_get_buffer)         \
   X(av_frame_make_writable)      \

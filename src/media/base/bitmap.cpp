@@ -10,6 +10,7 @@ void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
     case 8: case 15: case 16: case 24: case 32: break;
     default: throw std::invalid_argument("Invalid bitmap depth");
   }
+  if (width == FWidth && height == FHeight && bitsPerPixel == FBitsPerPixel && !FPixels.empty()) return;
   // 15-bit pixels take two bytes like 16-bit ones.
   int storedBits = bitsPerPixel == 15 ? 16 : bitsPerPixel;
   FWidth = width;
@@ -17,6 +18,13 @@ void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
   FBitsPerPixel = bitsPerPixel;
   FStride = StrideFor(width, storedBits);
   FPixels.assign(static_cast<size_t>(FStride) * height, 0);
+}
+
+void TBitmap::Clear() {
+  FWidth = FHeight = FStride = 0;
+  FPixels.clear();
+  FPixels.shrink_to_fit();
+  FPending = nullptr;
 }
 
 }  // namespace vidora

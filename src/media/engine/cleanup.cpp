@@ -55,6 +55,8 @@ void TCustomFFmpeg::Cleanup() {
   Fsubtitle_language.clear();
   Fsubtitle_codec_tag = 0;
   FFrameHooks.Release();
+  if (FOutputPictureBuf) avutil.av_frame_free(&FOutputPictureBuf);
+  ResetHookContexts();
 }
 
 }  // namespace vidora

@@ -22,7 +22,10 @@
 #include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/engine/ffmpeg_exception.h"
+#include "media/base/previewer.h"
 #include "media/engine/frame_hook.h"
+#include "media/engine/hooks.h"
+#include "media/engine/rgb_convert.h"
 #include "media/engine/run_records.h"
 
 namespace vidora {
@@ -252,6 +255,22 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void StopOrTerminate(bool waitForStop);
   void SetOnProgress(TProgressEvent handler) { FOnProgress = std::move(handler); }
   void SetOnTerminate(TTerminateEvent handler) { FOnTerminate = std::move(handler); }
+  // Hooks (hooks.cpp). Assign the events before the task starts.
+  void SetOnInputVideoHook(TVideoHookEvent handler) { FOnInputVideoHook = std::move(handler); }
+  void SetOnOutputVideoHook(TVideoHookEvent handler) { FOnOutputVideoHook = std::move(handler); }
+  void SetOnPreviewBitmap(TPreviewBitmapEvent handler) { FOnPreviewBitmap = std::move(handler); }
+  void SetOnAudioHook(TAudioHookEvent handler) { FOnAudioHook = std::move(handler); }
+  // Safe while the task runs; removing phPreview closes the preview window.
+  void SetPostHooks(TPostHooks hooks);
+  TPostHooks PostHooks() const;
+  void SetVideoHookBitsPixel(int bitsPixel);
+  int VideoHookBitsPixel() const { return FVideoHookBitsPixel; }
+  // Makes the preview window on the first phPreview picture.
+  void SetPreviewerFactory(std::function<std::unique_ptr<IPreviewer>()> factory) {
+    FPreviewerFactory = std::move(factory);
+  }
+  const TRGBConvertContext& InputHookContext() const { return FInputRGB; }
+
   bool Converting() const { return FConverting; }
   bool Paused() const { return !FRunEvent.IsSet(); }
   bool Finished() const { return FFinished; }
@@ -362,6 +381,14 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void write_frame(TAVOutputStream& ost, AVPacket* pkt);
   void WriteVideoStats(TAVOutputStream& ost, int frameSize);
   void print_report(bool isLast, int fileIndex);
+  // hooks.cpp
+  bool VideoHookCall(const TVideoHookEvent& handler, bool& active, TRGBConvertContext& context, AVFrame* picture,
+                     int frameNumber, int64_t pts);
+  void RunInputHooks(TAVInputStream& ist, AVFrame* picture);
+  AVFrame* RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts);
+  void RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture);
+  void RunAudioHook(TAVInputStream& ist, AVFrame* samples);
+  void ResetHookContexts();
 
   void CloseOutputFile(TOutputFile& file);
   void CloseInputFile(TInputFile& file);
@@ -392,6 +419,22 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t Ftimer_start = 0;
   int64_t Flast_report_time = 0;
   bool FShowDupOrDrop = false;
+
+  // Hooks.
+  TVideoHookEvent FOnInputVideoHook;
+  TVideoHookEvent FOnOutputVideoHook;
+  TPreviewBitmapEvent FOnPreviewBitmap;
+  TAudioHookEvent FOnAudioHook;
+  bool FInputHookActive = true;   // cleared when the handler detaches for this task
+  bool FOutputHookActive = true;
+  TRGBConvertContext FInputRGB;
+  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks
+  AVFrame* FOutputPictureBuf = nullptr;
+  TPostHooks FPostHooks = 0;
+  bool FPostHooksChanged = false;
+  int64_t Fpreview_last_time = 0;
+  std::unique_ptr<IPreviewer> FPreviewer;
+  std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
   // Threads and events.
   std::thread FThread;

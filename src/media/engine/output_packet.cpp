@@ -82,11 +82,11 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
   ++ist.frame_number;
   if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO) {
     ist.next_pts = ist.pts + (frame->sample_rate ? int64_t{AV_TIME_BASE} * frame->nb_samples / frame->sample_rate : 0);
+    RunAudioHook(ist, frame);
   } else {
     ist.quality = frame->quality;
     ist.next_pts = ist.pts + PictureDuration(ist, frame);
-    if (!FFrameHooks.Empty() && avutil.av_frame_make_writable(frame) >= 0)
-      FFrameHooks.Process(frame->data, frame->linesize, frame->format, frame->width, frame->height, ist.pts);
+    RunInputHooks(ist, frame);
   }
 
   if (Frate_emu) {

@@ -25,6 +25,7 @@ TAVOutputStream::~TAVOutputStream() {
 }
 
 void TCustomFFmpeg::SetUpRun() {
+  FInputHookActive = FOutputHookActive = true;
   Fpkt = avcodec.av_packet_alloc();
   Fenc_pkt = avcodec.av_packet_alloc();
   Fdecoded_frame = avutil.av_frame_alloc();
@@ -201,10 +202,20 @@ void TCustomFFmpeg::BuildOutputRecords() {
 void TCustomFFmpeg::PrepareStreamCopy(TAVOutputStream& ost, TAVInputStream& ist) {
   AVCodecParameters* par = ost.st->codecpar;
   const AVCodecParameters* in = ist.st->codecpar;
-  if (in->codec_type == AVMEDIA_TYPE_VIDEO && !FFrameHooks.Empty())
-    throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
-  if (in->codec_type == AVMEDIA_TYPE_AUDIO && Faudio_volume != 256)
-    throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+  if (in->codec_type == AVMEDIA_TYPE_VIDEO) {
+    if (FOnInputVideoHook || FOnOutputVideoHook)
+      throw FFmpegException("-vcodec copy and VideoHook are incompatible (frames are not decoded)");
+    if (!FFrameHooks.Empty())
+      throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+    if (PostHooks())
+      throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+  }
+  if (in->codec_type == AVMEDIA_TYPE_AUDIO) {
+    if (Faudio_volume != 256)
+      throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+    if (FOnAudioHook)
+      throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
+  }
   if (in->codec_type != AVMEDIA_TYPE_VIDEO && in->codec_type != AVMEDIA_TYPE_AUDIO &&
       in->codec_type != AVMEDIA_TYPE_SUBTITLE)
     throw FFmpegException("invalid codec_type of output stream");

@@ -1,0 +1,161 @@
+// The input and output video hooks, the post hooks (previews) and the audio hook.
+#include <mutex>
+
+#include "media/base/bindings.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+namespace {
+
+// Guards every task's post-hook set and preview window.
+std::mutex& PostHookLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::SetPostHooks(TPostHooks hooks) {
+  std::lock_guard lock(PostHookLock());
+  if (hooks == FPostHooks) return;
+  if ((FPostHooks & phPreview) && !(hooks & phPreview)) FPreviewer.reset();
+  FPostHooks = hooks;
+  FPostHooksChanged = true;
+}
+
+TPostHooks TCustomFFmpeg::PostHooks() const {
+  std::lock_guard lock(PostHookLock());
+  return FPostHooks;
+}
+
+void TCustomFFmpeg::SetVideoHookBitsPixel(int bitsPixel) {
+  if (bitsPixel == FVideoHookBitsPixel) return;
+  FVideoHookBitsPixel = bitsPixel;
+  ResetHookContexts();
+}
+
+void TCustomFFmpeg::ResetHookContexts() {
+  FInputRGB.Reset(FVideoHookBitsPixel);
+  std::lock_guard lock(PostHookLock());
+  FOutputRGB.Reset(FVideoHookBitsPixel);
+  FPreviewer.reset();
+  Fpreview_last_time = 0;
+}
+
+// Returns whether the hook bitmap now holds exactly the picture.
+bool TCustomFFmpeg::VideoHookCall(const TVideoHookEvent& handler, bool& active, TRGBConvertContext& context,
+                                  AVFrame* picture, int frameNumber, int64_t pts) {
+  // The conversion waits until the handler looks at the bitmap.
+  context.Attach(picture);
+  bool update = true, stopHook = false;
+  try {
+    handler(this, context.Bitmap(), frameNumber, pts, update, stopHook);
+  } catch (const std::exception& error) {
+    Log(TLogLevel::llError, "Error occurs VideoHook event: %s", error.what());
+    update = false;
+  } catch (...) {
+    Log(TLogLevel::llError, "Error occurs VideoHook event: unknown error");
+    update = false;
+  }
+  bool touched = context.Bitmap().Touched();
+  context.Bitmap().DropPendingPixels();
+  bool bitmapIsPicture = false;
+  if (touched && context.Failed()) {
+    Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+    stopHook = true;
+  } else if (update) {
+    // A handler that asked for the update without looking still gets the
+    // picture through the bitmap, as it always did.
+    if (!touched && !context.ToRGB(picture)) {
+      Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+      stopHook = true;
+    } else if (!context.FromRGB(picture)) {
+      Log(TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
+      stopHook = true;
+    } else {
+      bitmapIsPicture = true;
+    }
+  }
+  if (stopHook) active = false;
+  return bitmapIsPicture;
+}
+
+void TCustomFFmpeg::RunInputHooks(TAVInputStream& ist, AVFrame* picture) {
+  bool inputHook = FOnInputVideoHook && FInputHookActive;
+  if (!inputHook && FFrameHooks.Empty()) return;
+  // The decoder may still refer to this picture: work on a copy of our own.
+  if (avutil.av_frame_make_writable(picture) < 0) {
+    Log(TLogLevel::llError, "hook buf malloc error.");
+    return;
+  }
+  if (inputHook)
+    VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.frame_number), ist.pts);
+  else
+    FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.pts);
+}
+
+AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts) {
+  bool bitmapIsPicture = false;
+  AVFrame* result = picture;
+  if (FOnOutputVideoHook && FOutputHookActive) {
+    if (!FOutputPictureBuf) FOutputPictureBuf = avutil.av_frame_alloc();
+    AVFrame* copy = FOutputPictureBuf;
+    if (copy && (copy->width != picture->width || copy->height != picture->height || copy->format != picture->format)) {
+      avutil.av_frame_unref(copy);
+      copy->format = picture->format;
+      copy->width = picture->width;
+      copy->height = picture->height;
+      if (avutil.av_frame_get_buffer(copy, 0) < 0) avutil.av_frame_unref(copy);
+    }
+    if (!copy || !copy->data[0] || avutil.av_frame_make_writable(copy) < 0 || avutil.av_frame_copy(copy, picture) < 0) {
+      Log(TLogLevel::llError, "hook buf malloc error.");
+    } else {
+      avutil.av_frame_copy_props(copy, picture);
+      bitmapIsPicture = VideoHookCall(FOnOutputVideoHook, FOutputHookActive, FOutputRGB, copy, frameNumber, pts);
+      result = copy;
+    }
+  }
+  RunPostHooks(result, frameNumber, pts, bitmapIsPicture);
+  return result;
+}
+
+void TCustomFFmpeg::RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture) {
+  std::lock_guard lock(PostHookLock());
+  if (!FPostHooks) return;
+  int64_t now = avutil.av_gettime_relative();
+  bool bitmapEvent = (FPostHooks & phBitmap) && FOnPreviewBitmap;
+  if ((bitmapEvent || (FPostHooks & phPreview)) && now - Fpreview_last_time > PreviewInterval) {
+    Fpreview_last_time = now;
+    bool converted = (bitmapIsPicture && !FPostHooksChanged) || FOutputRGB.ToRGB(picture);
+    TPostHook hook = bitmapEvent ? phBitmap : phPreview;
+    if (!converted) {
+      Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+      FPostHooks &= ~hook;
+    } else if (bitmapEvent) {
+      try {
+        FOnPreviewBitmap(this, FOutputRGB.Bitmap(), frameNumber, pts);
+      } catch (const std::exception& error) {
+        Log(TLogLevel::llError, "Error occurs PreviewBitmap event: %s", error.what());
+      }
+    } else {
+      if (!FPreviewer && FPreviewerFactory) FPreviewer = FPreviewerFactory();
+      if (!FPreviewer || !FPreviewer->PaintFrame(FOutputRGB.Bitmap(), frameNumber, pts)) {
+        FPostHooks &= ~phPreview;
+        FPreviewer.reset();
+      }
+    }
+  }
+  FPostHooksChanged = false;
+}
+
+void TCustomFFmpeg::RunAudioHook(TAVInputStream& ist, AVFrame* samples) {
+  if (!FOnAudioHook || avutil.av_frame_make_writable(samples) < 0) return;
+  int planeSize = samples->nb_samples * avutil.av_get_bytes_per_sample(static_cast<AVSampleFormat>(samples->format));
+  if (!avutil.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(samples->format)))
+    planeSize *= samples->ch_layout.nb_channels;
+  FOnAudioHook(this, ist.pts, samples->extended_data, planeSize, samples->sample_rate, samples->ch_layout.nb_channels,
+               static_cast<AVSampleFormat>(samples->format));
+}
+
+}  // namespace vidora
