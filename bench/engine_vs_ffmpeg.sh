@@ -47,9 +47,28 @@ run_case() {
     "$name" "$ot" "$ft" "$(echo "$ot / $ft" | bc -l)" "$om" "$fm" "$(echo "$om / $fm" | bc -l)"
 }
 
+# (c): case (a) with an input hook like a subtitle renderer's, against case (a) without.
+hook_case() {
+  local plain=() hooked=()
+  local options="s 176x144 b 150000 acodec aac ar 8000 ac 1 ab 12200"
+  for round in 1 2 3 4 5; do
+    # shellcheck disable=SC2086
+    read -r t _ < <(measure "$driver" "$work/source.mp4" "$work/plain.3gp" $options)
+    plain+=("$t")
+    # shellcheck disable=SC2086
+    read -r t _ < <(measure "$driver" --text-hook "$work/source.mp4" "$work/hooked.3gp" $options)
+    hooked+=("$t")
+  done
+  local pt ht
+  pt=$(printf '%s\n' "${plain[@]}" | median); ht=$(printf '%s\n' "${hooked[@]}" | median)
+  printf '(c) case (a) with a text-line input hook on one picture in ten\n  wall: hooked %.2f s, plain %.2f s, ratio %.3f\n' \
+    "$ht" "$pt" "$(echo "$ht / $pt" | bc -l)"
+}
+
 run_case "(a) 176x144 H.263 150 kbit/s, AAC 8000 Hz mono" \
   "s 176x144 b 150000 acodec aac ar 8000 ac 1 ab 12200" \
   "-s 176x144 -b:v 150000 -c:a aac -ar 8000 -ac 1 -b:a 12200" 3gp
 run_case "(b) 320x240 MPEG-4 512 kbit/s 25 fps, AAC 22050 Hz stereo 96 kbit/s" \
   "vcodec mpeg4 s 320x240 b 512000 r 25 acodec aac ar 22050 ac 2 ab 96000" \
   "-c:v mpeg4 -s 320x240 -b:v 512000 -r 25 -c:a aac -ar 22050 -ac 2 -b:a 96000" mp4
+hook_case

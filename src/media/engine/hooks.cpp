@@ -70,6 +70,9 @@ bool TCustomFFmpeg::VideoHookCall(const TVideoHookEvent& handler, bool& active, 
     if (!touched && !context.ToRGB(picture)) {
       Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
       stopHook = true;
+    } else if (avutil.av_frame_make_writable(picture) < 0) {
+      // The decoder may still refer to the picture: the bitmap goes into a copy of our own.
+      Log(TLogLevel::llError, "hook buf malloc error.");
     } else if (!context.FromRGB(picture)) {
       Log(TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
       stopHook = true;
@@ -82,17 +85,16 @@ bool TCustomFFmpeg::VideoHookCall(const TVideoHookEvent& handler, bool& active, 
 }
 
 void TCustomFFmpeg::RunInputHooks(TAVInputStream& ist, AVFrame* picture) {
-  bool inputHook = FOnInputVideoHook && FInputHookActive;
-  if (!inputHook && FFrameHooks.Empty()) return;
-  // The decoder may still refer to this picture: work on a copy of our own.
-  if (avutil.av_frame_make_writable(picture) < 0) {
-    Log(TLogLevel::llError, "hook buf malloc error.");
-    return;
-  }
-  if (inputHook)
+  if (FOnInputVideoHook && FInputHookActive) {
     VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.frame_number), ist.pts);
-  else
+  } else if (!FFrameHooks.Empty()) {
+    // The decoder may still refer to this picture: work on a copy of our own.
+    if (avutil.av_frame_make_writable(picture) < 0) {
+      Log(TLogLevel::llError, "hook buf malloc error.");
+      return;
+    }
     FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.pts);
+  }
 }
 
 AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts) {
