@@ -17,7 +17,8 @@ namespace vidora {
   X(avcodec_parameters_copy)         \
   X(avcodec_descriptor_get)          \
   X(avcodec_get_class)               \
-  X(avcodec_get_name)                \
+  X(avcodec_get_name)                    \
+  X(avcodec_string)                \
   X(avcodec_find_decoder)            \
   X(avcodec_find_decoder_by_name)    \
   X(avcodec_find_encoder)            \
@@ -91,7 +92,9 @@ namespace vidora {
   X(av_guess_codec)                 \
   X(av_filename_number_test)        \
   X(av_dump_format)                 \
-  X(av_read_frame)                  \
+  X(av_read_frame)                   \
+  X(av_seek_frame)                   \
+  X(avio_feof)                  \
   X(avformat_write_header)          \
   X(av_interleaved_write_frame)     \
   X(av_write_trailer)               \

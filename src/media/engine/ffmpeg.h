@@ -25,7 +25,7 @@
 #include "media/base/previewer.h"
 #include "media/engine/frame_hook.h"
 #include "media/engine/hooks.h"
-#include "media/engine/rgb_convert.h"
+#include "media/base/rgb_convert.h"
 #include "media/engine/run_records.h"
 
 namespace vidora {

@@ -67,11 +67,6 @@ TProbe ProbeFile(const std::string& path) {
   return probe;
 }
 
-std::string PictureRGB(const std::string& path, int index) {
-  return Run("ffmpeg -nostdin -v error -i " + Quoted(path) + " -vf 'select=eq(n\\," + std::to_string(index) +
-             ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
-}
-
 double MeanVolume(const std::string& path) {
   std::string output = Run("ffmpeg -nostdin -hide_banner -i " + Quoted(path) + " -af volumedetect -f null - 2>&1");
   size_t at = output.find("mean_volume:");

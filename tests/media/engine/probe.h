@@ -25,8 +25,6 @@ struct TProbe {
 };
 
 TProbe ProbeFile(const std::string& path);
-// Picture `index` of the file as packed RGB, 3 bytes a pixel, rows top-down.
-std::string PictureRGB(const std::string& path, int index);
 // The mean volume of the file's sound in dB, as ffmpeg's volumedetect measures it.
 double MeanVolume(const std::string& path);
 // The file's first subtitle stream as SubRip text.

@@ -1,4 +1,4 @@
-#include "media/engine/rgb_convert.h"
+#include "media/base/rgb_convert.h"
 
 #include <cstring>
 
