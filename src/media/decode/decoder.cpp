@@ -242,22 +242,12 @@ bool TCustomDecoder::GetSubtitleStreamInfo(int streamIndex, TSubtitleStreamInfo&
   return true;
 }
 
-TAudioStreamInfo TCustomDecoder::FirstAudioStreamInfo() {
-  TAudioStreamInfo info;
-  GetAudioStreamInfo(-1, info);
-  return info;
-}
+TAudioStreamInfo TCustomDecoder::FirstAudioStreamInfo() { return FirstInfo(&TCustomDecoder::GetAudioStreamInfo); }
 
-TVideoStreamInfo TCustomDecoder::FirstVideoStreamInfo() {
-  TVideoStreamInfo info;
-  GetVideoStreamInfo(-1, info);
-  return info;
-}
+TVideoStreamInfo TCustomDecoder::FirstVideoStreamInfo() { return FirstInfo(&TCustomDecoder::GetVideoStreamInfo); }
 
 TSubtitleStreamInfo TCustomDecoder::FirstSubtitleStreamInfo() {
-  TSubtitleStreamInfo info;
-  GetSubtitleStreamInfo(-1, info);
-  return info;
+  return FirstInfo(&TCustomDecoder::GetSubtitleStreamInfo);
 }
 
 TFileStreamInfo TCustomDecoder::FileStreamInfo() {

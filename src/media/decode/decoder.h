@@ -108,6 +108,12 @@ class TCustomDecoder : public TFFBaseComponent {
   // The stream of that kind to describe, or -1 after reporting why not.
   int InfoStream(int streamIndex, AVMediaType type, const char* kind);
   void FillTimes(const AVStream* st, TStreamTimes& times) const;
+  template <typename Info>
+  Info FirstInfo(bool (TCustomDecoder::*get)(int, Info&)) {
+    Info info;
+    (this->*get)(-1, info);
+    return info;
+  }
 
   AVFormatContext* FFileHandle = nullptr;
   AVIOContext* FOwnIO = nullptr;  // our own I/O for "unicode:utf8:" names
@@ -168,6 +174,7 @@ class TFFDecoder : public TCustomDecoder {
   void CountStreams() override;
 
  private:
+  bool CheckOwnedFile();
   bool ChooseStream(int& streamIndex);
   bool OpenCodec(int streamIndex);
   void CloseCodec();

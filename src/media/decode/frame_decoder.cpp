@@ -66,7 +66,8 @@ void TFFDecoder::CloseCodec() {
   FCodecStream = -1;
 }
 
-bool TFFDecoder::ChooseStream(int& streamIndex) {
+// Decoding and seeking need a file this decoder opened itself.
+bool TFFDecoder::CheckOwnedFile() {
   if (!FFileHandle) {
     Report(TLogLevel::llWarning, "file not loaded.");
     return false;
@@ -75,6 +76,11 @@ bool TFFDecoder::ChooseStream(int& streamIndex) {
     Report(TLogLevel::llError, "file cannot be seeked, handle is readonly.");
     throw std::runtime_error("file cannot be seeked, handle is readonly.");
   }
+  return true;
+}
+
+bool TFFDecoder::ChooseStream(int& streamIndex) {
+  if (!CheckOwnedFile()) return false;
   if (streamIndex < 0) streamIndex = FDecodeIndex >= 0 ? FDecodeIndex : FFirstVideoStreamIndex;
   if (streamIndex < 0) {
     Report(TLogLevel::llError, "no video stream.");
@@ -218,14 +224,7 @@ int64_t TFFDecoder::Position() {
 }
 
 bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
-  if (!FFileHandle) {
-    Report(TLogLevel::llWarning, "file not loaded.");
-    return false;
-  }
-  if (!FOwnHandle) {
-    Report(TLogLevel::llError, "file cannot be seeked, handle is readonly.");
-    throw std::runtime_error("file cannot be seeked, handle is readonly.");
-  }
+  if (!CheckOwnedFile()) return false;
   if (FormatName() == "image2") {
     Report(TLogLevel::llInfo, "\"image2\" format cannot to be seeked.");
     return false;
