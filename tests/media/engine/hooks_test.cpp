@@ -170,7 +170,9 @@ TEST_F(HooksTest, OutputHookSeesTheEncodedSize) {
   FEngine.ParseOption("s", "176x144");
   FEngine.ParseOption("an", "1");
   std::vector<int> frames;
+  FEngine.SetVideoHookBitsPixel(32);
   FEngine.SetOnOutputVideoHook([&](const void*, TBitmap& bitmap, int frameNumber, int64_t pts, bool& update, bool&) {
+    EXPECT_EQ(bitmap.BitsPerPixel(), 32);
     EXPECT_EQ(bitmap.Width(), 176);
     EXPECT_EQ(bitmap.Height(), 144);
     EXPECT_EQ(pts, (frameNumber - 1) * 40000);
