@@ -7,7 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include <map>
+#include <mutex>
+
 #include "bindings.h"
+#include "client_stream.h"
 #include "file_names.h"
 
 namespace vidora {
@@ -63,7 +67,82 @@ int OpenFlags(int flags) {
   return O_RDONLY;
 }
 
-bool IsOurs(const AVIOContext* pb) { return pb->read_packet == UnicodeRead; }
+int StreamRead(void* opaque, uint8_t* buffer, int size) {
+  int count = static_cast<IClientStream*>(opaque)->Read(buffer, size);
+  if (count < 0) return AVERROR(EIO);
+  return count == 0 ? AVERROR_EOF : count;
+}
+
+int StreamWrite(void* opaque, TWriteBuffer buffer, int size) {
+  int count = static_cast<IClientStream*>(opaque)->Write(buffer, size);
+  return count < 0 ? AVERROR(EIO) : count;
+}
+
+int64_t StreamSeek(void* opaque, int64_t position, int whence) {
+  auto* stream = static_cast<IClientStream*>(opaque);
+  if (whence & AVSEEK_SIZE) {
+    int64_t size = stream->Size();
+    return size < 0 ? AVERROR(ENOSYS) : size;
+  }
+  int64_t result = stream->Seek(position, whence & ~AVSEEK_FORCE);
+  return result < 0 ? AVERROR(EIO) : result;
+}
+
+bool IsOurs(const AVIOContext* pb) { return pb->read_packet == UnicodeRead || pb->read_packet == StreamRead; }
+
+struct TStreamRegistry {
+  std::mutex Lock;
+  std::map<uintptr_t, IClientStream*> Streams;
+};
+
+TStreamRegistry& Registry() {
+  static TStreamRegistry registry;
+  return registry;
+}
+
+constexpr const char* StreamPrefix = "stream:";
+
+}  // namespace
+
+std::string RegisterClientStream(IClientStream* stream, const std::string& privateData) {
+  auto address = reinterpret_cast<uintptr_t>(stream);
+  std::lock_guard lock(Registry().Lock);
+  Registry().Streams[address] = stream;
+  return StreamPrefix + std::to_string(address) + ":" + privateData;
+}
+
+void UnregisterClientStream(IClientStream* stream) {
+  std::lock_guard lock(Registry().Lock);
+  Registry().Streams.erase(reinterpret_cast<uintptr_t>(stream));
+}
+
+bool IsClientStreamName(const std::string& name) { return name.compare(0, std::strlen(StreamPrefix), StreamPrefix) == 0; }
+
+IClientStream* FindClientStream(const std::string& name) {
+  if (!IsClientStreamName(name)) return nullptr;
+  uintptr_t address = std::strtoull(name.c_str() + std::strlen(StreamPrefix), nullptr, 10);
+  std::lock_guard lock(Registry().Lock);
+  auto found = Registry().Streams.find(address);
+  return found == Registry().Streams.end() ? nullptr : found->second;
+}
+
+namespace {
+
+// A context over a client stream; the stream stays the client's.
+int OpenStreamIO(AVIOContext** pb, const std::string& url, int flags) {
+  IClientStream* stream = FindClientStream(url);
+  if (!stream) return AVERROR(ENOENT);
+  auto* buffer = static_cast<unsigned char*>(avutil.av_malloc(IOBufferSize));
+  bool writable = (flags & AVIO_FLAG_WRITE) != 0;
+  if (buffer)
+    *pb = avformat.avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, stream, StreamRead,
+                                      writable ? StreamWrite : nullptr, StreamSeek);
+  if (!*pb) {
+    avutil.av_free(buffer);
+    return AVERROR(ENOMEM);
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -71,8 +150,11 @@ bool IsUnicodeName(const std::string& url) {
   return url.compare(0, std::strlen(UnicodeNamePrefix), UnicodeNamePrefix) == 0;
 }
 
+bool NeedsOwnIO(const std::string& url) { return IsUnicodeName(url) || IsClientStreamName(url); }
+
 int OpenIO(AVIOContext** pb, const std::string& url, int flags) {
   *pb = nullptr;
+  if (IsClientStreamName(url)) return OpenStreamIO(pb, url, flags);
   if (!IsUnicodeName(url)) return avformat.avio_open2(pb, url.c_str(), flags, nullptr, nullptr);
 
   std::string path = WideFileName(url);
@@ -97,6 +179,12 @@ int CloseIO(AVIOContext** pb) {
   if (!*pb) return 0;
   if (!IsOurs(*pb)) return avformat.avio_closep(pb);
   if ((*pb)->write_flag) avformat.avio_flush(*pb);
+  if ((*pb)->read_packet == StreamRead) {  // the stream itself is the client's
+    int result = (*pb)->error;
+    avutil.av_free((*pb)->buffer);
+    avformat.avio_context_free(pb);
+    return result;
+  }
   auto* file = static_cast<TUnicodeFile*>((*pb)->opaque);
   int result = (*pb)->error;  // a failed buffered write must not read as success
   if (close(file->Handle) != 0 && result >= 0) result = AVERROR(errno);

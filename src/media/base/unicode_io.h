@@ -12,6 +12,8 @@
 namespace vidora {
 
 bool IsUnicodeName(const std::string& url);
+// "unicode:utf8:" names and client streams ("stream:...") use our own I/O.
+bool NeedsOwnIO(const std::string& url);
 // flags: AVIO_FLAG_READ, AVIO_FLAG_WRITE or AVIO_FLAG_READ_WRITE. Returns 0 or
 // a negative library error code (a file that cannot be opened gives -2).
 int OpenIO(AVIOContext** pb, const std::string& url, int flags);

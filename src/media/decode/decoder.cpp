@@ -62,7 +62,7 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   std::string url = LibraryFileName(fileName);
-  if (IsUnicodeName(url)) {
+  if (NeedsOwnIO(url)) {
     int code = OpenIO(&FOwnIO, url, AVIO_FLAG_READ);
     if (code < 0) {
       avformat.avformat_free_context(ctx);

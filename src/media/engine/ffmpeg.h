@@ -242,6 +242,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void SetVideoSyncMethod(int method) { Fvideo_sync_method = method; }
   void SetMuxMaxDelay(float seconds);
   void SetMuxPreload(float seconds);
+  // Seconds since 1970 UTC, the creation time of the next output file.
+  void SetRecordingTimestamp(int64_t seconds) { Frecording_timestamp = seconds; }
 
   // The run. StartConvert returns false when a run is under way, the task
   // has already ended, or it failed at once (FatalMessage says why); with

@@ -90,7 +90,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   if (Fpgmyuv_compatibility_hack) ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
 
   std::string url = LibraryFileName(fileName);
-  if (IsUnicodeName(url)) {
+  if (NeedsOwnIO(url)) {
     int code = OpenIO(&file->io, url, AVIO_FLAG_READ);
     if (code < 0) {
       avformat.avformat_free_context(ctx);

@@ -1,0 +1,217 @@
+// The encoder component: a list of conversion tasks, run one or several at a
+// time on worker threads, with events for progress, previews, hooks and ends.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/base/base_component.h"
+#include "media/base/client_stream.h"
+#include "media/decode/decoder.h"
+#include "media/encoder/options.h"
+#include "media/engine/ffmpeg.h"
+
+namespace vidora {
+
+class TCustomEncoder;
+
+// One task: an engine with a decoder per input and copies of its option records.
+class TEncoderTask : public TFFmpeg {
+ public:
+  explicit TEncoderTask(TCustomEncoder* parent) : FParent(parent) {}
+  ~TEncoderTask() override;
+  TCustomEncoder* Parent() const { return FParent; }
+  // The decoder attached to input `index` (made on first use).
+  TFFDecoder& Decoder(int index);
+  std::array<std::optional<TInputOptions>, MAX_FILES> FInputOptions;
+  std::array<std::optional<TOutputOptions>, MAX_FILES> FOutputOptions;
+  std::vector<IClientStream*> FStreams;  // registered for this task's inputs and outputs
+
+ private:
+  TCustomEncoder* FParent;
+  std::array<std::unique_ptr<TFFDecoder>, MAX_FILES> FDecoders;
+};
+
+class TFFmpegList {
+ public:
+  int Add(std::unique_ptr<TEncoderTask> task);
+  void Clear() { FItems.clear(); }
+  void Delete(int index);
+  void Exchange(int index1, int index2);
+  TEncoderTask& Items(int index) const { return *FItems.at(index); }
+  int IndexOf(const TCustomFFmpeg* task) const;
+  int Count() const { return static_cast<int>(FItems.size()); }
+  void PauseAll();
+  void ResumeAll();
+  void StopAll(bool waitForStop);
+  void SetPreviewAll(bool on);
+  void SetPreviewBitmapAll(bool on);
+
+ private:
+  std::vector<std::unique_ptr<TEncoderTask>> FItems;
+};
+
+struct TProgressInfo {
+  int TaskIndex = 0;
+  int FileIndex = 0;
+  int FrameNumber = 0;
+  int FPS = 0;
+  float Quality = 0;
+  float BitRate = 0;
+  int64_t CurrentSize = 0;
+  int64_t CurrentDuration = 0;
+  int64_t TotalDuration = 0;
+};
+
+struct TTerminateInfo {
+  int TaskIndex = -1;  // -1: the end of the whole run
+  bool Finished = false;
+  bool Exception = false;
+  std::string ExceptionMsg;
+};
+
+struct TPreviewInfo {
+  int TaskIndex = 0;
+  TBitmap* Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0;
+};
+
+struct THookInfo {
+  int TaskIndex = 0;
+  TBitmap* Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0;
+  bool Update = true;
+  bool StopHook = false;
+};
+
+class TCustomEncoder : public TFFBaseComponent {
+ public:
+  using TProgressEvent = std::function<void(const void* sender, const TProgressInfo* info)>;
+  using TTerminateEvent = std::function<void(const void* sender, const TTerminateInfo& info)>;
+  using TPreviewBitmapEvent = std::function<void(const void* sender, const TPreviewInfo& info)>;
+  using TVideoHookEvent = std::function<void(const void* sender, THookInfo* info)>;
+  using TAudioHookEvent = std::function<void(const void* sender, int taskIndex, int64_t pts, uint8_t** samples,
+                                             int size, int sampleRate, int channels, AVSampleFormat sampleFormat)>;
+
+  TCustomEncoder();
+  ~TCustomEncoder() override;
+  TCustomEncoder(const TCustomEncoder&) = delete;
+  TCustomEncoder& operator=(const TCustomEncoder&) = delete;
+
+  bool AVLibLoaded() const;
+  bool LoadAVLib(const std::string& path);
+  void UnloadAVLib();
+
+  int AddTask(const std::string& fileName, TInputOptions* options = nullptr);
+  int AddTask(const std::string& fileName, const std::string& extOptions);
+  int AddTask(IClientStream* stream, const std::string& privateData, TInputOptions* options = nullptr);
+  bool AddInputFile(int taskIndex, const std::string& fileName, TInputOptions* options = nullptr);
+  bool AddInputFile(int taskIndex, const std::string& fileName, const std::string& extOptions);
+  bool SetOutputFile(int taskIndex, const std::string& fileName, TOutputOptions* options = nullptr);
+  bool SetOutputFile(int taskIndex, const std::string& fileName, const std::string& extOptions);
+  bool SetOutputStream(int taskIndex, IClientStream* stream, const std::string& privateData,
+                       TOutputOptions* options = nullptr);
+  void ClearTasks();
+  void Exchange(int taskIndex1, int taskIndex2);
+  void RemoveTask(int taskIndex);
+
+  // AThreadCount > 0: that many tasks at a time on worker threads; otherwise
+  // every task on this thread, one after another, before Start returns.
+  void Start(int threadCount);
+  void Pause();
+  void Resume();
+  void Stop(bool waitForStop);
+
+  TFFDecoder& Decoder() { return FDecoder; }
+  const std::string& LastErrMsg() const { return FLastErrMsg; }
+  int TasksCount() const { return FFFmpegList.Count(); }
+  TEncoderTask& Task(int index) const { return FFFmpegList.Items(index); }
+  bool Preview() const { return FPreview; }
+  void SetPreview(bool on);
+  bool PreviewBitmap() const { return FPreviewBitmap; }
+  void SetPreviewBitmap(bool on);
+  int ProgressInterval() const { return FProgressInterval; }
+  void SetProgressInterval(int milliseconds) { FProgressInterval = milliseconds <= 100 ? 100 : milliseconds; }
+  bool Terminated() const { return FTerminated; }
+  bool Working() const { return FWorking; }
+  bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
+  void SetTriggerEventInMainThread(bool on) { FTriggerEventInMainThread = on; }
+  int Verbose() const { return FVerbose; }
+  void SetVerbose(int verbose) { FVerbose = verbose; }
+  void* UserData = nullptr;
+
+  void SetOnProgress(TProgressEvent handler) { FOnProgress = std::move(handler); }
+  void SetOnTerminate(TTerminateEvent handler) { FOnTerminate = std::move(handler); }
+  void SetOnPreviewBitmap(TPreviewBitmapEvent handler) { FOnPreviewBitmap = std::move(handler); }
+  void SetOnVideoInputHook(TVideoHookEvent handler) { FOnInputVideoHook = std::move(handler); }
+  void SetOnVideoOutputHook(TVideoHookEvent handler) { FOnOutputVideoHook = std::move(handler); }
+  void SetOnAudioHook(TAudioHookEvent handler) { FOnAudioHook = std::move(handler); }
+
+ protected:
+  // The relays bound to each task's engine events (encoder_run.cpp).
+  virtual void DoTaskInputVideoHook(TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts, bool& update,
+                                    bool& stopHook);
+  virtual void DoTaskOutputVideoHook(TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts, bool& update,
+                                     bool& stopHook);
+  virtual void DoTaskPreviewBitmap(TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts);
+  virtual void DoTaskProgress(TEncoderTask& task, int fileIndex, int frameNumber, int fps, float quality,
+                              float bitRate, int64_t currentSize, int64_t currentDuration, int64_t totalDuration);
+  virtual void DoTaskTerminate(TEncoderTask* task);
+  void DoTaskAudioHook(TEncoderTask& task, int64_t pts, uint8_t** samples, int size, int sampleRate, int channels,
+                       AVSampleFormat sampleFormat);
+
+ private:
+  friend class TEncoderTask;
+  void Guard(const char* operation) const;
+  bool OpenInput(TEncoderTask& task, const std::string& fileName, TInputOptions* options);
+  void BindHooks(TEncoderTask& task, const TOutputOptions& options);
+  void StartNext();
+  void FinishRun();
+  void VideoHook(const TVideoHookEvent& handler, TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts,
+                 bool& update, bool& stopHook);
+  // Runs the client's terminate handler on a thread of its own; `waitForHandOver`
+  // first waits until the previous such thread has returned from its handler.
+  void StartTerminateThread(const TTerminateInfo& info, bool waitForHandOver);
+  void Deliver(const std::function<void()>& call);
+
+  std::string FLastErrMsg;
+  bool FPreview = false;
+  bool FPreviewBitmap = false;
+  int FProgressInterval = 500;
+  std::atomic<bool> FTriggerEventInMainThread{true};
+  int FVerbose = 1;
+  TProgressInfo FProgressInfo;
+  TTerminateInfo FTerminateInfo;
+  TPreviewInfo FPreviewInfo;
+  THookInfo FVideoHookInfo;
+  TProgressEvent FOnProgress;
+  TTerminateEvent FOnTerminate;
+  TPreviewBitmapEvent FOnPreviewBitmap;
+  TVideoHookEvent FOnInputVideoHook;
+  TVideoHookEvent FOnOutputVideoHook;
+  TAudioHookEvent FOnAudioHook;
+  std::mutex FAudioHookLock, FPreviewLock, FProgressLock, FVideoHookLock;
+  std::recursive_mutex FTerminateLock;  // also held by Start while the first tasks start
+  std::atomic<bool> FThreadTerminated{true};
+  std::atomic<int> FTerminateThreads{0};
+  TFFDecoder FDecoder;
+  TFFmpegList FFFmpegList;
+  int FCompleteTasks = 0;
+  int FCurrentTask = -1;
+  int FPendingTasks = 0;
+  std::atomic<bool> FTerminated{false};
+  bool FThreadMode = false;
+  std::atomic<bool> FWorking{false};
+};
+
+class TFFEncoder : public TCustomEncoder {};
+
+}  // namespace vidora
