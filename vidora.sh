@@ -37,7 +37,13 @@ case "${1:-}" in
   run)
     install_missing
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    "$BUILD_DIR/src/cli/vidora3gp-cli" --libraries
+    sample="$BUILD_DIR/sample/sample.mp4"
+    tools/make_sample.sh "$sample"
+    rm -f "$BUILD_DIR"/sample/sample_\(Vidora*
+    "$BUILD_DIR/src/cli/vidora3gp-cli" "$sample"
+    echo "What ffprobe reads in it:"
+    ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels:format=duration \
+      -of compact=p=0 "$BUILD_DIR/sample/sample_(Vidora)_3GP.3gp"
     ;;
   test)
     install_missing

@@ -1,37 +1,166 @@
 // vidora3gp-cli: the converter without a window.
+#include <csignal>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
-#include <string>
+#include <filesystem>
+#include <map>
+#include <unistd.h>
 
+#include "cli_options.h"
 #include "media/base/ff_utils.h"
 #include "media/base/library_report.h"
 #include "media/base/loader.h"
+#include "media/base/main_thread.h"
+#include "media/encoder/encoder.h"
+#include "profile.h"
+#include "progress_display.h"
 
 namespace {
 
-constexpr const char* Usage =
-    "Usage: vidora3gp-cli [options]\n"
-    "  --libraries   load the media libraries and report each one\n"
-    "  --version     print the program version\n"
-    "  --help        print this help\n";
+using namespace vidora;
+using namespace vidora::cli;
+
+volatile std::sig_atomic_t Interrupts = 0;
+
+void OnInterrupt(int) {
+  // The first Ctrl-C finishes the outputs up to where they got; the second aborts.
+  Interrupts = Interrupts + 1;
+  if (Interrupts > 1) _exit(130);
+}
+
+int Fail(const std::string& message, int status = 1) {
+  std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str());
+  return status;
+}
+
+int ShowInfo(const std::vector<std::string>& inputs) {
+  TFFDecoder decoder;
+  for (const std::string& input : inputs) {
+    if (!decoder.LoadFile(input)) return Fail(decoder.LastErrMsg());
+    for (const std::string& line : decoder.FileInfoText()) std::printf("%s\n", line.c_str());
+  }
+  return 0;
+}
+
+int Convert(const TCliOptions& options) {
+  TOutputOptions profile = BuiltInProfile(options.Lo);
+  for (const auto& [field, value] : options.Sets) SetProfileField(profile, field, value);
+  if (!options.Ext.empty()) profile.ExtOptions += (profile.ExtOptions.empty() ? "" : "\n") + options.Ext;
+
+  TFFEncoder encoder;
+  encoder.SetVerbose(options.Verbosity > 0 ? 1 : -1);
+  std::vector<std::string> outputs;
+  for (const std::string& input : options.Inputs) {
+    std::error_code error;
+    if (!std::filesystem::exists(input, error) && input.find("://") == std::string::npos)
+      return Fail(input + ": No such file or directory");
+    std::string output = options.Output.empty() ? OutputFileName(input, profile.FileExt) : options.Output;
+    if (std::filesystem::equivalent(input, output, error)) return Fail(output + ": would overwrite the input");
+    TInputOptions inputOptions;
+    int task = encoder.AddTask(input, &inputOptions);
+    if (task < 0) return Fail(encoder.LastErrMsg());
+    TOutputOptions outputOptions = profile;
+    if (!encoder.SetOutputFile(task, output, &outputOptions)) return Fail(encoder.LastErrMsg());
+    outputs.push_back(output);
+  }
+
+  TProgressDisplay display(stderr);
+  std::map<int, int64_t> reached, totals;
+  std::vector<TTerminateInfo> ends(outputs.size());
+  encoder.SetOnProgress([&](const void*, const TProgressInfo* info) {
+    reached[info->TaskIndex] = info->CurrentDuration;
+    totals[info->TaskIndex] = info->TotalDuration;
+    if (options.Verbosity < 0) return;
+    int64_t current = 0, total = 0;
+    for (auto& [task, time] : reached) current += time;
+    for (auto& [task, time] : totals) total = time < 0 || total < 0 ? -1 : total + time;
+    std::string name = outputs.size() == 1 ? std::filesystem::path(outputs[0]).filename().string()
+                                           : std::to_string(outputs.size()) + " files";
+    display.Show(name, current, total);
+  });
+  encoder.SetOnTerminate([&](const void*, const TTerminateInfo& info) {
+    if (info.TaskIndex >= 0) ends[info.TaskIndex] = info;
+  });
+
+  std::signal(SIGINT, OnInterrupt);
+  encoder.Start(options.Jobs);
+  bool stopping = false;
+  auto* queue = static_cast<TMainThreadQueue*>(MainThreadHandOver());
+  while (!encoder.Terminated()) {
+    queue->WaitAndProcess(std::chrono::milliseconds(50));
+    if (Interrupts && !stopping) {
+      stopping = true;
+      encoder.Stop(false);
+    }
+  }
+  queue->ProcessPending();
+  display.Finish();
+
+  int status = 0;
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    if (ends[i].Finished) {
+      if (options.Verbosity >= 0) std::fprintf(stderr, "%s\n", outputs[i].c_str());
+      continue;
+    }
+    status = 1;
+    if (ends[i].Exception)
+      Fail(options.Inputs[i] + ": " + ends[i].ExceptionMsg);
+    else
+      Fail(options.Inputs[i] + ": stopped; " + outputs[i] + " holds what was converted");
+  }
+  return status;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  // A "LibAV" folder beside the program is searched before the system's libraries.
-  vidora::FFLoader().SetLibraryPath(vidora::ProgramFolder() + "LibAV");
-
-  if (argc == 2 && std::strcmp(argv[1], "--libraries") == 0) {
-    std::string report = vidora::LibraryReport();
-    std::fputs(report.c_str(), stdout);
-    return vidora::FFLoader().Loaded(vidora::EncoderLibraries) ? 0 : 1;
+  TCliOptions options;
+  try {
+    options = ParseCommandLine(argc, argv);
+  } catch (const std::exception& error) {
+    Fail(error.what());
+    std::fputs(Usage, stderr);
+    return 2;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (options.Help) {
+    std::fputs(Usage, stdout);
+    return 0;
+  }
+  if (options.Version) {
     std::printf("vidora3gp-cli %s\n", VIDORA_VERSION);
     return 0;
   }
-  std::fputs(Usage, argc == 2 && std::strcmp(argv[1], "--help") == 0 ? stdout : stderr);
-  return argc == 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+  // A "LibAV" folder beside the program is searched before the system's libraries.
+  FFLoader().SetLibraryPath(ProgramFolder() + "LibAV");
+  if (options.Libraries) {
+    std::fputs(LibraryReport().c_str(), stdout);
+    return FFLoader().Loaded(EncoderLibraries) ? 0 : 1;
+  }
+  if (options.Inputs.empty()) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+  if (!options.Subtitles.empty())
+    return Fail("burning subtitles in is not available in this version", 2);
+  if (!FFLoader().Load(EncoderLibraries)) return Fail(FFLoader().LastErrMsg());
+
+  TMainThreadQueue queue;
+  SetMainThreadHandOver(&queue);
+  TFFLogger logger;
+  logger.SetLogLevel(options.Verbosity < 0 ? TLogLevel::llQuiet : options.Verbosity > 0 ? TLogLevel::llVerbose
+                                                                                        : TLogLevel::llError);
+  // On a terminal a log line first clears the progress bar it interrupts.
+  const char* clearLine = isatty(fileno(stderr)) ? "\r\033[K" : "";
+  logger.SetOnLog([&](const void*, uint32_t, TLogLevel level, const std::string& line) {
+    if (level <= logger.LogLevel()) std::fprintf(stderr, "%s%s\n", clearLine, line.c_str());
+  });
+  int status;
+  try {
+    status = options.Info ? ShowInfo(options.Inputs) : Convert(options);
+  } catch (const std::exception& error) {
+    status = Fail(error.what());
+  }
+  SetMainThreadHandOver(nullptr);
+  return status;
 }

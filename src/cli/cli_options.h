@@ -1,0 +1,30 @@
+// The command line of vidora3gp-cli.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vidora::cli {
+
+struct TCliOptions {
+  std::vector<std::string> Inputs;
+  std::string Subtitles;
+  std::string Output;  // -o
+  bool Lo = false;
+  std::vector<std::pair<std::string, std::string>> Sets;  // --set Field=Value
+  std::string Ext;                                        // --ext
+  int Jobs = 1;
+  int Verbosity = 0;  // -q: -1, -v: +1 each
+  bool Info = false;
+  bool Help = false;
+  bool Version = false;
+  bool Libraries = false;
+};
+
+// Throws std::invalid_argument with a message for the user.
+TCliOptions ParseCommandLine(int argc, char** argv);
+bool IsSubtitleFile(const std::string& name);
+extern const char* const Usage;
+
+}  // namespace vidora::cli
