@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "media/base/ff_utils.h"
+#include "media/base/main_thread.h"
+#include "media/encoder/encoder.h"
+#include "media/encoder/option_text.h"
+#include "../base/test_support.h"
+
+namespace vidora::test {
+namespace {
+
+std::string Clip(const std::string& name) { return std::string(CLIPS_DIR) + "/" + name; }
+
+class EncoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadMediaLibraries();
+    FEncoder.SetTriggerEventInMainThread(false);
+    FEncoder.SetOnTerminate([this](const void*, const TTerminateInfo& info) {
+      std::lock_guard lock(FLock);
+      FEnds.push_back(info);
+      FEndThreads.push_back(std::this_thread::get_id());
+    });
+  }
+  void TearDown() override { SetMainThreadHandOver(nullptr); }
+
+  // A task converting `clip` to a small 3GP; `realTime` makes it last as long as the clip.
+  int AddPhoneTask(const std::string& clip, const std::string& output, bool realTime = false) {
+    int task = FEncoder.AddTask(Clip(clip), realTime ? std::string("re=1") : std::string());
+    EXPECT_GE(task, 0) << FEncoder.LastErrMsg();
+    EXPECT_TRUE(FEncoder.SetOutputFile(task, Out(output), "s=176x144<CRLF>ar=8000<CRLF>ac=1")) << FEncoder.LastErrMsg();
+    return task;
+  }
+  std::string Out(const std::string& name) const { return (FFolder.Path() / name).string(); }
+  void WaitForEnd() {
+    for (int i = 0; i < 2000 && !(FEncoder.Terminated() && Ends().size() == static_cast<size_t>(FEncoder.TasksCount()) + 1);
+         ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::vector<TTerminateInfo> Ends() {
+    std::lock_guard lock(FLock);
+    return FEnds;
+  }
+  std::vector<int> EndOrder() {
+    std::vector<int> order;
+    for (const TTerminateInfo& info : Ends()) order.push_back(info.TaskIndex);
+    return order;
+  }
+
+  TTempFolder FFolder;
+  std::mutex FLock;
+  std::vector<TTerminateInfo> FEnds;
+  std::vector<std::thread::id> FEndThreads;
+  TFFEncoder FEncoder;  // last: it is gone before the records its events fill
+};
+
+TEST_F(EncoderTest, OneAtATimeEndsInOrderThenTheRun) {
+  for (int i = 0; i < 3; ++i) AddPhoneTask("part1.mp4", "one-" + std::to_string(i) + ".3gp");
+  FEncoder.Start(1);
+  WaitForEnd();
+  EXPECT_EQ(EndOrder(), (std::vector<int>{0, 1, 2, -1}));
+  for (const TTerminateInfo& info : Ends()) {
+    EXPECT_TRUE(info.Finished);
+    EXPECT_FALSE(info.Exception);
+  }
+  EXPECT_TRUE(FEncoder.Terminated());
+  EXPECT_TRUE(FEncoder.Working());
+  EXPECT_NE(FEndThreads.back(), std::this_thread::get_id()) << "thread mode: ends arrive on their own threads";
+}
+
+TEST_F(EncoderTest, TwoAtATimeOverlap) {
+  std::mutex lock;
+  std::vector<std::pair<int, int64_t>> firstProgress;  // task, ms
+  auto start = std::chrono::steady_clock::now();
+  FEncoder.SetProgressInterval(100);
+  FEncoder.SetOnProgress([&](const void*, const TProgressInfo* info) {
+    std::lock_guard guard(lock);
+    for (auto& seen : firstProgress)
+      if (seen.first == info->TaskIndex) return;
+    firstProgress.emplace_back(info->TaskIndex, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                    std::chrono::steady_clock::now() - start).count());
+  });
+  for (int i = 0; i < 3; ++i) AddPhoneTask("part2.mp4", "two-" + std::to_string(i) + ".3gp", true);
+  FEncoder.Start(2);
+  WaitForEnd();
+  ASSERT_EQ(firstProgress.size(), 3u);
+  std::map<int, int64_t> began(firstProgress.begin(), firstProgress.end());
+  EXPECT_LT(began[1], 1000) << "tasks 0 and 1 run together";
+  EXPECT_GT(began[2], 1500) << "task 2 waits for one of them to end (2 s clips in real time)";
+  EXPECT_EQ(EndOrder().back(), -1);
+}
+
+TEST_F(EncoderTest, SynchronousRunEndsInsideStart) {
+  for (int i = 0; i < 2; ++i) AddPhoneTask("part1.mp4", "sync-" + std::to_string(i) + ".3gp");
+  FEncoder.Start(0);
+  EXPECT_TRUE(FEncoder.Terminated()) << "Start returns after the run";
+  EXPECT_EQ(EndOrder(), (std::vector<int>{0, 1, -1}));
+  for (std::thread::id id : FEndThreads) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+TEST_F(EncoderTest, StopDuringTheFirstOfThree) {
+  for (int i = 0; i < 3; ++i) AddPhoneTask("clip.mp4", "stop-" + std::to_string(i) + ".3gp", true);
+  FEncoder.Start(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  FEncoder.Stop(true);
+  WaitForEnd();
+  std::vector<TTerminateInfo> ends = Ends();
+  ASSERT_EQ(ends.size(), 4u);
+  std::vector<int> tasks;
+  for (size_t i = 0; i < 3; ++i) {
+    tasks.push_back(ends[i].TaskIndex);
+    EXPECT_FALSE(ends[i].Finished);
+  }
+  std::sort(tasks.begin(), tasks.end());
+  EXPECT_EQ(tasks, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(ends[3].TaskIndex, -1);
+  EXPECT_TRUE(ends[3].Finished) << "the end-of-run record always reads finished";
+  EXPECT_GT(std::filesystem::file_size(Out("stop-0.3gp")), 0u);
+  FEncoder.ClearTasks();
+  EXPECT_TRUE(std::filesystem::exists(Out("stop-0.3gp")));
+  EXPECT_FALSE(std::filesystem::exists(Out("stop-1.3gp"))) << "an output that never started is removed with its task";
+}
+
+TEST_F(EncoderTest, ProgressOnTheWorkerOrHandedToTheMainThread) {
+  std::atomic<int> onWorker{0}, onMain{0};
+  std::thread::id main = std::this_thread::get_id();
+  FEncoder.SetOnProgress([&](const void*, const TProgressInfo* info) {
+    EXPECT_EQ(info->TaskIndex, 0);
+    (std::this_thread::get_id() == main ? onMain : onWorker)++;
+  });
+  AddPhoneTask("part1.mp4", "worker.3gp");
+  FEncoder.Start(1);
+  WaitForEnd();
+  EXPECT_GT(onWorker, 0);
+  EXPECT_EQ(onMain, 0);
+
+  FEncoder.ClearTasks();
+  {
+    std::lock_guard lock(FLock);
+    FEnds.clear();
+  }
+  TMainThreadQueue queue;
+  SetMainThreadHandOver(&queue);
+  FEncoder.SetTriggerEventInMainThread(true);
+  onWorker = onMain = 0;
+  AddPhoneTask("part1.mp4", "main.3gp");
+  FEncoder.Start(1);
+  while (!FEncoder.Terminated()) queue.WaitAndProcess(std::chrono::milliseconds(10));
+  queue.ProcessPending();
+  EXPECT_GT(onMain, 0);
+  EXPECT_EQ(onWorker, 0);
+}
+
+TEST_F(EncoderTest, GuardsAndEmptyRuns) {
+  FEncoder.Start(1);  // an empty list ends at once
+  WaitForEnd();
+  EXPECT_TRUE(FEncoder.Terminated());
+  EXPECT_EQ(EndOrder(), (std::vector<int>{-1}));
+  try {
+    FEncoder.AddTask(Clip("clip.mp4"), std::string());
+    FAIL() << "AddTask while working must raise";
+  } catch (const std::exception& error) {
+    EXPECT_STREQ(error.what(), "Cannot AddTask while working.");
+  }
+  EXPECT_THROW(FEncoder.Start(1), std::runtime_error);
+  FEncoder.ClearTasks();
+  EXPECT_FALSE(FEncoder.Working());
+  {
+    std::lock_guard lock(FLock);
+    FEnds.clear();
+  }
+
+  AddPhoneTask("clip.mp4", "guarded.3gp", true);
+  FEncoder.Start(1);
+  try {
+    FEncoder.ClearTasks();
+    FAIL() << "ClearTasks during a run must raise";
+  } catch (const std::exception& error) {
+    EXPECT_STREQ(error.what(), "Cannot ClearTasks while working.");
+  }
+  FEncoder.Stop(true);
+  WaitForEnd();
+
+  FEncoder.SetProgressInterval(50);
+  EXPECT_EQ(FEncoder.ProgressInterval(), 100);
+  FEncoder.SetProgressInterval(101);
+  EXPECT_EQ(FEncoder.ProgressInterval(), 101);
+}
+
+TEST_F(EncoderTest, FailuresComeBackAsLastErrMsg) {
+  EXPECT_EQ(FEncoder.AddTask(Clip("missing.mp4"), std::string()), -1);
+  EXPECT_EQ(FEncoder.LastErrMsg(), Clip("missing.mp4") + ": No such file or directory");
+  EXPECT_EQ(FEncoder.TasksCount(), 0);
+  EXPECT_EQ(FEncoder.AddTask(Clip("clip.mp4"), std::string("vframes=ten")), -1);
+  EXPECT_EQ(FEncoder.LastErrMsg(), "'ten' is not a valid integer value");
+
+  TInputOptions input;
+  int task = FEncoder.AddTask(Clip("clip.mp4"), &input);
+  ASSERT_EQ(task, 0);
+  EXPECT_EQ(input.FileName, Clip("clip.mp4")) << "the caller's record gets the file name";
+  EXPECT_FALSE(FEncoder.SetOutputFile(task, Out("x.nosuchext"), std::string()));
+  EXPECT_EQ(FEncoder.LastErrMsg(), "Unable to find a suitable output format for '" + Out("x.nosuchext") + "'");
+  for (int i = 0; i < MAX_FILES; ++i) ASSERT_TRUE(FEncoder.SetOutputFile(task, Out("o" + std::to_string(i) + ".3gp"), std::string("s=176x144")));
+  EXPECT_FALSE(FEncoder.SetOutputFile(task, Out("o21.3gp"), std::string()));
+  EXPECT_EQ(FEncoder.LastErrMsg(), "max output files 20 reached");
+}
+
+TEST_F(EncoderTest, OptionTextQueuesStreamsOfEachKind) {
+  auto audioCodecs = [&](const std::string& ext, const std::string& audioCodec) {
+    FEncoder.ClearTasks();
+    int task = FEncoder.AddTask(Clip("clip.mp4"), std::string());
+    TOutputOptions options;
+    options.AudioCodec = audioCodec;
+    options.ExtOptions = ext;
+    EXPECT_TRUE(FEncoder.SetOutputFile(task, Out("queue.mkv"), &options)) << FEncoder.LastErrMsg();
+    std::vector<std::string> names;
+    for (const TOutputStreamCodec& stream : FEncoder.Task(task).OutputFile(0).streams)
+      if (stream.codec->codec_type == AVMEDIA_TYPE_AUDIO) names.push_back(stream.encoder->name);
+    return names;
+  };
+  std::vector<std::string> expected{"aac", "aac", "libmp3lame"};
+  EXPECT_EQ(audioCodecs("acodec=aac\nnewaudio=\nacodec=libmp3lame\nnewaudio=", ""), expected);
+  EXPECT_EQ(audioCodecs("acodec=aac<CRLF>newaudio=<CRLF>acodec=libmp3lame<CRLF>newaudio=", ""), expected);
+  EXPECT_EQ(audioCodecs("acodec=aac\nnewaudio=", "libmp3lame"), (std::vector<std::string>{"libmp3lame", "aac"}))
+      << "the record's field wins for the main stream";
+}
+
+TEST(OptionText, RecordsFromText) {
+  TOutputOptions output = OutputOptionsFromText("Join=\nAudioHook=0\nVideoHookBitsPixel=x\nTimeStart=soon\nvb=1");
+  EXPECT_TRUE(output.Join) << "an empty value turns it on";
+  EXPECT_FALSE(output.AudioHook);
+  EXPECT_EQ(output.VideoHookBitsPixel, 24);
+  EXPECT_EQ(output.TimeStart, NoTime);
+  EXPECT_EQ(output.ExtOptions, "vb=1\n");
+  TInputOptions input = InputOptionsFromText("  timestart=1500000<CRLF>ss=2  ");
+  EXPECT_EQ(input.TimeStart, 1500000);
+  EXPECT_EQ(input.ExtOptions, "ss=2\n");
+  EXPECT_EQ(ParseOptionText("a=1\r\nb\r=c=d").size(), 3u);
+  EXPECT_EQ(ParseOptionText("a=1\r\nb\r=c=d")[2], (std::pair<std::string, std::string>{"", "c=d"}));
+}
+
+TEST(OptionText, CreationTimeStamps) {
+  std::string old = std::getenv("TZ") ? std::getenv("TZ") : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  EXPECT_EQ(RecordingTimestamp(40179.5), 1262347200) << "2010-01-01 12:00";
+  setenv("TZ", "Europe/Warsaw", 1);
+  tzset();
+  EXPECT_EQ(RecordingTimestamp(40179.5), 1262347200 - 3600) << "winter: one hour ahead of UTC";
+  EXPECT_EQ(RecordingTimestamp(40360.5), 1277985600 - 7200) << "2010-07-01 12:00, summer time: two hours";
+  if (old.empty())
+    unsetenv("TZ");
+  else
+    setenv("TZ", old.c_str(), 1);
+  tzset();
+  EXPECT_NEAR(RecordingTimestamp(NowAsDateTime()), static_cast<double>(std::time(nullptr)), 2);
+}
+
+TEST_F(EncoderTest, InfoTagsAndCreationTime) {
+  int task = FEncoder.AddTask(Clip("clip.mp4"), std::string());
+  TOutputOptions options;
+  options.Info.Year = 0;
+  options.Info.Track = 3;
+  options.Info.Title = "Holiday";
+  options.Info.TimeStamp = -1;
+  ASSERT_TRUE(FEncoder.SetOutputFile(task, Out("tags.mp4"), &options));
+  const AVDictionary* metadata = FEncoder.Task(task).OutputFile(0).ctx->metadata;
+  EXPECT_EQ(MetadataValue(metadata, "title", ""), "Holiday");
+  EXPECT_EQ(MetadataValue(metadata, "track", ""), "3");
+  EXPECT_EQ(MetadataValue(metadata, "year", "none"), "none");
+  EXPECT_EQ(MetadataValue(metadata, "creation_time", "none"), "none");
+
+  TOutputOptions now;
+  now.Info.TimeStamp = 0;
+  ASSERT_TRUE(FEncoder.SetOutputFile(task, Out("now.mp4"), &now));
+  EXPECT_NE(MetadataValue(FEncoder.Task(task).OutputFile(1).ctx->metadata, "creation_time", "none"), "none");
+}
+
+}  // namespace
+}  // namespace vidora::test
