@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -279,6 +282,85 @@ TEST_F(EncoderTest, InfoTagsAndCreationTime) {
   now.Info.TimeStamp = 0;
   ASSERT_TRUE(FEncoder.SetOutputFile(task, Out("now.mp4"), &now));
   EXPECT_NE(MetadataValue(FEncoder.Task(task).OutputFile(1).ctx->metadata, "creation_time", "none"), "none");
+}
+
+}  // namespace
+}  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+// A stream over memory.
+class TMemoryStream : public IClientStream {
+ public:
+  std::string Data;
+  int64_t At = 0;
+  int Read(uint8_t* buffer, int size) override {
+    int count = static_cast<int>(std::min<int64_t>(size, static_cast<int64_t>(Data.size()) - At));
+    std::memcpy(buffer, Data.data() + At, count);
+    At += count;
+    return count;
+  }
+  int Write(const uint8_t* buffer, int size) override {
+    if (At + size > static_cast<int64_t>(Data.size())) Data.resize(At + size);
+    std::memcpy(Data.data() + At, buffer, size);
+    At += size;
+    return size;
+  }
+  int64_t Seek(int64_t offset, int whence) override {
+    int64_t base = whence == SEEK_CUR ? At : whence == SEEK_END ? static_cast<int64_t>(Data.size()) : 0;
+    if (base + offset < 0) return -1;
+    return At = base + offset;
+  }
+  int64_t Size() override { return static_cast<int64_t>(Data.size()); }
+};
+
+TEST_F(EncoderTest, StreamsInAndOut) {
+  TMemoryStream input, output;
+  std::ifstream file(Clip("part1.mp4"), std::ios::binary);
+  input.Data.assign(std::istreambuf_iterator<char>(file), {});
+  int task = FEncoder.AddTask(&input, "clip", nullptr);
+  ASSERT_EQ(task, 0) << FEncoder.LastErrMsg();
+  TOutputOptions options;
+  options.ForceFormat = "3gp";
+  options.FrameSize = "176x144";
+  options.AudioSampleRate = 8000;
+  options.AudioChannels = 1;
+  ASSERT_TRUE(FEncoder.SetOutputStream(task, &output, "phone", &options)) << FEncoder.LastErrMsg();
+  FEncoder.Start(0);
+  ASSERT_EQ(Ends().size(), 2u);
+  EXPECT_TRUE(Ends()[0].Finished) << Ends()[0].ExceptionMsg;
+  EXPECT_GT(output.Data.size(), 5000u);
+  EXPECT_EQ(output.Data.substr(4, 8), "ftyp3gp4") << "a 3GP file in memory";
+}
+
+TEST_F(EncoderTest, AStreamNobodyRegisteredDoesNotOpen) {
+  EXPECT_EQ(FEncoder.AddTask("stream:12345:nothing", std::string()), -1);
+  EXPECT_EQ(FEncoder.LastErrMsg(), "stream:12345:nothing: No such file or directory");
+}
+
+TEST_F(EncoderTest, HookRelaysCarryTheTaskAndHandBackTheirAnswers) {
+  std::atomic<int> inputCalls{0}, audioCalls{0};
+  FEncoder.SetOnVideoInputHook([&](const void* sender, THookInfo* info) {
+    EXPECT_EQ(sender, &FEncoder);
+    EXPECT_EQ(info->TaskIndex, 0);
+    EXPECT_TRUE(info->Update);
+    EXPECT_FALSE(info->Bitmap->Canvas().try_lock()) << "the drawing surface is locked during the call";
+    ++inputCalls;
+    info->Update = false;
+    info->StopHook = inputCalls == 5;
+  });
+  FEncoder.SetOnAudioHook([&](const void*, int taskIndex, int64_t, uint8_t**, int size, int, int, AVSampleFormat) {
+    EXPECT_EQ(taskIndex, 0);
+    EXPECT_GT(size, 0);
+    ++audioCalls;
+  });
+  int task = FEncoder.AddTask(Clip("part1.mp4"), std::string());
+  ASSERT_TRUE(FEncoder.SetOutputFile(task, Out("hooked.3gp"),
+                                     "s=176x144<CRLF>ar=8000<CRLF>ac=1<CRLF>VideoInputHook=1<CRLF>AudioHook=1"));
+  FEncoder.Start(0);
+  EXPECT_EQ(inputCalls, 5) << "StopHook detaches the hook for the task";
+  EXPECT_GT(audioCalls, 10);
 }
 
 }  // namespace
