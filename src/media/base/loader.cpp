@@ -187,6 +187,13 @@ void TFFLoader::Unload(TLibraries libs) {
     if (libs.Contains(lib)) Unload(lib);
 }
 
+bool LoadComponentLibraries(TLibraries libs, const std::string& path, std::string& lastErrMsg) {
+  FFLoader().SetLibraryPath(path);
+  if (FFLoader().Load(libs)) return true;
+  lastErrMsg = FFLoader().LastErrMsg();
+  return false;
+}
+
 TFFLoader& FFLoader() {
   static TFFLoader loader;
   return loader;

@@ -58,6 +58,10 @@ class TFFLoader {
   bool FInstallLogger = true;
 };
 
+// A component's library set from `path` (first): false with the loader's
+// message in `lastErrMsg` when it fails.
+bool LoadComponentLibraries(TLibraries libs, const std::string& path, std::string& lastErrMsg);
+
 // The one loader of the process.
 TFFLoader& FFLoader();
 

@@ -128,20 +128,25 @@ IClientStream* FindClientStream(const std::string& name) {
 
 namespace {
 
+// A context with its buffer over our own read, write and seek; none when
+// memory runs out.
+AVIOContext* NewContext(void* opaque, int flags, int (*read)(void*, uint8_t*, int),
+                        int (*write)(void*, TWriteBuffer, int), int64_t (*seek)(void*, int64_t, int)) {
+  auto* buffer = static_cast<unsigned char*>(avutil.av_malloc(IOBufferSize));
+  if (!buffer) return nullptr;
+  bool writable = (flags & AVIO_FLAG_WRITE) != 0;
+  AVIOContext* pb =
+      avformat.avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, opaque, read, writable ? write : nullptr, seek);
+  if (!pb) avutil.av_free(buffer);
+  return pb;
+}
+
 // A context over a client stream; the stream stays the client's.
 int OpenStreamIO(AVIOContext** pb, const std::string& url, int flags) {
   IClientStream* stream = FindClientStream(url);
   if (!stream) return AVERROR(ENOENT);
-  auto* buffer = static_cast<unsigned char*>(avutil.av_malloc(IOBufferSize));
-  bool writable = (flags & AVIO_FLAG_WRITE) != 0;
-  if (buffer)
-    *pb = avformat.avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, stream, StreamRead,
-                                      writable ? StreamWrite : nullptr, StreamSeek);
-  if (!*pb) {
-    avutil.av_free(buffer);
-    return AVERROR(ENOMEM);
-  }
-  return 0;
+  *pb = NewContext(stream, flags, StreamRead, StreamWrite, StreamSeek);
+  return *pb ? 0 : AVERROR(ENOMEM);
 }
 
 }  // namespace
@@ -161,13 +166,8 @@ int OpenIO(AVIOContext** pb, const std::string& url, int flags) {
   int handle = open(path.c_str(), OpenFlags(flags) | O_CLOEXEC, 0644);
   if (handle < 0) return AVERROR(ENOENT);
   auto* file = new TUnicodeFile{handle};
-  auto* buffer = static_cast<unsigned char*>(avutil.av_malloc(IOBufferSize));
-  bool writable = (flags & AVIO_FLAG_WRITE) != 0;
-  if (buffer)
-    *pb = avformat.avio_alloc_context(buffer, IOBufferSize, writable ? 1 : 0, file, UnicodeRead,
-                                      writable ? UnicodeWrite : nullptr, UnicodeSeek);
+  *pb = NewContext(file, flags, UnicodeRead, UnicodeWrite, UnicodeSeek);
   if (!*pb) {
-    avutil.av_free(buffer);
     close(handle);
     delete file;
     return AVERROR(ENOMEM);

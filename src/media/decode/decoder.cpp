@@ -25,10 +25,7 @@ TCustomDecoder::~TCustomDecoder() {
 bool TCustomDecoder::AVLibLoaded() const { return FFLoader().Loaded(DecoderLibraries); }
 
 bool TCustomDecoder::LoadAVLib(const std::string& path) {
-  FFLoader().SetLibraryPath(path);
-  if (FFLoader().Load(DecoderLibraries)) return true;
-  FLastErrMsg = FFLoader().LastErrMsg();
-  return false;
+  return LoadComponentLibraries(DecoderLibraries, path, FLastErrMsg);
 }
 
 void TCustomDecoder::UnloadAVLib() { FFLoader().Unload(DecoderLibraries); }

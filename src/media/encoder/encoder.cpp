@@ -83,10 +83,7 @@ TCustomEncoder::~TCustomEncoder() {
 bool TCustomEncoder::AVLibLoaded() const { return FFLoader().Loaded(EncoderLibraries); }
 
 bool TCustomEncoder::LoadAVLib(const std::string& path) {
-  FFLoader().SetLibraryPath(path);
-  if (FFLoader().Load(EncoderLibraries)) return true;
-  FLastErrMsg = FFLoader().LastErrMsg();
-  return false;
+  return LoadComponentLibraries(EncoderLibraries, path, FLastErrMsg);
 }
 
 void TCustomEncoder::UnloadAVLib() { FFLoader().Unload(EncoderLibraries); }
