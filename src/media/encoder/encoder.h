@@ -202,6 +202,7 @@ class TCustomEncoder : public TFFBaseComponent {
   std::recursive_mutex FTerminateLock;  // also held by Start while the first tasks start
   std::atomic<bool> FThreadTerminated{true};
   std::atomic<int> FTerminateThreads{0};
+  std::atomic<int> FTaskEndsOnTheirWay{0};
   TFFDecoder FDecoder;
   TFFmpegList FFFmpegList;
   int FCompleteTasks = 0;

@@ -75,14 +75,18 @@ void TCustomEncoder::FinishRun() {
 
 void TCustomEncoder::StartTerminateThread(const TTerminateInfo& info, bool waitForHandOver) {
   ++FTerminateThreads;
+  // Several tasks' ends can be on their way at once (a stopped run ends them
+  // together): the end of the run waits for all of them, not just the last started.
+  if (!waitForHandOver) ++FTaskEndsOnTheirWay;
   std::thread([this, info, waitForHandOver, handler = FOnTerminate] {
     if (waitForHandOver)
-      while (!FThreadTerminated) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      while (FTaskEndsOnTheirWay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     try {
       if (handler) handler(this, info);
     } catch (...) {
       // A failing handler must not hold back the end-of-run event.
     }
+    if (!waitForHandOver) --FTaskEndsOnTheirWay;
     FThreadTerminated = true;
     --FTerminateThreads;
   }).detach();
