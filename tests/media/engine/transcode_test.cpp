@@ -261,7 +261,7 @@ TEST_F(TranscodeTest, ProgressArrivesAtItsIntervalAndEndsWithTheFinalReport) {
     EXPECT_NEAR(static_cast<double>(reports[i].total), 3000000.0, 100000.0);
     if (i > 0) {
       EXPECT_GE(reports[i].at - reports[i - 1].at, 190);
-      EXPECT_LE(reports[i].at - reports[i - 1].at, 400);
+      EXPECT_LE(reports[i].at - reports[i - 1].at, 600) << "a loaded machine may be late, not early";
       EXPECT_GE(reports[i].duration, reports[i - 1].duration);
     }
   }
