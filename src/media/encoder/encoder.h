@@ -144,6 +144,9 @@ class TCustomEncoder : public TFFBaseComponent {
   bool Working() const { return FWorking; }
   bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
   void SetTriggerEventInMainThread(bool on) { FTriggerEventInMainThread = on; }
+  TThreadPriority ThreadPriority() const { return FThreadPriority; }
+  // For the worker threads of tasks started later.
+  void SetThreadPriority(TThreadPriority priority) { FThreadPriority = priority; }
   int Verbose() const { return FVerbose; }
   void SetVerbose(int verbose) { FVerbose = verbose; }
   void* UserData = nullptr;
@@ -186,6 +189,7 @@ class TCustomEncoder : public TFFBaseComponent {
   bool FPreview = false;
   bool FPreviewBitmap = false;
   int FProgressInterval = 500;
+  TThreadPriority FThreadPriority = tpNormal;
   std::atomic<bool> FTriggerEventInMainThread{true};
   int FVerbose = 1;
   TProgressInfo FProgressInfo;

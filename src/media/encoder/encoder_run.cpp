@@ -32,7 +32,7 @@ void TCustomEncoder::StartNext() {
   --FPendingTasks;
   TEncoderTask& task = Task(FCurrentTask++);
   task.ReportInterval = int64_t{FProgressInterval} * 1000;
-  task.StartConvert(FThreadMode);
+  task.StartConvert(FThreadMode, FThreadPriority);
 }
 
 void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {

@@ -1,4 +1,7 @@
 // Starting, pausing, stopping and ending a run.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "media/base/bindings.h"
 #include "media/base/main_thread.h"
 #include "media/engine/ffmpeg.h"
@@ -21,7 +24,16 @@ void Guarded(TCustomFFmpeg& engine, std::atomic<bool>& fatal, std::string& messa
 
 }  // namespace
 
-bool TCustomFFmpeg::StartConvert(bool useThread) {
+namespace {
+
+void ApplyPriority(TThreadPriority priority) {
+  static constexpr int NiceValues[] = {19, 10, 5, 0, -5, -10, -20};
+  if (priority != tpNormal) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValues[priority]);
+}
+
+}  // namespace
+
+bool TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority) {
   if (FConverting || FTerminated) return false;
   const char* missing = Foutput_files.empty()  ? "At least one output file must be specified"
                         : Finput_files.empty() ? "At least one input file must be specified"
@@ -43,7 +55,8 @@ bool TCustomFFmpeg::StartConvert(bool useThread) {
   }
   if (FThread.joinable()) FThread.join();
   FStopEvent.Reset();
-  FThread = std::thread([this] {
+  FThread = std::thread([this, priority] {
+    ApplyPriority(priority);
     DoConvert();
     FStopEvent.Set();
   });

@@ -213,6 +213,10 @@ using TProgressEvent = std::function<void(const void* sender, int fileIndex, int
                                           int64_t totalDuration)>;
 using TTerminateEvent = std::function<void(const void* sender)>;
 
+// Priority of a task's worker thread (its nice value on Linux; raising it
+// above normal needs the privilege and is otherwise left as it is).
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
 class TCustomFFmpeg : protected TFFmpegSettings {
  public:
   TCustomFFmpeg();
@@ -248,7 +252,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // The run. StartConvert returns false when a run is under way, the task
   // has already ended, or it failed at once (FatalMessage says why); with
   // useThread false the whole run happens before it returns.
-  bool StartConvert(bool useThread);
+  bool StartConvert(bool useThread, TThreadPriority priority = tpNormal);
   void Pause();
   void Resume();
   // Asks the run to end at its next safe point; with waitForStop returns when

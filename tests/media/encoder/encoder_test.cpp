@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -361,6 +364,22 @@ TEST_F(EncoderTest, HookRelaysCarryTheTaskAndHandBackTheirAnswers) {
   FEncoder.Start(0);
   EXPECT_EQ(inputCalls, 5) << "StopHook detaches the hook for the task";
   EXPECT_GT(audioCalls, 10);
+}
+
+}  // namespace
+}  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+TEST_F(EncoderTest, WorkerThreadsTakeTheThreadPriority) {
+  std::atomic<int> nice{-100};
+  FEncoder.SetThreadPriority(tpLowest);
+  FEncoder.SetOnProgress([&](const void*, const TProgressInfo*) { nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); });
+  AddPhoneTask("part1.mp4", "low.3gp");
+  FEncoder.Start(1);
+  WaitForEnd();
+  EXPECT_EQ(nice, 10);
 }
 
 }  // namespace
