@@ -1,10 +1,13 @@
-// One conversion task: its settings, its files and (in later stages) its run.
+// One conversion task: its settings, its files and its run.
 //
 // Options are pending settings: they gather in the task and are consumed by
 // the next file that is opened. The code lives in files by stage:
 // context.cpp (defaults and setters), options.cpp (the option language),
 // presets.cpp and targets.cpp, codec_choice.cpp, open_input.cpp,
-// open_output.cpp, output_streams.cpp and cleanup.cpp.
+// open_output.cpp, output_streams.cpp, cleanup.cpp; for the run
+// convert_thread.cpp, setup.cpp, filter_graph.cpp, loop.cpp, output_packet.cpp,
+// video_out.cpp, audio_out.cpp (with amrnb_encoder.cpp), subtitle_out.cpp,
+// write_frame.cpp, progress.cpp; hooks.cpp and frame_hook.cpp.
 #pragma once
 
 #include <atomic>
