@@ -1,0 +1,37 @@
+// Reading a subtitle file into the subtitle time table: start times at
+// whole-second resolution, text with "|" between display lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vidora {
+
+struct TSubtitleRow {
+  std::string Key;   // start time in milliseconds, decimal text
+  std::string Text;  // UTF-8, at most 255 characters
+};
+
+using TSubtitleTable = std::vector<TSubtitleRow>;
+
+// The first row of every table.
+inline constexpr const char* SubtitleBanner = ".:: www.vidora3gp.example ::.";
+
+// Reads MicroDVD, MPL2-style, [MM:SS], TMPlayer-style, SubRip, SAMI and
+// SubStation files. `frameRate` turns MicroDVD frame numbers into seconds.
+// Returns whether subtitles were read (burn-in may be switched on); a
+// SubStation file without "[EVENTS]" leaves the table as it was.
+bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table);
+// The same from lines already read, with the file's extension (".SRT" ...).
+bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, double frameRate,
+                  TSubtitleTable& table);
+
+// Splits at each "," into fields trimmed of blanks; after each comma only the
+// next 255 characters are split further.
+std::vector<std::string> SplitFields(const std::string& text);
+
+// The file's text as UTF-8: a byte-order mark decides, else valid UTF-8 is
+// taken as it is, else the Central European or Western Windows code page.
+std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean);
+
+}  // namespace vidora
