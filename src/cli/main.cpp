@@ -1,4 +1,6 @@
 // vidora3gp-cli: the converter without a window.
+#include <strings.h>
+
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -12,7 +14,7 @@
 #include "media/base/loader.h"
 #include "media/base/main_thread.h"
 #include "media/encoder/encoder.h"
-#include "profile.h"
+#include "options/output_profile.h"
 #include "progress_display.h"
 
 namespace {
@@ -42,10 +44,20 @@ int ShowInfo(const std::vector<std::string>& inputs) {
   return 0;
 }
 
+// The profile field of that name in any letter case.
+std::string ProfileFieldName(const TOutputProfile& profile, const std::string& name) {
+  for (const auto& field : profile.Fields())
+    if (strcasecmp(field.first.c_str(), name.c_str()) == 0) return field.first;
+  throw std::invalid_argument("unknown profile field " + name);
+}
+
 int Convert(const TCliOptions& options) {
-  TOutputOptions profile = BuiltInProfile(options.Lo);
-  for (const auto& [field, value] : options.Sets) SetProfileField(profile, field, value);
-  if (!options.Ext.empty()) profile.ExtOptions += (profile.ExtOptions.empty() ? "" : "\n") + options.Ext;
+  TOutputProfile profile;
+  for (const auto& [field, value] : options.Sets) profile.SetField(ProfileFieldName(profile, field), value);
+  if (!options.Ext.empty()) {
+    const std::string& ext = profile.Field("ExtOptions");
+    profile.SetField("ExtOptions", ext + (ext.empty() ? "" : "\n") + options.Ext);
+  }
 
   TFFEncoder encoder;
   encoder.SetVerbose(options.Verbosity > 0 ? 1 : -1);
@@ -54,12 +66,13 @@ int Convert(const TCliOptions& options) {
     std::error_code error;
     if (!std::filesystem::exists(input, error) && input.find("://") == std::string::npos)
       return Fail(input + ": No such file or directory");
-    std::string output = options.Output.empty() ? OutputFileName(input, profile.FileExt) : options.Output;
+    TOutputOptions outputOptions = profile.GetOutputOptions(input, options.Lo);
+    std::string output = options.Output.empty() ? outputOptions.FileName : options.Output;
     if (std::filesystem::equivalent(input, output, error)) return Fail(output + ": would overwrite the input");
     TInputOptions inputOptions;
     int task = encoder.AddTask(input, &inputOptions);
     if (task < 0) return Fail(encoder.LastErrMsg());
-    TOutputOptions outputOptions = profile;
+    outputOptions.FileName = output;
     if (!encoder.SetOutputFile(task, output, &outputOptions)) return Fail(encoder.LastErrMsg());
     outputs.push_back(output);
   }

@@ -7,7 +7,6 @@
 
 #include "../media/base/test_support.h"
 #include "cli_options.h"
-#include "profile.h"
 #include "progress_display.h"
 
 namespace vidora::test {
@@ -37,33 +36,6 @@ TEST(CommandLine, InputsSubtitlesAndOptions) {
   EXPECT_THROW(Parse({"--set", "=3", "a.mp4"}), std::invalid_argument);
   EXPECT_THROW(Parse({"--bogus", "a.mp4"}), std::invalid_argument);
   EXPECT_THROW(Parse({"a.mp4", "-o"}), std::invalid_argument);
-}
-
-TEST(Profile, FieldsByName) {
-  TOutputOptions profile = BuiltInProfile(false);
-  EXPECT_EQ(profile.FrameSize, "176x144");
-  EXPECT_EQ(profile.AudioBitrate, 12200);
-  SetProfileField(profile, "videobitrate", "64000");
-  SetProfileField(profile, "AudioCodec", "aac");
-  EXPECT_EQ(profile.VideoBitrate, 64000);
-  EXPECT_EQ(profile.AudioCodec, "aac");
-  EXPECT_THROW(SetProfileField(profile, "Colour", "red"), std::invalid_argument);
-  EXPECT_THROW(SetProfileField(profile, "AudioChannels", "two"), std::invalid_argument);
-  TOutputOptions lo = BuiltInProfile(true);
-  EXPECT_EQ(lo.VideoCodec, "mpeg4");
-  EXPECT_EQ(lo.VideoTag, "") << "today's 3GP muxer refuses the DIVX tag";
-  EXPECT_EQ(lo.AudioCodec, "aac");
-}
-
-TEST(Profile, OutputNamesAreNumberedWhenTaken) {
-  TTempFolder folder;
-  std::string input = (folder.Path() / "clip.avi").string();
-  std::string free = (folder.Path() / "clip_(Vidora)_3GP.3gp").string();
-  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), free);
-  std::ofstream(free) << "x";
-  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_1)_3GP.3gp").string());
-  std::ofstream((folder.Path() / "clip_(Vidora_1)_3GP.3gp").string()) << "x";
-  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_2)_3GP.3gp").string());
 }
 
 TEST(Progress, LineShowsShareTimesAndSpeed) {

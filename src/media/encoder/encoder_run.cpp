@@ -130,7 +130,10 @@ void TCustomEncoder::DoTaskPreviewBitmap(TEncoderTask& task, TBitmap& bitmap, in
 
 void TCustomEncoder::VideoHook(const TVideoHookEvent& handler, TEncoderTask& task, TBitmap& bitmap, int frameNumber,
                                int64_t pts, bool& update, bool& stopHook) {
-  if (!handler) return;
+  if (!handler) {
+    update = false;  // nobody drew: the picture stays as it is
+    return;
+  }
   std::lock_guard lock(FVideoHookLock);
   FVideoHookInfo = THookInfo{FFFmpegList.IndexOf(&task), &bitmap, frameNumber, pts, update, stopHook};
   {

@@ -384,3 +384,24 @@ TEST_F(EncoderTest, WorkerThreadsTakeTheThreadPriority) {
 
 }  // namespace
 }  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+TEST_F(EncoderTest, AHookWithoutAHandlerLeavesPicturesAlone) {
+  auto convert = [&](const std::string& output, const std::string& extra) {
+    FEncoder.ClearTasks();
+    int task = FEncoder.AddTask(Clip("part1.mp4"), std::string());
+    EXPECT_TRUE(FEncoder.SetOutputFile(task, Out(output), "vcodec=mpeg4<CRLF>qscale=2<CRLF>an=1" + extra));
+    FEncoder.Start(0);
+    std::ifstream file(Out(output), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+  };
+  std::string plain = convert("plain.mp4", "");
+  std::string hooked = convert("hooked.mp4", "<CRLF>VideoInputHook=1");
+  EXPECT_FALSE(plain.empty());
+  EXPECT_TRUE(plain == hooked);
+}
+
+}  // namespace
+}  // namespace vidora::test

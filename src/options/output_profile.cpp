@@ -1,0 +1,107 @@
+#include "options/output_profile.h"
+
+#include <filesystem>
+
+#include "media/base/text_convert.h"
+
+namespace vidora {
+
+TOutputProfile::TOutputProfile()
+    : FFields{{"FileExt", "_3GP.3gp"}, {"FileFormat", ""},          {"ExtOptions", ""},
+              {"AudioCodec", ""},      {"AudioPreset", ""},         {"AudioChannels", "1"},
+              {"AudioSampleRate", "8000"}, {"AudioBitRate", "12200"}, {"VideoCodec", ""},
+              {"VideoPreset", ""},     {"FrameRate", ""},           {"FrameSize", "176x144"},
+              {"VideoBitrate", "150000"}, {"VideoBitRateTolerance", ""}} {}
+
+const std::string& TOutputProfile::Field(const std::string& name) const {
+  static const std::string none;
+  for (const auto& field : FFields)
+    if (field.first == name) return field.second;
+  return none;
+}
+
+bool TOutputProfile::SetField(const std::string& name, const std::string& value) {
+  for (auto& field : FFields)
+    if (field.first == name) {
+      field.second = value;
+      return true;
+    }
+  return false;
+}
+
+std::string ScrambleProfileLine(const std::string& plain) {
+  std::string line = plain;
+  for (char& c : line) c = static_cast<char>(c ^ 0xB3);
+  return line;
+}
+
+void TOutputProfile::ApplyProfile(const std::string& scrambledLine) {
+  for (auto& field : FFields) field.second.clear();
+  std::string text = ScrambleProfileLine(scrambledLine);  // the same XOR undoes it
+  while (!text.empty()) {
+    size_t comma = text.find(',');
+    std::string assignment = text.substr(0, comma);
+    text = comma == std::string::npos ? std::string() : text.substr(comma + 1, 5000);
+    size_t equals = assignment.find('=');
+    if (equals == std::string::npos) continue;
+    SetField(assignment.substr(0, equals), assignment.substr(equals + 1, 255));
+  }
+}
+
+TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bool fixedMode) const {
+  TOutputOptions o;
+  o.VideoInputHook = true;  // every job goes past the subtitle renderer
+  o.CopyTimestamp = false;
+  o.Info.Author = "VidoraTo3GP/GSM Phone";
+  o.Info.Comment = ProductSite;
+  o.Info.TimeStamp = 0.0;
+  std::string extension = Field("FileExt");
+  if (!Field("FileFormat").empty()) o.ForceFormat = Field("FileFormat");
+  if (!Field("ExtOptions").empty()) o.ExtOptions = Field("ExtOptions");
+  if (fixedMode) {
+    // The fixed set as today's 3GP muxer takes it: the container's own MPEG-4 tag and AAC.
+    o.FrameSize = "320x240";
+    o.VideoCodec = "mpeg4";
+    o.AudioCodec = "aac";
+    o.AudioSampleRate = 22050;
+    o.AudioChannels = 2;
+    o.AudioBitrate = 96000;
+    o.FrameRate = "25";
+    o.VideoBitrate = 512000;
+    o.VideoBitRateTolerance = 96000;
+  } else {
+    auto text = [&](const char* name, std::string& target) {
+      if (!Field(name).empty()) target = Field(name);
+    };
+    auto number = [&](const char* name, int32_t& target) {
+      if (!Field(name).empty()) target = StrToInt(Field(name));
+    };
+    text("AudioCodec", o.AudioCodec);
+    text("AudioPreset", o.AudioPreset);
+    number("AudioChannels", o.AudioChannels);
+    number("AudioSampleRate", o.AudioSampleRate);
+    number("AudioBitRate", o.AudioBitrate);
+    text("VideoCodec", o.VideoCodec);
+    text("VideoPreset", o.VideoPreset);
+    text("FrameRate", o.FrameRate);
+    text("FrameSize", o.FrameSize);
+    number("VideoBitrate", o.VideoBitrate);
+    number("VideoBitRateTolerance", o.VideoBitRateTolerance);
+  }
+  o.FileExt = extension;
+  o.FileName = OutputFileName(inputFile, extension);
+  o.DisableSubtitle = true;  // subtitles are burned into the picture, never written as a stream
+  return o;
+}
+
+std::string OutputFileName(const std::string& input, const std::string& extension) {
+  std::filesystem::path path(input);
+  std::string base = (path.parent_path() / path.stem()).string();
+  std::error_code error;
+  std::string candidate = base + "_(Vidora)" + extension;
+  for (int n = 1; std::filesystem::exists(candidate, error); ++n)
+    candidate = base + "_(Vidora_" + std::to_string(n) + ")" + extension;
+  return candidate;
+}
+
+}  // namespace vidora

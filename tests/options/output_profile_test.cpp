@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "../media/base/test_support.h"
+#include "options/output_profile.h"
+
+namespace vidora::test {
+namespace {
+
+TEST(OutputProfile, BuiltInProfileMakesThePhoneFile) {
+  TOutputProfile profile;
+  TOutputOptions o = profile.GetOutputOptions("/v/clip.avi", false);
+  EXPECT_EQ(o.FrameSize, "176x144");
+  EXPECT_EQ(o.VideoBitrate, 150000);
+  EXPECT_EQ(o.AudioSampleRate, 8000);
+  EXPECT_EQ(o.AudioChannels, 1);
+  EXPECT_EQ(o.AudioBitrate, 12200);
+  EXPECT_EQ(o.AudioCodec, "") << "the container's default codecs";
+  EXPECT_EQ(o.FileExt, "_3GP.3gp");
+  EXPECT_EQ(o.FileName, "/v/clip_(Vidora)_3GP.3gp");
+  EXPECT_TRUE(o.VideoInputHook);
+  EXPECT_TRUE(o.DisableSubtitle);
+  EXPECT_EQ(o.Info.Author, "VidoraTo3GP/GSM Phone");
+  EXPECT_EQ(o.Info.TimeStamp, 0.0);
+
+  TOutputOptions fixed = profile.GetOutputOptions("/v/clip.avi", true);
+  EXPECT_EQ(fixed.FrameSize, "320x240");
+  EXPECT_EQ(fixed.VideoCodec, "mpeg4");
+  EXPECT_EQ(fixed.VideoTag, "") << "today's 3GP muxer refuses the DIVX tag";
+  EXPECT_EQ(fixed.AudioCodec, "aac");
+  EXPECT_EQ(fixed.VideoBitRateTolerance, 96000);
+  EXPECT_EQ(fixed.FileName, "/v/clip_(Vidora)_3GP.3gp");
+}
+
+TEST(OutputProfile, ProfileLinesReplaceEveryField) {
+  TOutputProfile profile;
+  profile.ApplyProfile(ScrambleProfileLine("VideoCodec=mpeg4,FrameSize=320x240,"));
+  EXPECT_EQ(profile.Field("VideoCodec"), "mpeg4");
+  EXPECT_EQ(profile.Field("FrameSize"), "320x240");
+  EXPECT_EQ(profile.Field("FileExt"), "") << "fields the line does not name become empty";
+  TOutputOptions o = profile.GetOutputOptions("/v/a.avi", false);
+  EXPECT_EQ(o.AudioSampleRate, -1);
+  EXPECT_EQ(o.FileName, "/v/a_(Vidora)");
+
+  profile.ApplyProfile(ScrambleProfileLine("videocodec=h263,FileExt=.mp4,AudioBitRate=lots"));
+  EXPECT_EQ(profile.Field("VideoCodec"), "") << "names are compared exactly";
+  EXPECT_EQ(profile.Field("AudioBitRate"), "lots") << "a tail without a comma is a last assignment";
+  EXPECT_THROW(profile.GetOutputOptions("/v/a.avi", false), std::invalid_argument);
+  profile.ApplyProfile(ScrambleProfileLine("garbage\x01\x02,=,x"));
+  for (const auto& field : profile.Fields()) EXPECT_EQ(field.second, "") << field.first;
+}
+
+TEST(OutputProfile, OutputNamesAreNumberedWhenTaken) {
+  TTempFolder folder;
+  std::string input = (folder.Path() / "clip.avi").string();
+  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora)_3GP.3gp").string());
+  std::ofstream((folder.Path() / "clip_(Vidora)_3GP.3gp").string()) << "x";
+  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_1)_3GP.3gp").string());
+  std::ofstream((folder.Path() / "clip_(Vidora_1)_3GP.3gp").string()) << "x";
+  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_2)_3GP.3gp").string());
+}
+
+}  // namespace
+}  // namespace vidora::test
