@@ -17,6 +17,7 @@ const char* const Usage =
     "\n"
     "  -o FILE            write to FILE (one input only)\n"
     "  --lo               the fixed set: 320x240 MPEG-4 at 512 kbit/s, AAC 22050 Hz stereo\n"
+    "  --skin NAME        the phone profile of a skin (Skins/NAME/skin.all)\n"
     "  --set FIELD=VALUE  change a profile field (FrameSize, VideoBitrate, AudioCodec, FileExt, ...)\n"
     "  --ext TEXT         further engine options, name=value lines or joined with <CRLF>\n"
     "  -j N               convert N inputs at a time\n"
@@ -44,6 +45,8 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
       options.Output = value(i, arg);
     } else if (arg == "--lo") {
       options.Lo = true;
+    } else if (arg == "--skin") {
+      options.Skin = value(i, arg);
     } else if (arg == "--set") {
       std::string assignment = value(i, arg);
       size_t equals = assignment.find('=');

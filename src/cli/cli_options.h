@@ -12,6 +12,7 @@ struct TCliOptions {
   std::string Subtitles;
   std::string Output;  // -o
   bool Lo = false;
+  std::string Skin;  // --skin NAME
   std::vector<std::pair<std::string, std::string>> Sets;  // --set Field=Value
   std::string Ext;                                        // --ext
   int Jobs = 1;

@@ -15,6 +15,7 @@
 #include "media/base/main_thread.h"
 #include "media/encoder/encoder.h"
 #include "options/output_profile.h"
+#include "skin/skin_file.h"
 #include "progress_display.h"
 
 namespace {
@@ -53,6 +54,12 @@ std::string ProfileFieldName(const TOutputProfile& profile, const std::string& n
 
 int Convert(const TCliOptions& options) {
   TOutputProfile profile;
+  if (!options.Skin.empty()) {
+    std::string folder = FindSkinFolder(options.Skin);
+    TSkinFile skin;
+    if (folder.empty() || !skin.Load(folder + "/skin.all")) return Fail("skin " + options.Skin + " not found");
+    if (std::optional<std::string> line = skin.ProfileLine()) profile.ApplyProfile(*line);
+  }
   for (const auto& [field, value] : options.Sets) profile.SetField(ProfileFieldName(profile, field), value);
   if (!options.Ext.empty()) {
     const std::string& ext = profile.Field("ExtOptions");

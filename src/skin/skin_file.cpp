@@ -1,0 +1,110 @@
+#include "skin/skin_file.h"
+
+#include <iconv.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "media/base/ff_utils.h"
+
+namespace vidora {
+
+namespace {
+
+std::string Recode(const std::string& bytes, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
+  std::string out(bytes.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size(), outLeft = out.size();
+  char* outPtr = out.data();
+  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+bool TSkinFile::Load(const std::string& fileName) {
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file) return false;
+  Parse(std::string((std::istreambuf_iterator<char>(file)), {}));
+  return true;
+}
+
+void TSkinFile::Parse(const std::string& bytes) {
+  FSections.clear();
+  std::string text = bytes;
+  FWide = true;
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+    text = bytes.substr(3);
+  else if (bytes.rfind("\xFF\xFE", 0) == 0)
+    text = Recode(bytes.substr(2), "UTF-16LE", "UTF-8");
+  else if (bytes.rfind("\xFE\xFF", 0) == 0)
+    text = Recode(bytes.substr(2), "UTF-16BE", "UTF-8");
+  else
+    FWide = false;
+
+  std::vector<std::string> lines = Lines(text);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (!line.empty() && line[0] == '[') {
+      size_t close = line.find(']');
+      FSections.push_back({line.substr(1, close == std::string::npos ? std::string::npos : close - 1), {},
+                           i + 1 < lines.size() ? lines[i + 1] : std::string()});
+      continue;
+    }
+    if (FSections.empty()) continue;  // before the first section
+    size_t equals = line.find('=');
+    if (equals == std::string::npos || equals == 0) continue;
+    std::string key = line.substr(0, equals);
+    std::string value = line.substr(equals + 1, 255);
+    // Captions and hints go on over the following lines that hold no "=".
+    if (key == "Text" || key == "Hint") {
+      while (i + 1 < lines.size() && lines[i + 1].find('=') == std::string::npos) {
+        if (!lines[++i].empty()) value += "\r\n" + lines[i];
+      }
+    }
+    FSections.back().Values.emplace_back(key, value);
+  }
+}
+
+const TSkinSection* TSkinFile::Section(const std::string& name) const {
+  for (const TSkinSection& section : FSections)
+    if (section.Name == name) return &section;
+  return nullptr;
+}
+
+std::optional<std::string> TSkinFile::ProfileLine() const {
+  const TSkinSection* settings = Section("Settings");
+  if (!settings) return std::nullopt;
+  // A Unicode file carries the 8-bit line as characters below 256.
+  return FWide ? Recode(settings->FirstLine, "UTF-8", "ISO-8859-1") : settings->FirstLine;
+}
+
+std::string FindSkinFolder(const std::string& name) {
+  for (const std::string& root : {ProgramFolder() + "Skins", std::string(VIDORA_SKINS_DIR)}) {
+    std::filesystem::path folder = std::filesystem::path(root) / name;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(folder / "skin.all", error)) return folder.string();
+  }
+  return {};
+}
+
+}  // namespace vidora

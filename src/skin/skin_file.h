@@ -1,0 +1,38 @@
+// Reading a skin's description file ("skin.all"): sections of key=value lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vidora {
+
+struct TSkinSection {
+  std::string Name;
+  std::vector<std::pair<std::string, std::string>> Values;  // in file order
+  std::string FirstLine;  // the line right after the header ("Settings": the profile line)
+};
+
+class TSkinFile {
+ public:
+  // False when the file cannot be read.
+  bool Load(const std::string& fileName);
+  // From the file's bytes: a byte-order mark selects UTF-8 or UTF-16; other
+  // files are 8-bit text and their bytes are kept as they are.
+  void Parse(const std::string& bytes);
+  const std::vector<TSkinSection>& Sections() const { return FSections; }
+  const TSkinSection* Section(const std::string& name) const;
+  // The scrambled profile line of the "[Settings]" section, as 8-bit bytes.
+  std::optional<std::string> ProfileLine() const;
+
+ private:
+  std::vector<TSkinSection> FSections;
+  bool FWide = false;  // the file was Unicode: its lines are UTF-8
+};
+
+// The folder of skin `name`: beside the program ("Skins"), else the installed
+// data folder; empty when neither holds a "skin.all" for it.
+std::string FindSkinFolder(const std::string& name);
+
+}  // namespace vidora
