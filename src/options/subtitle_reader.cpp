@@ -1,6 +1,7 @@
 #include "options/subtitle_reader.h"
 
 #include <iconv.h>
+#include <uchardet/uchardet.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -210,11 +211,31 @@ std::vector<std::string> SplitFields(const std::string& text) {
   }
 }
 
+// The character set uchardet sees in the bytes; empty when it cannot tell.
+std::string DetectCharset(const std::string& bytes) {
+  uchardet_t detector = uchardet_new();
+  std::string charset;
+  if (uchardet_handle_data(detector, bytes.data(), bytes.size()) == 0) {
+    uchardet_data_end(detector);
+    charset = uchardet_get_charset(detector);
+  }
+  uchardet_delete(detector);
+  return charset == "ASCII" ? std::string() : charset;
+}
+
 std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
   if (bytes.rfind("\xFF\xFE", 0) == 0) return Recode(bytes.substr(2), "UTF-16LE");
   if (bytes.rfind("\xFE\xFF", 0) == 0) return Recode(bytes.substr(2), "UTF-16BE");
   if (ValidUTF8(bytes)) return bytes;
+  std::string charset = DetectCharset(bytes);
+  if (!charset.empty()) {
+    iconv_t probe = iconv_open("UTF-8", charset.c_str());
+    if (probe != reinterpret_cast<iconv_t>(-1)) {
+      iconv_close(probe);
+      return Recode(bytes, charset.c_str());
+    }
+  }
   return Recode(bytes, centralEuropean ? "WINDOWS-1250" : "WINDOWS-1252");
 }
 

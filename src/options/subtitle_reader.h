@@ -31,7 +31,8 @@ bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, 
 std::vector<std::string> SplitFields(const std::string& text);
 
 // The file's text as UTF-8: a byte-order mark decides, else valid UTF-8 is
-// taken as it is, else the Central European or Western Windows code page.
+// taken as it is, else uchardet's guess, else the Central European or
+// Western Windows code page.
 std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean);
 
 }  // namespace vidora
