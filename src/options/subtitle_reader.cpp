@@ -1,6 +1,5 @@
 #include "options/subtitle_reader.h"
 
-#include <iconv.h>
 #include <uchardet/uchardet.h>
 #include <strings.h>
 
@@ -13,6 +12,7 @@
 #include <iterator>
 #include <optional>
 
+#include "media/base/text_codec.h"
 #include "media/base/text_convert.h"
 
 namespace vidora {
@@ -21,18 +21,7 @@ namespace {
 
 constexpr int MaxText = 255;
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
-}
-
 bool ContainsNoCase(const std::string& text, const char* what) { return Upper(text).find(what) != std::string::npos; }
-
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // At most `count` characters (not bytes) of UTF-8 text, from byte `start`.
 std::string Characters(const std::string& text, size_t start, size_t count) {
@@ -78,17 +67,8 @@ bool ValidUTF8(const std::string& bytes) {
   return true;
 }
 
-std::string Recode(const std::string& bytes, const char* from) {
-  iconv_t cd = iconv_open("UTF-8", from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
-  std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size(), outLeft = out.size();
-  char* outPtr = out.data();
-  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
+std::string ToUTF8(const std::string& bytes, const char* from) {
+  return Recode(bytes, from, "UTF-8", true).value_or(bytes);
 }
 
 // The SubStation events as "H:MM:SS. text" lines; false without "[EVENTS]".
@@ -203,10 +183,10 @@ std::vector<std::string> SplitFields(const std::string& text) {
   while (true) {
     size_t comma = rest.find(',');
     if (comma == std::string::npos) {
-      fields.push_back(Trim(rest));
+      fields.push_back(Trim(rest, " \t"));
       return fields;
     }
-    fields.push_back(Trim(rest.substr(0, comma)));
+    fields.push_back(Trim(rest.substr(0, comma), " \t"));
     rest = rest.substr(comma + 1, MaxText);
   }
 }
@@ -225,18 +205,13 @@ std::string DetectCharset(const std::string& bytes) {
 
 std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
-  if (bytes.rfind("\xFF\xFE", 0) == 0) return Recode(bytes.substr(2), "UTF-16LE");
-  if (bytes.rfind("\xFE\xFF", 0) == 0) return Recode(bytes.substr(2), "UTF-16BE");
+  if (bytes.rfind("\xFF\xFE", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16LE");
+  if (bytes.rfind("\xFE\xFF", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16BE");
   if (ValidUTF8(bytes)) return bytes;
   std::string charset = DetectCharset(bytes);
-  if (!charset.empty()) {
-    iconv_t probe = iconv_open("UTF-8", charset.c_str());
-    if (probe != reinterpret_cast<iconv_t>(-1)) {
-      iconv_close(probe);
-      return Recode(bytes, charset.c_str());
-    }
-  }
-  return Recode(bytes, centralEuropean ? "WINDOWS-1250" : "WINDOWS-1252");
+  if (!charset.empty())
+    if (std::optional<std::string> text = Recode(bytes, charset.c_str(), "UTF-8", true)) return *text;
+  return ToUTF8(bytes, centralEuropean ? "WINDOWS-1250" : "WINDOWS-1252");
 }
 
 bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, double frameRate,
@@ -280,17 +255,7 @@ bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& tabl
   bool centralEuropean = false;
   for (const char* language : {"pl", "cs", "sk", "hu", "sl", "hr", "ro"})
     if (locale && std::strncmp(locale, language, 2) == 0) centralEuropean = true;
-  std::string text = DecodeSubtitleText(bytes, centralEuropean);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
+  std::vector<std::string> lines = SplitLines(DecodeSubtitleText(bytes, centralEuropean));
   return LoadTXTLines(std::move(lines), std::filesystem::path(fileName).extension().string(), frameRate, table);
 }
 

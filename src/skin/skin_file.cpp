@@ -1,42 +1,18 @@
 #include "skin/skin_file.h"
 
-#include <iconv.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "media/base/ff_utils.h"
+#include "media/base/text_codec.h"
 
 namespace vidora {
 
 namespace {
 
-std::string Recode(const std::string& bytes, const char* from, const char* to) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
-  std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size(), outLeft = out.size();
-  char* outPtr = out.data();
-  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+std::string ToUTF8(const std::string& bytes, const char* from) {
+  return Recode(bytes, from, "UTF-8", true).value_or(bytes);
 }
 
 }  // namespace
@@ -55,13 +31,13 @@ void TSkinFile::Parse(const std::string& bytes) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
     text = bytes.substr(3);
   else if (bytes.rfind("\xFF\xFE", 0) == 0)
-    text = Recode(bytes.substr(2), "UTF-16LE", "UTF-8");
+    text = ToUTF8(bytes.substr(2), "UTF-16LE");
   else if (bytes.rfind("\xFE\xFF", 0) == 0)
-    text = Recode(bytes.substr(2), "UTF-16BE", "UTF-8");
+    text = ToUTF8(bytes.substr(2), "UTF-16BE");
   else
     FWide = false;
 
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = SplitLines(text);
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (!line.empty() && line[0] == '[') {
@@ -95,7 +71,8 @@ std::optional<std::string> TSkinFile::ProfileLine() const {
   const TSkinSection* settings = Section("Settings");
   if (!settings) return std::nullopt;
   // A Unicode file carries the 8-bit line as characters below 256.
-  return FWide ? Recode(settings->FirstLine, "UTF-8", "ISO-8859-1") : settings->FirstLine;
+  if (!FWide) return settings->FirstLine;
+  return Recode(settings->FirstLine, "UTF-8", "ISO-8859-1", true).value_or(settings->FirstLine);
 }
 
 std::string FindSkinFolder(const std::string& name) {

@@ -2,6 +2,7 @@
 
 #include "bindings.h"
 #include "logger.h"
+#include "text_convert.h"
 
 namespace vidora {
 
@@ -10,12 +11,6 @@ namespace {
 // Option flags that say an option belongs to a media type.
 constexpr int MediaTypeMask[OptionMediaTypes] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0,
                                                  AV_OPT_FLAG_SUBTITLE_PARAM, 0};
-
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 const AVOption* Find(void* holder, const char* name, int mask = 0) {
   return avutil.av_opt_find(holder, name, nullptr, mask, 0);
@@ -81,7 +76,7 @@ void FreeOptions(TFFOptions& options) {
 }
 
 bool SetOption(TFFOptions& options, const std::string& name, const std::string& value) {
-  if (!options.avcodec_opts[0] || Trimmed(name).empty() || Trimmed(value).empty()) return false;
+  if (!options.avcodec_opts[0] || Trim(name).empty() || Trim(value).empty()) return false;
   const char* key = name.c_str();
   const AVOption* found = nullptr;
   int result = 0;

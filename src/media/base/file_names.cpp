@@ -1,10 +1,11 @@
 #include "file_names.h"
 
-#include <iconv.h>
 #include <langinfo.h>
 
 #include <cstring>
 #include <optional>
+
+#include "text_codec.h"
 
 namespace vidora {
 
@@ -17,18 +18,7 @@ bool LocaleIsUTF8() { return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0; }
 std::optional<std::string> Convert(const std::string& text, bool toLocale) {
   if (text.empty() || LocaleIsUTF8()) return text;
   const char* codeset = nl_langinfo(CODESET);
-  iconv_t cd = toLocale ? iconv_open(codeset, "UTF-8") : iconv_open("UTF-8", codeset);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(text.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(text.data());
-  size_t inLeft = text.size();
-  char* outPtr = out.data();
-  size_t outLeft = out.size();
-  size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  if (result == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
-  out.resize(out.size() - outLeft);
-  return out;
+  return toLocale ? Recode(text, "UTF-8", codeset) : Recode(text, codeset, "UTF-8");
 }
 
 bool HasKnownPrefix(const std::string& name) {

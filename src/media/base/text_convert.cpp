@@ -1,5 +1,7 @@
 #include "text_convert.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -13,16 +15,26 @@ namespace {
   throw std::invalid_argument("'" + text + "' is not a valid " + kind + " value");
 }
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
+std::string Trim(const std::string& text, const char* blanks) {
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
 int64_t StrToInt64(const std::string& text) {
-  std::string trimmed = Trim(text);
+  std::string trimmed = Trim(text, " \t");
   char* end = nullptr;
   errno = 0;
   long long value = std::strtoll(trimmed.c_str(), &end, 10);
@@ -38,7 +50,7 @@ int32_t StrToInt(const std::string& text) {
 }
 
 double StrToFloat(const std::string& text) {
-  std::string trimmed = Trim(text);
+  std::string trimmed = Trim(text, " \t");
   char* end = nullptr;
   errno = 0;
   double value = std::strtod(trimmed.c_str(), &end);

@@ -197,6 +197,7 @@ class TFFDecoder : public TCustomDecoder {
   int64_t FLastPTS = AV_NOPTS_VALUE;
   int64_t FLastPos = -1;
   AVPacket* FPacket = nullptr;
+  AVFrame* FReceived = nullptr;  // the decoder's output, before it is stored
 };
 
 }  // namespace vidora

@@ -19,6 +19,7 @@ TFFDecoder::TFFDecoder() = default;
 TFFDecoder::~TFFDecoder() {
   CloseCodec();
   if (FPicture.Picture) avutil.av_frame_free(&FPicture.Picture);
+  if (FReceived) avutil.av_frame_free(&FReceived);
   if (FPacket) avcodec.av_packet_free(&FPacket);
 }
 
@@ -165,11 +166,11 @@ void TFFDecoder::StoreFrame(const AVFrame* frame, int64_t position) {
 }
 
 bool TFFDecoder::ReceiveFrame(int64_t position) {
-  AVFrame* frame = avutil.av_frame_alloc();
-  bool got = frame && avcodec.avcodec_receive_frame(FCodec, frame) >= 0;
-  if (got) StoreFrame(frame, position);
-  avutil.av_frame_free(&frame);
-  return got;
+  if (!FReceived && !(FReceived = avutil.av_frame_alloc())) return false;
+  if (avcodec.avcodec_receive_frame(FCodec, FReceived) < 0) return false;
+  StoreFrame(FReceived, position);
+  avutil.av_frame_unref(FReceived);
+  return true;
 }
 
 bool TFFDecoder::Decode(int streamIndex) {

@@ -7,17 +7,13 @@
 #include <ctime>
 
 #include "media/base/ff_utils.h"
+#include "media/base/text_codec.h"
 #include "media/base/text_convert.h"
 #include "media/base/text_format.h"
 
 namespace vidora {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 bool Is(const std::string& name, const char* expected) { return strcasecmp(name.c_str(), expected) == 0; }
 
@@ -48,15 +44,9 @@ TOptionLines ParseOptionText(const std::string& text) {
       normal += text[i];
     }
   }
-  size_t first = normal.find_first_not_of(" \t\n");
-  normal = first == std::string::npos ? std::string() : normal.substr(first, normal.find_last_not_of(" \t\n") - first + 1);
+  normal = Trim(normal, " \t\n");
   TOptionLines lines;
-  size_t start = 0;
-  while (start < normal.size()) {
-    size_t end = normal.find('\n', start);
-    if (end == std::string::npos) end = normal.size();
-    std::string line = normal.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : SplitLines(normal)) {
     size_t equals = line.find('=');
     if (equals == std::string::npos)
       lines.emplace_back(line, "");

@@ -6,6 +6,8 @@
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
+#include "media/base/text_codec.h"
+#include "media/base/text_convert.h"
 #include "media/base/text_format.h"
 #include "media/engine/ffmpeg.h"
 
@@ -65,12 +67,6 @@ const TOptionsPreset* FindBuiltIn(const std::string& name) {
   return nullptr;
 }
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 }  // namespace
 
 std::vector<std::string> BuiltInPresetNames() {
@@ -104,13 +100,8 @@ void TCustomFFmpeg::ApplyPreset(const std::string& name, const std::string& valu
     avutil.av_free(buffer);
   }
 
-  text = Trim(text);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = Trim(text.substr(start, end - start));
-    start = end + 1;
+  for (const std::string& rawLine : SplitLines(Trim(text))) {
+    std::string line = Trim(rawLine);
     if (line.empty()) continue;
     size_t equals = line.find('=');
     std::string key = equals == std::string::npos ? line : line.substr(0, equals);

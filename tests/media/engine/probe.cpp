@@ -1,5 +1,7 @@
 #include "probe.h"
 
+#include "media/base/text_codec.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -40,12 +42,7 @@ TProbe ProbeFile(const std::string& path) {
                            Quoted(path) + " 2>/dev/null");
   TProbedStream* stream = nullptr;
   bool inFormat = false;
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    std::string line = output.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : SplitLines(output)) {
     if (line == "[STREAM]") {
       probe.Streams.emplace_back();
       stream = &probe.Streams.back();
