@@ -71,8 +71,6 @@ int Convert(const TCliOptions& options) {
   std::vector<std::string> outputs;
   for (const std::string& input : options.Inputs) {
     std::error_code error;
-    if (!std::filesystem::exists(input, error) && input.find("://") == std::string::npos)
-      return Fail(input + ": No such file or directory");
     TOutputOptions outputOptions = profile.GetOutputOptions(input, options.Lo);
     std::string output = options.Output.empty() ? outputOptions.FileName : options.Output;
     if (std::filesystem::equivalent(input, output, error)) return Fail(output + ": would overwrite the input");

@@ -11,6 +11,13 @@ namespace {
 
 bool IsExperimental(const AVCodec* codec) { return (codec->capabilities & AV_CODEC_CAP_EXPERIMENTAL) != 0; }
 
+// The "strict" codec option as the task has it (0, normal, when unset).
+int64_t Strictness(const TFFOptions& options) {
+  int64_t strict = 0;
+  if (options.avcodec_opts[0]) avutil.av_opt_get_int(options.avcodec_opts[0], "strict", 0, &strict);
+  return strict;
+}
+
 }  // namespace
 
 bool TCustomFFmpeg::CheckCodecName(const std::string& name, AVMediaType type, bool encoder, const AVCodec*& codec) {
@@ -27,9 +34,7 @@ bool TCustomFFmpeg::CheckCodecName(const std::string& name, AVMediaType type, bo
     FLastErrMsg = Format("Invalid %s type '%s'", kind, name.c_str());
     return false;
   }
-  int64_t strict = 0;
-  if (FOptions.avcodec_opts[0]) avutil.av_opt_get_int(FOptions.avcodec_opts[0], "strict", 0, &strict);
-  if (IsExperimental(found) && strict > FF_COMPLIANCE_EXPERIMENTAL) {
+  if (IsExperimental(found) && Strictness(FOptions) > FF_COMPLIANCE_EXPERIMENTAL) {
     FLastErrMsg = Format("%s '%s' is experimental and might produce bad results.\r\n"
                          "Add '-strict experimental' if you want to use it.",
                          kind, name.c_str());
@@ -46,10 +51,8 @@ int TCustomFFmpeg::FitPixelFormat(const AVCodec* codec, int pixFmt) const {
   if (!codec || !codec->pix_fmts) return pixFmt;
   for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
     if (*p == pixFmt) return pixFmt;
-  int64_t strict = 0;
-  if (FOptions.avcodec_opts[0]) avutil.av_opt_get_int(FOptions.avcodec_opts[0], "strict", 0, &strict);
   // MJPEG takes plain YUV 4:2:0 and 4:2:2 when strictness is relaxed.
-  if (codec->id == AV_CODEC_ID_MJPEG && strict < 0 && (pixFmt == AV_PIX_FMT_YUV420P || pixFmt == AV_PIX_FMT_YUV422P))
+  if (codec->id == AV_CODEC_ID_MJPEG && Strictness(FOptions) < 0 && (pixFmt == AV_PIX_FMT_YUV420P || pixFmt == AV_PIX_FMT_YUV422P))
     return pixFmt;
   return codec->pix_fmts[0];
 }
