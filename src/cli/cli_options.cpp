@@ -85,6 +85,8 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
   }
   if (!options.Output.empty() && options.Inputs.size() > 1)
     throw std::invalid_argument("-o names one output: give one input with it");
+  if (!options.Subtitles.empty() && options.Inputs.size() > 1)
+    throw std::invalid_argument("subtitles go with one input: give one input with them");
   return options;
 }
 

@@ -1,6 +1,8 @@
 // vidora3gp-cli: the converter without a window.
 #include <strings.h>
 
+#include <QGuiApplication>
+
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -14,7 +16,9 @@
 #include "media/base/loader.h"
 #include "media/base/main_thread.h"
 #include "media/encoder/encoder.h"
-#include "options/output_profile.h"
+#include "options/option_form.h"
+#include "options/settings_store.h"
+#include "options/subtitle_scheduler.h"
 #include "skin/skin_file.h"
 #include "progress_display.h"
 
@@ -53,12 +57,15 @@ std::string ProfileFieldName(const TOutputProfile& profile, const std::string& n
 }
 
 int Convert(const TCliOptions& options) {
-  TOutputProfile profile;
+  TfrmOption form;
+  // The subtitle style the user chose in the sister player.
+  form.ReadSubtitleSettings(SettingsStore(SisterOrganisation, SisterApplication));
+  TOutputProfile& profile = form.Profile;
   if (!options.Skin.empty()) {
     std::string folder = FindSkinFolder(options.Skin);
     TSkinFile skin;
     if (folder.empty() || !skin.Load(folder + "/skin.all")) return Fail("skin " + options.Skin + " not found");
-    if (std::optional<std::string> line = skin.ProfileLine()) profile.ApplyProfile(*line);
+    if (std::optional<std::string> line = skin.ProfileLine()) form.ApplyProfile(*line);
   }
   for (const auto& [field, value] : options.Sets) profile.SetField(ProfileFieldName(profile, field), value);
   if (!options.Ext.empty()) {
@@ -69,18 +76,34 @@ int Convert(const TCliOptions& options) {
   TFFEncoder encoder;
   encoder.SetVerbose(options.Verbosity > 0 ? 1 : -1);
   std::vector<std::string> outputs;
+  std::vector<std::unique_ptr<TSubtitleScheduler>> schedulers;
   for (const std::string& input : options.Inputs) {
-    std::error_code error;
-    TOutputOptions outputOptions = profile.GetOutputOptions(input, options.Lo);
-    std::string output = options.Output.empty() ? outputOptions.FileName : options.Output;
-    if (std::filesystem::equivalent(input, output, error)) return Fail(output + ": would overwrite the input");
+    // Opened first, as a file being added: the profile and the subtitle times need it.
+    TFFDecoder& decoder = encoder.Decoder();
+    if (!decoder.LoadFile(input)) return Fail(decoder.LastErrMsg());
+    if (!options.Subtitles.empty()) {
+      if (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder)))
+        return Fail(options.Subtitles + ": no subtitles could be read from it");
+    }
+    form.SetSourceDecoder(&decoder);
+    TOutputOptions outputOptions;
     TInputOptions inputOptions;
+    form.GetOutputOptions(outputOptions, options.Lo);
+    form.GetInputOptions(inputOptions);
+    form.SetSourceDecoder(nullptr);
+    decoder.CloseFile();
+    std::string output = options.Output.empty() ? outputOptions.FileName : options.Output;
+    std::error_code error;
+    if (std::filesystem::equivalent(input, output, error)) return Fail(output + ": would overwrite the input");
     int task = encoder.AddTask(input, &inputOptions);
     if (task < 0) return Fail(encoder.LastErrMsg());
     outputOptions.FileName = output;
     if (!encoder.SetOutputFile(task, output, &outputOptions)) return Fail(encoder.LastErrMsg());
     outputs.push_back(output);
+    schedulers.push_back(std::make_unique<TSubtitleScheduler>(form.TimeTXTEditor, form.Subtitles, form.Font,
+                                                              form.SubtitlesOn));
   }
+  encoder.SetOnVideoInputHook([&](const void*, THookInfo* info) { schedulers.at(info->TaskIndex)->OnFrame(*info); });
 
   TProgressDisplay display(stderr);
   std::map<int, int64_t> reached, totals;
@@ -159,8 +182,12 @@ int main(int argc, char** argv) {
     std::fputs(Usage, stderr);
     return 2;
   }
-  if (!options.Subtitles.empty())
-    return Fail("burning subtitles in is not available in this version", 2);
+  // Subtitles are drawn with Qt's text engine; no window is ever opened.
+  std::unique_ptr<QGuiApplication> textEngine;
+  if (!options.Subtitles.empty()) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    textEngine = std::make_unique<QGuiApplication>(argc, argv);
+  }
   if (!FFLoader().Load(EncoderLibraries)) return Fail(FFLoader().LastErrMsg());
 
   TMainThreadQueue queue;

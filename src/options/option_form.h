@@ -1,0 +1,62 @@
+// The program's store of conversion settings: the output profile, the
+// subtitle settings with their working font, the subtitle time table and the
+// file being added. Never shown; the main window and the converter ask it
+// for the option records of each new job.
+#pragma once
+
+#include <string>
+
+#include "media/encoder/options.h"
+#include "options/output_profile.h"
+#include "options/subtitle_reader.h"
+#include "options/subtitle_settings.h"
+
+namespace vidora {
+
+class TFFDecoder;
+class SettingsStore;
+
+inline constexpr const char* ProgramName = "Vidora to 3GP/GSM Phone";
+inline constexpr const char* ProgramShortName = "3GP/GSM Phone";
+
+// What turns MicroDVD frame numbers into seconds: the frame rate of stream 0,
+// or 1 when stream 0 is not a video stream.
+double SubtitleFrameRate(TFFDecoder& decoder);
+
+class TfrmOption {
+ public:
+  TOutputProfile Profile;
+  TSubtitleSettings Subtitles;
+  TWorkingFont Font;  // what the renderer draws with
+  TSubtitleTable TimeTXTEditor{{"0", SubtitleBanner}};
+  bool SubtitlesOn = false;  // burn-in for the next conversion
+
+  // Remembers the file being added and its first video and audio streams.
+  void SetSourceDecoder(TFFDecoder* decoder);
+  TFFDecoder* SourceDecoder() const { return FDecoder; }
+  int FirstVideoStreamIndex() const { return FFirstVideoStreamIndex; }
+  int FirstAudioStreamIndex() const { return FFirstAudioStreamIndex; }
+
+  // Throws std::invalid_argument for a profile number field that is not a
+  // number, and std::logic_error when no source decoder is set.
+  void GetOutputOptions(TOutputOptions& options, bool fixedMode) const;
+  void GetInputOptions(TInputOptions& options) const;
+  void ApplyProfile(const std::string& scrambledLine) { Profile.ApplyProfile(scrambledLine); }
+
+  // Reads a subtitle file into the time table; switches burn-in on when it
+  // held subtitles. `frameRate` turns MicroDVD frame numbers into seconds.
+  bool LoadTXT(const std::string& fileName, double frameRate);
+
+  // Start-up: the sister player's subtitle settings, in their order; the
+  // first missing or mistyped value silently ends the reading.
+  void ReadSubtitleSettings(const SettingsStore& sister);
+  // Start-up: writes who we are and returns the skin name to load.
+  std::string WriteIdentity(SettingsStore& own, const std::string& executable, const std::string& version) const;
+
+ private:
+  TFFDecoder* FDecoder = nullptr;
+  int FFirstVideoStreamIndex = -1;
+  int FFirstAudioStreamIndex = -1;
+};
+
+}  // namespace vidora
