@@ -46,3 +46,6 @@ ff -f lavfi -i testsrc=size=160x120 -frames:v 1 still.jpg
 ff -f lavfi -i sine=duration=1 -metadata TALB=Holiday -metadata TIT2=Song -metadata TPE1=Band tagged.mkv
 # A transport stream, which can be sought by byte.
 ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -c:v mpeg2video -g 12 -q:v 4 -f mpegts clip.ts
+# Plain mid-grey picture, where burned-in text stands out.
+ff -f lavfi -i color=c=0x808080:size=320x240:rate=25:duration=4 -f lavfi -i sine=frequency=440:duration=4 \
+   -c:v mpeg4 -q:v 3 -c:a aac -shortest grey.mp4

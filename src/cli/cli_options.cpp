@@ -14,6 +14,7 @@ const char* const Usage =
     "       vidora3gp-cli [options] -j N INPUT...\n"
     "Converts a video into a phone file written next to it: NAME_(Vidora)_3GP.3gp\n"
     "(H.263 176x144 at 150 kbit/s, AMR-NB 8000 Hz mono at 12.2 kbit/s).\n"
+    "SUBTITLES (.srt .sub .txt .ssa .ass .smi) are burned into the picture.\n"
     "\n"
     "  -o FILE            write to FILE (one input only)\n"
     "  --lo               the fixed set: 320x240 MPEG-4 at 512 kbit/s, AAC 22050 Hz stereo\n"

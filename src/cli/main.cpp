@@ -35,6 +35,14 @@ void OnInterrupt(int) {
   if (Interrupts > 1) _exit(130);
 }
 
+// Qt's notes (a missing runtime folder, font substitutions) matter only when asked for.
+bool ShowQtNotes = false;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (ShowQtNotes || type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "vidora3gp-cli: %s\n", message.toLocal8Bit().constData());
+}
+
 int Fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str());
   return status;
@@ -186,6 +194,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<QGuiApplication> textEngine;
   if (!options.Subtitles.empty()) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ShowQtNotes = options.Verbosity > 0;
+    qInstallMessageHandler(OnQtMessage);
     textEngine = std::make_unique<QGuiApplication>(argc, argv);
   }
   if (!FFLoader().Load(EncoderLibraries)) return Fail(FFLoader().LastErrMsg());

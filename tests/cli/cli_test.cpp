@@ -93,5 +93,84 @@ TEST(Converter, BadInputsFailClearlyAndLeaveNothing) {
   EXPECT_EQ(left.size(), 2u) << "only the two inputs";
 }
 
+// What ffprobe reads of the streams: "codec width height sample_rate channels" lines.
+std::string Probe(const fs::path& file) {
+  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
+                        "-of csv=p=0 '" + file.string() + "'";
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  pclose(pipe);
+  return output;
+}
+
+// The luma of the picture at `seconds`, decoded by the ffmpeg tool.
+std::vector<uint8_t> LumaAt(const fs::path& file, double seconds, size_t size) {
+  std::string command = "ffmpeg -v error -ss " + std::to_string(seconds) + " -i '" + file.string() +
+                        "' -frames:v 1 -f rawvideo -pix_fmt gray -";
+  std::vector<uint8_t> luma(size);
+  FILE* pipe = popen(command.c_str(), "r");
+  size_t read = std::fread(luma.data(), 1, size, pipe);
+  pclose(pipe);
+  luma.resize(read);
+  return luma;
+}
+
+TEST(Converter, BurnsSubtitlesIntoThePicture) {
+  TTempFolder folder;
+  fs::path clip = folder.Path() / "grey.mp4", subtitles = folder.Path() / "grey.srt";
+  fs::copy_file(std::string(CLIPS_DIR) + "/grey.mp4", clip);
+  // 40 characters stay 2.4 s: from 1 s to 3.4 s.
+  std::ofstream(subtitles) << "1\r\n00:00:01,000 --> 00:00:03,000\r\nBright words on a grey|ground, for a test\r\n\r\n";
+  auto [status, output] = RunCli("-q '" + clip.string() + "' '" + subtitles.string() + "'");
+  ASSERT_EQ(status, 0) << output;
+  fs::path result = folder.Path() / "grey_(Vidora)_3GP.3gp";
+  EXPECT_EQ(Probe(result), "h263,176,144\namr_nb,8000,1\n");
+
+  auto band = [&](double seconds) {
+    std::vector<uint8_t> luma = LumaAt(result, seconds, 176 * 144);
+    EXPECT_EQ(luma.size(), 176u * 144u);
+    std::pair<int, int> brightDark{0, 0};
+    for (size_t i = 0; i < luma.size(); ++i) {
+      bool lower = i / 176 >= 96;
+      EXPECT_TRUE(lower || (luma[i] > 90 && luma[i] < 170)) << "text only in the lower band, pixel " << i;
+      brightDark.first += lower && luma[i] > 200;
+      brightDark.second += lower && luma[i] < 50;
+    }
+    return brightDark;
+  };
+  auto [bright, dark] = band(2.0);
+  EXPECT_GT(bright, 40) << "bright text";
+  EXPECT_GT(dark, 40) << "with a dark outline";
+  auto [after, afterDark] = band(3.7);
+  EXPECT_EQ(after + afterDark, 0) << "gone after its time";
+
+  fs::path empty = folder.Path() / "empty.srt";
+  std::ofstream(empty) << "";
+  auto [refused, refusedText] = RunCli("-q '" + clip.string() + "' '" + empty.string() + "'");
+  EXPECT_EQ(refused, 1);
+  EXPECT_NE(refusedText.find("no subtitles could be read"), std::string::npos) << refusedText;
+}
+
+TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
+  TTempFolder folder;
+  fs::path clip = folder.Path() / "clip.mp4";
+  fs::copy_file(std::string(CLIPS_DIR) + "/clip.mp4", clip);
+  auto [fixed, fixedText] = RunCli("-q --lo '" + clip.string() + "'");
+  ASSERT_EQ(fixed, 0) << fixedText;
+  fs::path lo = folder.Path() / "clip_(Vidora)_3GP.3gp";
+  EXPECT_EQ(Probe(lo), "mpeg4,320,240\naac,22050,2\n");
+  std::string decodeAll = "ffmpeg -v error -xerror -i '" + lo.string() + "' -f null - 2>&1";
+  EXPECT_EQ(std::system(decodeAll.c_str()), 0) << "every packet decodes";
+
+  auto [skin, skinText] = RunCli("-q --skin Phone320 '" + clip.string() + "'");
+  ASSERT_EQ(skin, 0) << skinText;
+  EXPECT_EQ(Probe(folder.Path() / "clip_(Vidora)_Phone320.3gp"), "mpeg4,320,240\naac,22050,2\n");
+  auto [again, againText] = RunCli("-q --lo '" + clip.string() + "'");
+  ASSERT_EQ(again, 0) << againText;
+  EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";
+}
+
 }  // namespace
 }  // namespace vidora::test

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "media/encoder/encoder.h"
+#include "options/subtitle_scheduler.h"
+#include "subtitle_test_support.h"
+
+namespace vidora::test {
+namespace {
+
+constexpr int64_t FrameStep = 40000;  // 25 frames/s, in µs
+
+struct Job {
+  TSubtitleSettings Settings;
+  TWorkingFont Font;
+  TBitmap Frame;
+  Job() { MakeGrey(Frame, 176, 144); }
+
+  // Runs frames from `from` to `to` µs; returns the text shown on each frame ("" for none).
+  std::vector<std::pair<int64_t, TText>> Run(TSubtitleScheduler& scheduler, int64_t from, int64_t to) {
+    std::vector<std::pair<int64_t, TText>> shown;
+    for (int64_t pts = from; pts < to; pts += FrameStep) {
+      THookInfo info;
+      info.Bitmap = &Frame;
+      info.PTS = pts;
+      scheduler.OnFrame(info);
+      shown.emplace_back(pts, info.Update ? scheduler.SubText() : TText());
+    }
+    return shown;
+  }
+};
+
+using TSpan = std::pair<int64_t, int64_t>;
+TSpan Span(int64_t first, int64_t last) { return {first, last}; }
+
+// The first and the last frame time on which `text` was shown, or {-1, -1}.
+std::pair<int64_t, int64_t> ShownFromTo(const std::vector<std::pair<int64_t, TText>>& shown, const TText& text) {
+  std::pair<int64_t, int64_t> span{-1, -1};
+  for (const auto& [pts, t] : shown)
+    if (t == text) {
+      if (span.first < 0) span.first = pts;
+      span.second = pts;
+    }
+  return span;
+}
+
+TEST(SubtitleScheduler, ShowsFromTheFrameAfterItIsDueForItsDisplayTime) {
+  Job job;
+  TSubtitleTable table{{"0", SubtitleBanner}, {"2000", "Ten chars!"}, {"9000", "Last but one"}, {"9500", "Last"}};
+  TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+
+  THookInfo first;
+  first.Bitmap = &job.Frame;
+  first.PTS = 0;
+  scheduler.OnFrame(first);
+  EXPECT_FALSE(first.Update) << "the frame the banner starts on passes unchanged";
+  EXPECT_TRUE(scheduler.Showing());
+  EXPECT_EQ(scheduler.DisplayTime(), 1600)
+      << "a web address is shown a quarter of the time, then the floor, doubled before a pause";
+
+  auto shown = job.Run(scheduler, FrameStep, 12000000);
+  EXPECT_EQ(ShownFromTo(shown, DecodeUtf8(SubtitleBanner)), Span(40000, 1600000));
+  // 800 ms, lengthened before the 7-second pause: min(1600, 6600, 8000).
+  EXPECT_EQ(ShownFromTo(shown, U"Ten chars!"), Span(2040000, 3600000));
+  auto lastButOne = ShownFromTo(shown, U"Last but one");
+  EXPECT_EQ(lastButOne.first, 9040000);
+  EXPECT_EQ(lastButOne.second, 9800000) << "its 800 ms run past the next row's time";
+  EXPECT_EQ(ShownFromTo(shown, U"Last"), Span(9880000, 10640000))
+      << "the last rows of the file are shown too";
+  EXPECT_EQ(scheduler.Queued(), 0u);
+}
+
+TEST(SubtitleScheduler, TwoDueOnOneFrameQueueWithSmartSubtitles) {
+  Job job;
+  TText forty(40, U'a');
+  TSubtitleTable table{{"2010", EncodeUtf8(forty)}, {"2030", "Second"}};
+  TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+  job.Run(scheduler, 1000000, 2040000);
+  THookInfo frame;
+  frame.Bitmap = &job.Frame;
+  frame.PTS = 2040000;
+  scheduler.OnFrame(frame);
+  EXPECT_EQ(scheduler.SubText(), forty);
+  EXPECT_EQ(scheduler.DisplayTime(), 1800) << "three quarters of 2400 ms while another one waits";
+  EXPECT_EQ(scheduler.Queued(), 1u);
+  auto shown = job.Run(scheduler, 2080000, 6000000);
+  EXPECT_EQ(ShownFromTo(shown, forty).second, 3840000);
+  EXPECT_EQ(ShownFromTo(shown, U"Second").first, 3920000) << "the second waits until the first has ended";
+}
+
+TEST(SubtitleScheduler, WithoutSmartSubtitlesANewOneReplacesAtOnce) {
+  Job job;
+  job.Settings.IQText = false;
+  TSubtitleTable table{{"0", ""}, {"1000", "One"}, {"2000", "Two"}, {"bad", "Never"}};
+  TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+  auto shown = job.Run(scheduler, 600000, 8000000);
+  EXPECT_EQ(ShownFromTo(shown, U"One"), Span(1040000, 1960000));
+  EXPECT_EQ(ShownFromTo(shown, U"Two"), Span(2040000, 6000000)) << "the fixed 4 s";
+  EXPECT_EQ(ShownFromTo(shown, U"Never").first, -1);
+}
+
+TEST(SubtitleScheduler, SwitchedOffStopsTheHookAtOnce) {
+  Job job;
+  TSubtitleScheduler scheduler({{"0", SubtitleBanner}}, job.Settings, job.Font, false);
+  THookInfo info;
+  info.Bitmap = &job.Frame;
+  scheduler.OnFrame(info);
+  EXPECT_TRUE(info.StopHook);
+  EXPECT_EQ(CountPixels(job.Frame, 0, 144).Changed, 0);
+}
+
+TEST(SubtitleScheduler, ADueRowBehindOneNotDueIsQueuedAndTheEarlierOneNeverShown) {
+  Job job;
+  TSubtitleTable table{{"5000", "Late"}, {"1000", "Early"}};
+  TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+  auto shown = job.Run(scheduler, 800000, 8000000);
+  EXPECT_EQ(ShownFromTo(shown, U"Early").first, 1040000);
+  EXPECT_EQ(ShownFromTo(shown, U"Late").first, -1);
+}
+
+}  // namespace
+}  // namespace vidora::test

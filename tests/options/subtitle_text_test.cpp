@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "options/subtitle_text.h"
+
+namespace vidora::test {
+namespace {
+
+TText T(const std::string& utf8) { return DecodeUtf8(utf8); }
+
+TEST(SubtitleText, DisplayTimesFollowLengthQueueAndGap) {
+  TSubtitleSettings s;
+  EXPECT_EQ(DisplayTime(s, TText(10, U'a'), 1, 0), 800) << "600 ms is raised to the floor";
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 1, 0), 2400);
+  EXPECT_EQ(DisplayTime(s, TText(255, U'a'), 1, 0), 5500) << "the ceiling";
+  TText web = U"see www.vidora3gp.example" + TText(75, U'x');
+  ASSERT_EQ(web.size(), 100u);
+  EXPECT_EQ(DisplayTime(s, web, 1, 0), 1500);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 2, 0), 1800) << "three quarters when another one waits";
+  s.SetIQTime(2500);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 1, 0), 1500);
+
+  // Before a long pause a subtitle stays longer, but stops short of the next one.
+  s.SetIQTime(4000);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 1, 10000), 4800);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 1, 3500), 3100);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 1, 2900), 2400) << "the gap is not 500 ms longer";
+  EXPECT_EQ(DisplayTime(s, TText(255, U'a'), 1, 60000), 8000);
+  EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 2, 10000), 1800) << "not with another one waiting";
+
+  s.IQText = false;
+  s.SetNapisyCzas(2.5);
+  EXPECT_EQ(DisplayTime(s, TText(255, U'a'), 3, 60000), 2500) << "the fixed time";
+}
+
+TEST(SubtitleText, DisplayLinesAtBarsThenBackslashN) {
+  using L = std::vector<TText>;
+  EXPECT_EQ(SplitDisplayLines(U"one"), L{U"one"});
+  EXPECT_EQ(SplitDisplayLines(U"a|b"), (L{U"a", U"b"}));
+  EXPECT_EQ(SplitDisplayLines(U"a|b|c|d"), (L{U"a", U"b", U"c|d"})) << "a third separator stays in line 3";
+  EXPECT_EQ(SplitDisplayLines(U"a\\Nb\\Nc"), (L{U"a", U"b", U"c"}));
+  EXPECT_EQ(SplitDisplayLines(U"a|b\\Nc"), (L{U"a", U"b", U"c"}));
+  EXPECT_EQ(SplitDisplayLines(U"a|"), (L{U"a", U""}));
+  EXPECT_EQ(SplitDisplayLines(TText(300, U'x') + U"|y")[0].size(), 255u);
+}
+
+TEST(SubtitleText, SplitPointsPreferEllipsisCommaDotThenABlank) {
+  //                       1234567890123456789012345678901234
+  EXPECT_EQ(FindSplitPoint(U"I was there... and then, I left."), 15) << "after the ...";
+  EXPECT_EQ(FindSplitPoint(U"Well, I was there, and I left it"), 19) << "the first 9 are never split points";
+  EXPECT_EQ(FindSplitPoint(U"We came home. Then we all ate"), 14);
+  EXPECT_EQ(FindSplitPoint(U"no punctuation in the middle of this line"), 16)
+      << "the character after the first blank from a third of the length (13) on";
+  EXPECT_EQ(FindSplitPoint(U"abcdefghijklmnopqrstuvwxyz"), 8) << "no blank: a third of the length";
+  EXPECT_EQ(FindSplitPoint(U"plain words here {y:i}and more"), 0);
+  EXPECT_EQ(FindSplitPoint(U"ab"), 0);
+  EXPECT_EQ(FindSplitPoint(U"...,,,"), 2) << "too short for punctuation to count";
+}
+
+TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
+  TWorkingFont working;
+  working.Style = fsUnderline;
+  TTextStyle style{"", clWhite, fsBold};
+  EXPECT_EQ(ApplyStyleTags(U"{Y:I}Hello", true, working, style), U"Hello");
+  EXPECT_EQ(style.Style, fsItalic);
+  EXPECT_EQ(style.FontName, "Arial");
+  EXPECT_EQ(ApplyStyleTags(U"Plain", true, working, style), U"Plain");
+  EXPECT_EQ(style.Style, fsUnderline) << "the first line returns to the working style";
+  EXPECT_EQ(ApplyStyleTags(U"{y: b}Bold", false, working, style), U"Bold");
+  EXPECT_EQ(style.Style, fsBold);
+  EXPECT_EQ(ApplyStyleTags(U"Next", false, working, style), U"Next");
+  EXPECT_EQ(style.Style, fsBold) << "later lines keep what the lines above set";
+  EXPECT_EQ(ApplyStyleTags(U"<i>Slanted</i>", true, working, style), U"Slanted");
+  EXPECT_EQ(style.Style, fsItalic);
+  EXPECT_EQ(ApplyStyleTags(U"{Y:U}Under", true, working, style), U"Under");
+  EXPECT_EQ(style.Style, fsUnderline);
+  EXPECT_EQ(ApplyStyleTags(U"Half {Y:I}way", true, working, style), U"Half /way") << "a marker later on is drawn";
+
+  EXPECT_EQ(ApplyStyleTags(U"{c:$0000FF}Red text", true, working, style), U"Red text");
+  EXPECT_EQ(style.Color, 0x0000FFu) << "blue, green, red: red";
+  EXPECT_EQ(ApplyStyleTags(U"<font color=\"#FF0000\">Red</font> gone", true, working, style), U"Red");
+  EXPECT_EQ(style.Color, 0x0000FFu) << "red, green, blue: red as well";
+  EXPECT_EQ(ApplyStyleTags(U"<FONT COLOR=\"#00FF00\">Green", true, working, style), U"Green");
+  EXPECT_EQ(style.Color, 0x00FF00u);
+  style.Color = clWhite;
+  EXPECT_EQ(ApplyStyleTags(U"{C:$ZZ00FF}Bad", true, working, style), U"{C:$ZZ00FF}Bad");
+  EXPECT_EQ(ApplyStyleTags(U"{C:$00F", true, working, style), U"{C:$00F") << "cut short";
+  EXPECT_EQ(style.Color, clWhite);
+  EXPECT_EQ(ApplyStyleTags(U"{c:$FF0000}{c:$00FF00}Two", true, working, style), U"{c:$00FF00}Two");
+  EXPECT_EQ(style.Color, 0xFF0000u) << "only the first colour tag counts";
+
+  EXPECT_EQ(ApplyStyleTags(U"{f:Tahoma}Other font", true, working, style), U"Other font");
+  EXPECT_EQ(style.FontName, "Tahoma");
+  EXPECT_EQ(ApplyStyleTags(U"line 2", false, working, style), U"line 2");
+  EXPECT_EQ(style.FontName, "Tahoma") << "kept below the first line";
+  EXPECT_EQ(ApplyStyleTags(U"{F:never ends", true, working, style), U"{F:never ends");
+  EXPECT_EQ(style.FontName, "Arial");
+}
+
+TEST(SubtitleText, Utf8BothWays) {
+  std::string polish = "Zażółć gęślą jaźń \xF0\x9F\x98\x80";
+  EXPECT_EQ(T(polish).size(), 19u);
+  EXPECT_EQ(EncodeUtf8(T(polish)), polish);
+  EXPECT_EQ(T("a\xC3"), TText(U"a\uFFFD")) << "a cut-off sequence";
+  EXPECT_EQ(T("\xFF" "b"), TText(U"\uFFFDb"));
+}
+
+}  // namespace
+}  // namespace vidora::test
