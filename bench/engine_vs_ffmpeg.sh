@@ -11,23 +11,9 @@ driver="$build/bench/convert_driver"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-echo "Making a 60-second 640x360 30 fps H.264/AAC clip..."
-ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=30:duration=60 \
-  -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=60" -ac 2 \
-  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest "$work/source.mp4"
-
-# Runs a command and prints "seconds peak_kib".
-measure() {
-  python3 - "$@" <<'PY'
-import resource, subprocess, sys, time
-start = time.perf_counter()
-subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
-wall = time.perf_counter() - start
-print(f"{wall:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
-PY
-}
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+# shellcheck source=bench/common.sh
+source bench/common.sh
+make_source
 
 run_case() {
   local name=$1 ours_options=$2 ffmpeg_options=$3 extension=$4

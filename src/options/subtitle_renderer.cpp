@@ -115,31 +115,68 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
   return layout;
 }
 
-void TSubtitleRenderer::Draw(const TSubtitleLayout& layout, TBitmap& frame) const {
-  QImage::Format format = frame.BitsPerPixel() == 24   ? QImage::Format_BGR888
-                          : frame.BitsPerPixel() == 32 ? QImage::Format_RGB32
-                                                       : QImage::Format_Invalid;
-  if (format == QImage::Format_Invalid || frame.Empty()) return;
-  QImage image(frame.Bits(), frame.Width(), frame.Height(), frame.Stride(), format);
-  QPainter canvas(&image);
-  canvas.setRenderHint(QPainter::TextAntialiasing);
+TSubtitleOverlay TSubtitleRenderer::Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight) const {
   QFont font(QString::fromStdString(FFont.Name));
   font.setPixelSize(std::max(layout.FontHeight, 1));
+  // The band holds every line with its outline, and accents above the ascent.
+  int margin = layout.FontHeight / 2 + layout.Outline + 2;
+  int top = frameHeight, bottom = 0;
+  for (const TSubtitleLine& line : layout.Lines) {
+    SetStyle(font, line.Style.Style);
+    top = std::min(top, line.Y - margin);
+    bottom = std::max(bottom, line.Y + QFontMetrics(font).height() + margin);
+  }
+  TSubtitleOverlay overlay;
+  overlay.Top = std::max(top, 0);
+  overlay.Width = std::max(frameWidth, 0);
+  overlay.Rows = std::max(std::min(bottom, frameHeight) - overlay.Top, 0);
+  if (overlay.Width == 0 || overlay.Rows == 0) return overlay;
+  overlay.Pixels.assign(static_cast<size_t>(overlay.Width) * overlay.Rows, 0);
+  QImage image(reinterpret_cast<uchar*>(overlay.Pixels.data()), overlay.Width, overlay.Rows, overlay.Width * 4,
+               QImage::Format_ARGB32_Premultiplied);
+  QPainter canvas(&image);
+  canvas.setRenderHint(QPainter::TextAntialiasing);
+  canvas.translate(0, -overlay.Top);
   for (const TSubtitleLine& line : layout.Lines) {
     SetStyle(font, line.Style.Style);
     DrawAATextDIVX(canvas, font, line.X, line.Text, line.Style.FontName, line.Style.Color, layout.Outline, line.Y,
                    layout.Boxes);
   }
+  return overlay;
+}
+
+void BlendOverlay(const TSubtitleOverlay& overlay, TBitmap& frame) {
+  int bytes = frame.BitsPerPixel() / 8;
+  if ((bytes != 3 && bytes != 4) || overlay.Width != frame.Width()) return;
+  int rows = std::min(overlay.Rows, frame.Height() - overlay.Top);
+  for (int row = 0; row < rows; ++row) {
+    const uint32_t* source = overlay.Pixels.data() + static_cast<size_t>(row) * overlay.Width;
+    uint8_t* target = frame.ScanLine(overlay.Top + row);
+    for (int x = 0; x < overlay.Width; ++x, target += bytes) {
+      uint32_t pixel = source[x];
+      uint32_t alpha = pixel >> 24;
+      if (alpha == 0) continue;
+      uint32_t keep = 255 - alpha;
+      target[0] = static_cast<uint8_t>((pixel & 0xFF) + (target[0] * keep + 127) / 255);
+      target[1] = static_cast<uint8_t>(((pixel >> 8) & 0xFF) + (target[1] * keep + 127) / 255);
+      target[2] = static_cast<uint8_t>(((pixel >> 16) & 0xFF) + (target[2] * keep + 127) / 255);
+    }
+  }
+}
+
+void TSubtitleRenderer::Draw(const TSubtitleLayout& layout, TBitmap& frame) const {
+  if (frame.Empty()) return;
+  BlendOverlay(Render(layout, frame.Width(), frame.Height()), frame);
 }
 
 void TSubtitleRenderer::PiszTXT(const TText& text, TBitmap& frame) {
   if (text != FLastText || frame.Width() != FLastWidth || frame.Height() != FLastHeight) {
-    FLastLayout = Layout(text, frame.Width(), frame.Height());
+    FLastOverlay = Render(Layout(text, frame.Width(), frame.Height()), frame.Width(), frame.Height());
     FLastText = text;
     FLastWidth = frame.Width();
     FLastHeight = frame.Height();
   }
-  Draw(FLastLayout, frame);
+  BlendOverlay(FLastOverlay, frame);
 }
 
 void DrawAATextDIVX(QPainter& canvas, QFont font, int x, const TText& text, const std::string& fontName,

@@ -31,12 +31,20 @@ struct TSubtitleLayout {
   bool Boxes = false;  // each line on a black box
 };
 
+// The drawn subtitle over a transparent band of the frame, premultiplied
+// 0xAARRGGBB, so that later frames only blend it in.
+struct TSubtitleOverlay {
+  int Top = 0, Width = 0, Rows = 0;
+  std::vector<uint32_t> Pixels;
+};
+
 class TSubtitleRenderer {
  public:
   TSubtitleRenderer(const TSubtitleSettings& settings, const TWorkingFont& font)
       : FSettings(settings), FFont(font) {}
 
   TSubtitleLayout Layout(const TText& text, int frameWidth, int frameHeight) const;
+  TSubtitleOverlay Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight) const;
   // Draws into a 24- or 32-bit frame; other depths are left alone.
   void Draw(const TSubtitleLayout& layout, TBitmap& frame) const;
   // Layout and drawing; a subtitle drawn again on the next frame keeps its layout.
@@ -47,8 +55,10 @@ class TSubtitleRenderer {
   const TWorkingFont& FFont;
   TText FLastText;
   int FLastWidth = -1, FLastHeight = -1;
-  TSubtitleLayout FLastLayout;
+  TSubtitleOverlay FLastOverlay;
 };
+
+void BlendOverlay(const TSubtitleOverlay& overlay, TBitmap& frame);
 
 // One line in `color` over four black copies `outline` pixels apart, in
 // `font` with its family replaced by `fontName`.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+
+#include "../media/base/test_support.h"
 #include "media/encoder/encoder.h"
 #include "options/subtitle_scheduler.h"
 #include "subtitle_test_support.h"
@@ -115,6 +119,33 @@ TEST(SubtitleScheduler, ADueRowBehindOneNotDueIsQueuedAndTheEarlierOneNeverShown
   auto shown = job.Run(scheduler, 800000, 8000000);
   EXPECT_EQ(ShownFromTo(shown, U"Early").first, 1040000);
   EXPECT_EQ(ShownFromTo(shown, U"Late").first, -1);
+}
+
+TEST(SubtitleScheduler, BadFilesLoadQuietlyAndDrawInTime) {
+  TTempFolder folder;
+  std::string huge(1 << 20, 'W');
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i * 7 % 256);
+  const std::pair<const char*, std::string> files[] = {
+      {"huge.sub", "{25}{50}" + huge + "\r\n"},
+      {"huge.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + huge + "\r\n"},
+      {"huge.txt", huge},
+      {"binary.srt", binary},
+      {"broken.txt", "{x}{y}a\r\n[1a][2]b\r\n99:7x:00:c\r\n{10}{20}{c:$XYZXYZ}{y:i|<font color=\"#GG\r\n"},
+      {"noevents.ass", "[Script Info]\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Hi\r\n"},
+  };
+  for (const auto& [name, content] : files) {
+    std::string path = folder.Str() + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    TSubtitleTable table;
+    LoadTXT(path, 25, table);
+    for (const TSubtitleRow& row : table) EXPECT_LE(DecodeUtf8(row.Text).size(), MaxSubtitleChars) << name;
+    Job job;
+    TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+    auto start = std::chrono::steady_clock::now();
+    job.Run(scheduler, 0, 3000000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << name;
+  }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ void Guarded(TCustomFFmpeg& engine, std::atomic<bool>& fatal, std::string& messa
   try {
     step();
   } catch (const std::exception& error) {
-    FFLogger().Log(&engine, TLogLevel::llQuiet, error.what());
+    FFLogger().Log(&engine, TLogLevel::llQuiet, std::string(error.what()));
     fatal = true;
     message = error.what();
   }
