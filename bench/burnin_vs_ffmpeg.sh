@@ -8,8 +8,6 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 cli="$build/src/cli/vidora3gp-cli"
 [ -x "$cli" ] || { echo "Build first: $cli is missing" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 # shellcheck source=bench/common.sh
 source bench/common.sh
 make_source

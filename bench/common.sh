@@ -1,5 +1,8 @@
-# Helpers shared by the benchmarks: the source clip, measuring, medians.
-# Sourced with `work` set to a scratch folder.
+# Helpers shared by the benchmarks: a scratch folder, the source clip,
+# measuring, medians.
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 # Makes $work/source.mp4: 60 s of 640x360 30 fps H.264 with stereo AAC.
 make_source() {

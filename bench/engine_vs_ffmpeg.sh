@@ -8,8 +8,6 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 driver="$build/bench/convert_driver"
 [ -x "$driver" ] || { echo "Build first: $driver is missing" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 # shellcheck source=bench/common.sh
 source bench/common.sh

@@ -1,6 +1,7 @@
 #include "options/output_profile.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "media/base/text_convert.h"
 
@@ -74,7 +75,12 @@ TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bo
       if (!Field(name).empty()) target = Field(name);
     };
     auto number = [&](const char* name, int32_t& target) {
-      if (!Field(name).empty()) target = StrToInt(Field(name));
+      if (Field(name).empty()) return;
+      try {
+        target = StrToInt(Field(name));
+      } catch (const std::invalid_argument& error) {
+        throw std::invalid_argument(std::string("profile field ") + name + ": " + error.what());
+      }
     };
     text("AudioCodec", o.AudioCodec);
     text("AudioPreset", o.AudioPreset);

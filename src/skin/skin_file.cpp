@@ -76,7 +76,10 @@ std::optional<std::string> TSkinFile::ProfileLine() const {
 }
 
 std::string FindSkinFolder(const std::string& name) {
-  for (const std::string& root : {ProgramFolder() + "Skins", std::string(VIDORA_SKINS_DIR)}) {
+  // Beside the program, where an installed program keeps its data, and the
+  // source tree for a program run from its build folder.
+  for (const std::string& root :
+       {ProgramFolder() + "Skins", ProgramFolder() + "../share/vidora3gp/skins", std::string(VIDORA_SKINS_DIR)}) {
     std::filesystem::path folder = std::filesystem::path(root) / name;
     std::error_code error;
     if (std::filesystem::is_regular_file(folder / "skin.all", error)) return folder.string();

@@ -170,6 +170,10 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   auto [again, againText] = RunCli("-q --lo '" + clip.string() + "'");
   ASSERT_EQ(again, 0) << againText;
   EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";
+  auto [bad, badText] = RunCli("-q --set VideoBitrate=fast '" + clip.string() + "'");
+  EXPECT_EQ(bad, 1);
+  EXPECT_NE(badText.find("profile field VideoBitrate: 'fast' is not a valid integer value"), std::string::npos)
+      << badText;
 }
 
 }  // namespace
