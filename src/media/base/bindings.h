@@ -34,6 +34,7 @@ namespace vidora {
   X(av_packet_alloc)                 \
   X(av_packet_free)                  \
   X(av_packet_ref)                      \
+  X(av_packet_move_ref)                 \
   X(av_packet_unref)                 \
   X(av_packet_rescale_ts)            \
   X(av_packet_get_side_data)         \
@@ -87,6 +88,10 @@ namespace vidora {
   X(avformat_close_input)           \
   X(avformat_find_stream_info)      \
   X(avformat_seek_file)             \
+  X(av_find_best_stream)            \
+  X(av_read_pause)                  \
+  X(av_read_play)                   \
+  X(av_guess_sample_aspect_ratio)   \
   X(av_find_input_format)           \
   X(av_guess_format)                \
   X(av_guess_codec)                 \
@@ -163,6 +168,7 @@ namespace vidora {
   X(av_frame_alloc)              \
   X(av_frame_free)               \
   X(av_frame_ref)                        \
+  X(av_frame_move_ref)                   \
   X(av_frame_apply_cropping)             \
   X(av_frame_copy)                       \
   X(av_frame_copy_props)                 \
@@ -194,7 +200,32 @@ namespace vidora {
   X(SDL_GetVersion)           \
   X(SDL_Init)                 \
   X(SDL_Quit)                 \
-  X(SDL_GetError)
+  X(SDL_GetError)             \
+  X(SDL_InitSubSystem)        \
+  X(SDL_QuitSubSystem)        \
+  X(SDL_SetHint)              \
+  X(SDL_CreateThread)         \
+  X(SDL_WaitThread)           \
+  X(SDL_CreateMutex)          \
+  X(SDL_DestroyMutex)         \
+  X(SDL_LockMutex)            \
+  X(SDL_UnlockMutex)          \
+  X(SDL_CreateCond)           \
+  X(SDL_DestroyCond)          \
+  X(SDL_CondSignal)           \
+  X(SDL_CondWaitTimeout)      \
+  X(SDL_OpenAudioDevice)      \
+  X(SDL_CloseAudioDevice)     \
+  X(SDL_PauseAudioDevice)     \
+  X(SDL_LockAudioDevice)      \
+  X(SDL_UnlockAudioDevice)    \
+  X(SDL_MixAudioFormat)       \
+  X(SDL_GetCurrentAudioDriver) \
+  X(SDL_RegisterEvents)       \
+  X(SDL_PushEvent)            \
+  X(SDL_WaitEventTimeout)     \
+  X(SDL_FlushEvents)          \
+  X(SDL_Delay)
 
 #define VIDORA_AMRNB_ENTRIES(X) \
   X(Encoder_Interface_init)     \

@@ -1,0 +1,185 @@
+// Sound: the device, the callback that decodes, converts and mixes at the
+// player's volume, and the wave and spectrum pictures of a file without video.
+#include <cmath>
+#include <cstring>
+
+#include "media/base/bindings.h"
+#include "media/base/logger.h"
+#include "media/base/text_format.h"
+#include "media/play/player.h"
+#include "media/play/video_state.h"
+
+namespace vidora {
+
+namespace {
+constexpr int SampleArraySize = 131072;  // 16-bit samples kept for the audio display
+constexpr int SilenceBytes = 1024;
+}  // namespace
+
+bool TVideoState::OpenAudio(int sampleRate, int channels) {
+  SDL_AudioSpec wanted{}, obtained{};
+  wanted.freq = sampleRate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = static_cast<Uint8>(std::clamp(channels, 1, 8));
+  wanted.samples = 1024;
+  wanted.callback = AudioCallbackMain;
+  wanted.userdata = this;
+  audio_dev = sdl.SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
+                                      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+  if (!audio_dev) {
+    AudioOpenError = std::string("SDL_OpenAudio() failed: ") + sdl.SDL_GetError();
+    Log(int(TLogLevel::llError), AudioOpenError);
+    return false;
+  }
+  audio_rate = obtained.freq;
+  audio_channels = obtained.channels;
+  audio_hw_buf_size = static_cast<int>(obtained.size);
+  AVChannelLayout layout;
+  avutil.av_channel_layout_default(&layout, audio_channels);
+  int made = swresample.swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, audio_rate, &audio_ctx->ch_layout,
+                                            audio_ctx->sample_fmt, audio_ctx->sample_rate, 0, nullptr);
+  avutil.av_channel_layout_uninit(&layout);
+  if (made < 0 || swresample.swr_init(swr) < 0) {
+    const char* from = avutil.av_get_sample_fmt_name(audio_ctx->sample_fmt);
+    Log(int(TLogLevel::llError), Format("Cannot convert %s sample format to %s sample format", from ? from : "?", "s16"));
+    sdl.SDL_CloseAudioDevice(audio_dev);
+    audio_dev = 0;
+    return false;
+  }
+  audio_frame = avutil.av_frame_alloc();
+  audio_pkt = avcodec.av_packet_alloc();
+  sample_array.assign(SampleArraySize, 0);
+  return audio_frame && audio_pkt;
+}
+
+void TVideoState::AudioCallbackMain(void* state, uint8_t* stream, int length) {
+  static_cast<TVideoState*>(state)->AudioCallback(stream, length);
+}
+
+void TVideoState::AudioCallback(uint8_t* stream, int length) {
+  audio_callback_time = avutil.av_gettime_relative();
+  while (length > 0) {
+    if (audio_buf_index >= audio_buf.size()) {
+      if (DecodeAudio() < 0) audio_buf.assign(SilenceBytes, 0);
+      audio_buf_index = 0;
+    }
+    int count = std::min(length, static_cast<int>(audio_buf.size() - audio_buf_index));
+    const uint8_t* source = audio_buf.data() + audio_buf_index;
+    int volume = Owner.FAudioVolume;
+    if (Owner.FMute || volume == 0) {
+      std::memset(stream, 0, count);
+    } else if (volume >= SDL_MIX_MAXVOLUME) {
+      std::memcpy(stream, source, count);
+    } else {
+      std::memset(stream, 0, count);
+      sdl.SDL_MixAudioFormat(stream, source, AUDIO_S16SYS, count, volume);
+    }
+    length -= count;
+    stream += count;
+    audio_buf_index += count;
+  }
+  audio_buffered = static_cast<int>(audio_buf.size() - audio_buf_index);
+}
+
+int TVideoState::DecodeAudio() {
+  for (;;) {
+    int received = avcodec.avcodec_receive_frame(audio_ctx, audio_frame);
+    if (received == 0) {
+      int64_t stamp = audio_frame->best_effort_timestamp;
+      double pts = stamp == AV_NOPTS_VALUE ? NAN : stamp * av_q2d(audio_st->time_base);
+      double duration = audio_frame->nb_samples / double(std::max(audio_frame->sample_rate, 1));
+      if (!std::isnan(pts) && pts + duration <= seek_target) {
+        avutil.av_frame_unref(audio_frame);
+        continue;
+      }
+      int room = swresample.swr_get_out_samples(swr, audio_frame->nb_samples);
+      audio_buf.resize(static_cast<size_t>(std::max(room, 0)) * audio_channels * 2);
+      uint8_t* out[1] = {audio_buf.data()};
+      int converted = swresample.swr_convert(swr, out, room, const_cast<const uint8_t**>(audio_frame->extended_data),
+                                             audio_frame->nb_samples);
+      avutil.av_frame_unref(audio_frame);
+      if (converted < 0) {
+        Log(int(TLogLevel::llError), "av_audio_convert() failed");
+        return -1;
+      }
+      audio_buf.resize(static_cast<size_t>(converted) * audio_channels * 2);
+      double clock = audio_clock;
+      audio_clock = !std::isnan(pts) ? pts + duration : (clock < 0 ? StartTime / 1e6 : clock) + duration;
+      auto* samples = reinterpret_cast<const int16_t*>(audio_buf.data());
+      size_t count = audio_buf.size() / 2;
+      for (size_t i = 0; i < count; ++i) {
+        sample_array[sample_array_index] = samples[i];
+        sample_array_index = (sample_array_index + 1) % sample_array.size();
+      }
+      if (Owner.FAudioHook && Owner.FOnAudioHook) {
+        int64_t hookPts = static_cast<int64_t>((audio_clock - duration) * 1e6) - StartTime;
+        Owner.FOnAudioHook(&Owner, hookPts, audio_buf.data(), static_cast<int>(audio_buf.size()), audio_rate,
+                           audio_channels);
+      }
+      return static_cast<int>(audio_buf.size());
+    }
+    if (received == AVERROR_EOF) return -1;  // drained at the end of the file
+    bool flush = false;
+    if (paused || audioq.Get(audio_pkt, flush, false) <= 0) return -1;
+    if (flush) {
+      avcodec.avcodec_flush_buffers(audio_ctx);
+      audio_clock = -1;
+      continue;
+    }
+    if (avcodec.avcodec_send_packet(audio_ctx, audio_pkt->data ? audio_pkt : nullptr) < 0)
+      Log(int(TLogLevel::llError), "avcodec_decode_audio2() failed");
+    avcodec.av_packet_unref(audio_pkt);
+  }
+}
+
+void TVideoState::AudioDisplay() {
+  if (Owner.FShowAudio == TShowAudio::saNone || Owner.DisableDisplay || !Owner.FScreen) return;
+  int width = Owner.ScreenWidth, height = Owner.ScreenHeight;
+  if (width <= 0 || height <= 0) return;
+  int64_t now = avutil.av_gettime_relative();
+  if (now - last_display_time < Owner.rdftspeed * 1000LL) return;
+  last_display_time = now;
+
+  // The newest samples of the first channel, one per column.
+  std::vector<int16_t> samples(static_cast<size_t>(width));
+  sdl.SDL_LockAudioDevice(audio_dev);
+  int channels = std::max(audio_channels, 1);
+  size_t size = sample_array.size();
+  size_t end = sample_array_index;
+  for (int x = 0; x < width && size; ++x) {
+    size_t back = static_cast<size_t>(width - x) * channels;
+    samples[x] = sample_array[(end + size - back % size) % size];
+  }
+  sdl.SDL_UnlockAudioDevice(audio_dev);
+
+  if (display.Width() != width || display.Height() != height) display.SetSize(width, height, 32);
+  std::memset(display.Bits(), 0, static_cast<size_t>(display.Stride()) * height);
+  auto plot = [&](int x, int y) {
+    if (x >= 0 && x < width && y >= 0 && y < height) reinterpret_cast<uint32_t*>(display.ScanLine(y))[x] = 0xFFFFFFFF;
+  };
+  if (Owner.FShowAudio == TShowAudio::saWave) {
+    int middle = height / 2;
+    for (int x = 0; x < width; ++x) {
+      int y = middle - samples[x] * (height / 2) / 32768;
+      for (int row = std::min(y, middle); row <= std::max(y, middle); ++row) plot(x, row);
+    }
+  } else {
+    // A spectrum of the newest 256 samples, one band every few columns.
+    constexpr int N = 256;
+    int bands = N / 2;
+    for (int k = 0; k < bands; ++k) {
+      double re = 0, im = 0;
+      for (int n = 0; n < N; ++n) {
+        double sample = n < width ? samples[width - N + n >= 0 ? width - N + n : 0] / 32768.0 : 0;
+        re += sample * std::cos(2 * M_PI * k * n / N);
+        im -= sample * std::sin(2 * M_PI * k * n / N);
+      }
+      int bar = std::min(height, static_cast<int>(std::sqrt(re * re + im * im) * height / 16));
+      for (int x = k * width / bands; x < (k + 1) * width / bands; ++x)
+        for (int y = height - bar; y < height; ++y) plot(x, y);
+    }
+  }
+  Owner.FScreen->ShowPicture(display, 0, 0, static_cast<int64_t>(AudioClock() * 1e6) - StartTime);
+}
+
+}  // namespace vidora

@@ -1,0 +1,63 @@
+// Delivering the player's events: states and positions go through the play
+// event queue to a thread of their own, and from there to the host.
+#include "media/base/main_thread.h"
+#include "media/play/player.h"
+
+namespace vidora {
+
+void TCustomPlayer::PostState(TPlayState state) {
+  FState = state;
+  if (FOnPlayState)
+    FPlayEvent.Post(TPlayEventKind::State, static_cast<int64_t>(state));
+  else if (state == TPlayState::psStop)
+    FPlayEvent.Post(TPlayEventKind::Quit, 0);
+}
+
+void TCustomPlayer::StartEventThread() {
+  StopEventThread();
+  FPlayEvent.Clear();
+  FEventThreadTerminated = false;
+  FEventThreadRunning = true;
+  FEventThread = std::thread([this] {
+    EventLoop();
+    FEventThreadRunning = false;
+  });
+}
+
+void TCustomPlayer::StopEventThread() {
+  if (!FEventThread.joinable()) return;
+  // The thread ends by itself after the last run's stop; it may be handing that
+  // event to this very thread, so keep serving hand-overs while waiting.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (FEventThreadRunning && std::chrono::steady_clock::now() < deadline) {
+    ProcessPendingCalls();
+    FPlayEvent.Signal().WaitFor(std::chrono::milliseconds(5));
+  }
+  FEventThreadTerminated = true;
+  FPlayEvent.Signal().Set();
+  while (FEventThreadRunning) {
+    ProcessPendingCalls();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  FEventThread.join();
+}
+
+void TCustomPlayer::EventLoop() {
+  while (!FEventThreadTerminated) {
+    TPlayEventEntry entry = FPlayEvent.Take();
+    if (entry.Kind == TPlayEventKind::Position) {
+      int64_t pts = entry.Value;
+      if (FOnPosition) Deliver([&] { FOnPosition(this, pts); });
+    } else if (entry.Kind == TPlayEventKind::State) {
+      auto state = static_cast<TPlayState>(entry.Value);
+      if (FOnPlayState) Deliver([&] { FOnPlayState(this, state); });
+      if (state == TPlayState::psStop) return;
+    } else if (entry.Kind == TPlayEventKind::Quit) {
+      return;
+    } else {
+      FPlayEvent.Signal().WaitFor(std::chrono::milliseconds(100));
+    }
+  }
+}
+
+}  // namespace vidora

@@ -1,0 +1,263 @@
+// Opening the file and its streams, and the reading thread that fills the
+// packet queues and serves seek requests.
+#include <cstring>
+
+#include "media/base/bindings.h"
+#include "media/base/loader.h"
+#include "media/base/logger.h"
+#include "media/base/text_format.h"
+#include "media/play/player.h"
+#include "media/play/video_state.h"
+
+namespace vidora {
+
+namespace {
+// The reading thread waits while the queues hold this much.
+constexpr int64_t MaxQueueBytes = 15 * 1024 * 1024;
+constexpr int64_t MinAudioBytes = 320 * 1024;
+constexpr int MinVideoPackets = 5;
+}  // namespace
+
+TVideoState::TVideoState(TCustomPlayer& owner)
+    : Owner(owner), pictq_mutex(sdl.SDL_CreateMutex()), pictq_cond(sdl.SDL_CreateCond()) {}
+
+TVideoState::~TVideoState() {
+  Close();
+  sdl.SDL_DestroyCond(pictq_cond);
+  sdl.SDL_DestroyMutex(pictq_mutex);
+}
+
+void TVideoState::Log(int level, const std::string& message) const {
+  FFLogger().Log(&Owner, static_cast<TLogLevel>(level), message);
+}
+
+bool TVideoState::Start(bool startPaused) {
+  paused = startPaused;
+  last_paused = false;
+  read_tid = sdl.SDL_CreateThread(ReadThreadMain, "vidora-read", this);
+  if (!read_tid) {
+    OpenError = "SDL_CreateThread() failed.";
+    return false;
+  }
+  while (Opened == 0) sdl.SDL_Delay(2);
+  return Opened > 0;
+}
+
+void TVideoState::Close() {
+  abort_request = true;
+  if (read_tid) sdl.SDL_WaitThread(read_tid, nullptr);
+  read_tid = nullptr;
+  StreamComponentClose(audio_stream);
+  StreamComponentClose(video_stream);
+  StreamComponentClose(subtitle_stream);
+  if (shown) avutil.av_frame_free(&shown);
+  if (display_sws) swscale.sws_freeContext(display_sws);
+  display_sws = nullptr;
+  if (ic) Owner.FDecoder.CloseFile();
+  ic = nullptr;
+}
+
+int TVideoState::ReadThreadMain(void* state) {
+  static_cast<TVideoState*>(state)->ReadThread();
+  return 0;
+}
+
+int TVideoState::StreamComponentOpen(int index) {
+  if (!ic || index < 0 || index >= static_cast<int>(ic->nb_streams)) return -1;
+  AVStream* stream = ic->streams[index];
+  const AVCodec* codec = avcodec.avcodec_find_decoder(stream->codecpar->codec_id);
+  AVCodecContext* ctx = codec ? avcodec.avcodec_alloc_context3(codec) : nullptr;
+  int opened = -1;
+  if (ctx && avcodec.avcodec_parameters_to_context(ctx, stream->codecpar) >= 0) {
+    ctx->pkt_timebase = stream->time_base;
+    std::lock_guard lock(CodecLock());
+    opened = avcodec.avcodec_open2(ctx, codec, nullptr);
+  }
+  if (opened < 0) {
+    Log(int(TLogLevel::llError), "avcodec_open() failed.");
+    avcodec.avcodec_free_context(&ctx);
+    return -1;
+  }
+  if (ctx->codec_type == AVMEDIA_TYPE_AUDIO) {
+    audio_ctx = ctx;
+    audio_st = stream;
+    audio_stream = index;
+    if (!OpenAudio(ctx->sample_rate, ctx->ch_layout.nb_channels)) {
+      StreamComponentClose(index);
+      return -1;
+    }
+    audioq.Start();
+    sdl.SDL_PauseAudioDevice(audio_dev, paused ? 1 : 0);
+  } else if (ctx->codec_type == AVMEDIA_TYPE_VIDEO) {
+    video_ctx = ctx;
+    video_st = stream;
+    video_stream = index;
+    videoq.Start();
+    video_abort = false;
+    video_tid = sdl.SDL_CreateThread(VideoThreadMain, "vidora-video", this);
+    if (!video_tid) {
+      Log(int(TLogLevel::llError), "SDL_CreateThread() failed.");
+      StreamComponentClose(index);
+      return -1;
+    }
+  } else {
+    avcodec.avcodec_free_context(&ctx);
+    subtitle_stream = index;
+  }
+  return 0;
+}
+
+void TVideoState::StreamComponentClose(int index) {
+  if (index < 0) return;
+  if (index == audio_stream) {
+    audioq.Abort();
+    if (audio_dev) sdl.SDL_CloseAudioDevice(audio_dev);  // returns after the last callback
+    audio_dev = 0;
+    audioq.Clear();
+    avcodec.avcodec_free_context(&audio_ctx);
+    swresample.swr_free(&swr);
+    avutil.av_frame_free(&audio_frame);
+    avcodec.av_packet_free(&audio_pkt);
+    audio_buf.clear();
+    audio_buf_index = 0;
+    audio_st = nullptr;
+    audio_stream = -1;
+  } else if (index == video_stream) {
+    video_abort = true;
+    videoq.Abort();
+    sdl.SDL_LockMutex(pictq_mutex);
+    sdl.SDL_CondSignal(pictq_cond);
+    sdl.SDL_UnlockMutex(pictq_mutex);
+    if (video_tid) sdl.SDL_WaitThread(video_tid, nullptr);
+    video_tid = nullptr;
+    videoq.Clear();
+    for (TPicture& picture : pictq) avutil.av_frame_free(&picture.Frame);
+    pictq.clear();
+    avcodec.avcodec_free_context(&video_ctx);
+    video_st = nullptr;
+    video_stream = -1;
+  } else if (index == subtitle_stream) {
+    subtitle_stream = -1;
+  }
+}
+
+bool TVideoState::QueuesFull() const {
+  if (audioq.Bytes() + videoq.Bytes() > MaxQueueBytes) return true;
+  return (audio_stream < 0 || audioq.Bytes() > MinAudioBytes) &&
+         (video_stream < 0 || videoq.Packets() > MinVideoPackets);
+}
+
+void TVideoState::ServeSeek() {
+  int64_t target = seek_pos;
+  int64_t lowest = seek_rel > 0 ? target - seek_rel + 2 : INT64_MIN;
+  int64_t highest = seek_rel < 0 ? target - seek_rel - 2 : INT64_MAX;
+  if (avformat.avformat_seek_file(ic, -1, lowest, target, highest, seek_flags) < 0) {
+    Log(int(TLogLevel::llError), Format("%s: error while seeking", FileName.c_str()));
+    // No new picture will come for a waiting caller.
+    Owner.FSeeking = false;
+    Owner.FPictEvent.Set();
+  } else {
+    // The new serial first: the decoders tag what follows the flush with it.
+    serial++;
+    seek_target = (seek_flags & AVSEEK_FLAG_BYTE) ? 0 : target / double(AV_TIME_BASE);
+    external_start = avutil.av_gettime_relative() - (target - StartTime);
+    if (audio_stream >= 0) {
+      audioq.Clear();
+      audioq.PutFlush();
+    }
+    if (video_stream >= 0) {
+      videoq.Clear();
+      videoq.PutFlush();
+    }
+    ReachEOF = false;
+    EventEOF = false;
+    force_refresh = true;
+  }
+  seek_req = false;
+  if (video_stream < 0) Owner.FSeeking = false;
+  Owner.FSeekEvent.Set();
+}
+
+void TVideoState::ReadThread() {
+  TFFDecoder& decoder = Owner.FDecoder;
+  if (!decoder.LoadFile(FileName, Owner.FForceFormat)) {
+    OpenError = decoder.LastErrMsg();
+    Opened = -1;
+    return;
+  }
+  ic = decoder.FileHandle();
+  const char* format = ic->iformat->name;
+  IsImage2 = std::strcmp(format, "image2") == 0;
+  IsDevice = std::strcmp(format, "vfwcap") == 0 || std::strcmp(format, "vfwcapture") == 0;
+  StartTime = ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0;
+  Duration = ic->duration > 0 ? ic->duration : 0;
+  if (Owner.start_time) {
+    int64_t timestamp = *Owner.start_time + StartTime;
+    if (avformat.avformat_seek_file(ic, -1, INT64_MIN, timestamp, INT64_MAX, 0) < 0)
+      Log(int(TLogLevel::llWarning),
+          Format("%s: could not seek to position %0.3f", FileName.c_str(), timestamp / double(AV_TIME_BASE)));
+  }
+
+  int video = -1, audio = -1;
+  if (!Owner.DisableVideo)
+    video = avformat.av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, Owner.wanted_video_stream, -1, nullptr, 0);
+  if (!Owner.DisableAudio)
+    audio = avformat.av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, Owner.wanted_audio_stream, video, nullptr, 0);
+  int subtitle = avformat.av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, Owner.wanted_subtitle_stream,
+                                              video >= 0 ? video : audio, nullptr, 0);
+  if (audio >= 0) StreamComponentOpen(audio);
+  if (video >= 0) StreamComponentOpen(video);
+  if (subtitle >= 0) StreamComponentOpen(subtitle);
+  if (video_stream < 0 && audio_stream < 0) {
+    // Sound alone that no device can play says so.
+    OpenError = audio >= 0 && !AudioOpenError.empty()
+                    ? AudioOpenError
+                    : Format("%s: could not open codecs, no stream to play.", FileName.c_str());
+    StreamComponentClose(subtitle_stream);
+    Opened = -1;
+    return;
+  }
+  if (audio_st && audio_st->duration != AV_NOPTS_VALUE)
+    AudioDuration = avutil.av_rescale_q(audio_st->duration, audio_st->time_base, AVRational{1, AV_TIME_BASE});
+  external_start = avutil.av_gettime_relative();
+  Opened = 1;
+
+  AVPacket* packet = avcodec.av_packet_alloc();
+  while (packet && !abort_request) {
+    if (paused != last_paused) {
+      last_paused = paused;
+      if (last_paused)
+        avformat.av_read_pause(ic);
+      else
+        avformat.av_read_play(ic);
+    }
+    if (seek_req) ServeSeek();
+    if (QueuesFull() || ReachEOF) {
+      sdl.SDL_Delay(10);
+      continue;
+    }
+    int code = avformat.av_read_frame(ic, packet);
+    if (code < 0) {
+      if (code != AVERROR(EAGAIN)) {
+        if (code != AVERROR_EOF && !(ic->pb && avformat.avio_feof(ic->pb)))
+          Log(int(TLogLevel::llError), Format("error #%d while reading file: %s", code, FileName.c_str()));
+        // Empty packets drain the decoders of their last pictures and sound.
+        if (video_stream >= 0) videoq.PutEnd();
+        if (audio_stream >= 0) audioq.PutEnd();
+        ReachEOF = true;
+        Log(int(TLogLevel::llVerbose), Format("reach end of file: %s", FileName.c_str()));
+      }
+      sdl.SDL_Delay(10);
+      continue;
+    }
+    if (packet->stream_index == audio_stream)
+      audioq.Put(packet);
+    else if (packet->stream_index == video_stream)
+      videoq.Put(packet);
+    else
+      avcodec.av_packet_unref(packet);
+  }
+  avcodec.av_packet_free(&packet);
+}
+
+}  // namespace vidora

@@ -1,0 +1,238 @@
+// Decoding pictures into the picture queue, showing each when its time has
+// come, and the clocks the timing is measured against.
+#include <cmath>
+
+#include "media/base/bindings.h"
+#include "media/base/logger.h"
+#include "media/play/player.h"
+#include "media/play/video_state.h"
+
+namespace vidora {
+
+namespace {
+double Now() { return avutil.av_gettime_relative() / 1e6; }
+}  // namespace
+
+int TVideoState::VideoThreadMain(void* state) {
+  static_cast<TVideoState*>(state)->VideoThread();
+  return 0;
+}
+
+void TVideoState::VideoThread() {
+  AVPacket* packet = avcodec.av_packet_alloc();
+  AVFrame* frame = avutil.av_frame_alloc();
+  AVRational rate = video_st->avg_frame_rate;
+  double frameDuration = rate.num > 0 && rate.den > 0 ? double(rate.den) / rate.num : 0.04;
+  int pictureSerial = serial;
+  // The newest picture skipped after a seek: shown if none at or after the target follows.
+  AVFrame* skipped = avutil.av_frame_alloc();
+  double skippedPts = 0;
+  bool haveSkipped = false;
+  auto queuePicture = [&](AVFrame* source, double pts) {
+    sdl.SDL_LockMutex(pictq_mutex);
+    while (pictq.size() >= PictureQueueSize && !video_abort) sdl.SDL_CondWaitTimeout(pictq_cond, pictq_mutex, 100);
+    if (!video_abort) {
+      TPicture picture{avutil.av_frame_alloc(), pts, pictureSerial};
+      if (picture.Frame) {
+        avutil.av_frame_move_ref(picture.Frame, source);
+        pictq.push_back(picture);
+      }
+    }
+    sdl.SDL_UnlockMutex(pictq_mutex);
+    avutil.av_frame_unref(source);
+  };
+  while (packet && frame && skipped && !video_abort) {
+    bool flush = false;
+    if (videoq.Get(packet, flush, true) < 0) break;
+    if (flush) {
+      avcodec.avcodec_flush_buffers(video_ctx);
+      pictureSerial = serial;
+      haveSkipped = false;
+      avutil.av_frame_unref(skipped);
+      sdl.SDL_LockMutex(pictq_mutex);
+      for (TPicture& old : pictq) avutil.av_frame_free(&old.Frame);
+      pictq.clear();
+      sdl.SDL_CondSignal(pictq_cond);
+      sdl.SDL_UnlockMutex(pictq_mutex);
+      continue;
+    }
+    // An empty packet drains the decoder at the end of the file.
+    bool draining = packet->data == nullptr;
+    avcodec.avcodec_send_packet(video_ctx, draining ? nullptr : packet);
+    avcodec.av_packet_unref(packet);
+    int received;
+    while ((received = avcodec.avcodec_receive_frame(video_ctx, frame)) == 0 && !video_abort) {
+      int64_t stamp = frame->best_effort_timestamp;
+      double pts = stamp == AV_NOPTS_VALUE ? frame_last_pts + frameDuration : stamp * av_q2d(video_st->time_base);
+      // After a seek, pictures before the target are decoded but not shown.
+      if (pts + frameDuration <= seek_target) {
+        avutil.av_frame_unref(skipped);
+        avutil.av_frame_move_ref(skipped, frame);
+        skippedPts = pts;
+        haveSkipped = true;
+        continue;
+      }
+      haveSkipped = false;
+      queuePicture(frame, pts);
+    }
+    // A seek beyond the last picture shows the last picture.
+    if (received == AVERROR_EOF && haveSkipped) {
+      haveSkipped = false;
+      queuePicture(skipped, skippedPts);
+    }
+  }
+  avutil.av_frame_free(&skipped);
+  avutil.av_frame_free(&frame);
+  avcodec.av_packet_free(&packet);
+}
+
+bool TVideoState::AudioIsMaster() const {
+  return Owner.av_sync_type == Tav_sync_type::AV_SYNC_AUDIO_MASTER && audio_stream >= 0 && audio_clock >= 0;
+}
+
+double TVideoState::AudioClock() const {
+  double clock = audio_clock;
+  if (clock < 0 || audio_rate <= 0) return clock;
+  double bytesPerSecond = audio_rate * audio_channels * 2.0;
+  // What the device still has to play lies behind the decoded end.
+  double buffered = (2.0 * audio_hw_buf_size + audio_buffered) / bytesPerSecond;
+  double since = paused ? 0 : avutil.av_gettime_relative() / 1e6 - audio_callback_time / 1e6;
+  return clock - buffered + std::min(since, buffered);
+}
+
+double TVideoState::ExternalClock() const {
+  int64_t now = paused ? pause_start : avutil.av_gettime_relative();
+  return (StartTime + now - external_start) / 1e6;
+}
+
+double TVideoState::VideoClock() const { return video_clock; }
+
+double TVideoState::MasterClock() const {
+  if (AudioIsMaster()) return AudioClock();
+  if (Owner.av_sync_type == Tav_sync_type::AV_SYNC_VIDEO_MASTER && video_stream >= 0) return VideoClock();
+  return ExternalClock();
+}
+
+double TVideoState::VideoRefresh() {
+  if (video_stream < 0) {
+    if (audio_stream >= 0) {
+      AudioDisplay();
+      Owner.ReportPosition();
+    }
+    return Owner.rdftspeed / 1000.0;
+  }
+  if (paused && !force_refresh) return 0.01;
+  sdl.SDL_LockMutex(pictq_mutex);
+  while (!pictq.empty() && pictq.front().Serial != serial) {
+    avutil.av_frame_free(&pictq.front().Frame);
+    pictq.pop_front();
+  }
+  if (pictq.empty()) {
+    sdl.SDL_UnlockMutex(pictq_mutex);
+    if (ReachEOF) Owner.ReportPosition();
+    return 0.01;
+  }
+  TPicture picture = pictq.front();
+  double now = Now();
+  if (force_refresh) {
+    frame_timer = now;
+  } else {
+    double delay = picture.PTS - frame_last_pts;
+    if (delay <= 0 || delay >= 10)
+      delay = frame_last_delay;
+    else
+      frame_last_delay = delay;
+    if (!(Owner.av_sync_type == Tav_sync_type::AV_SYNC_VIDEO_MASTER)) {
+      double diff = picture.PTS - MasterClock();
+      double threshold = std::max(delay, 0.01);
+      if (std::fabs(diff) < 10) {
+        if (diff <= -threshold)
+          delay = 0;
+        else if (diff >= threshold)
+          delay = 2 * delay;
+      }
+    }
+    if (now < frame_timer + delay) {
+      sdl.SDL_UnlockMutex(pictq_mutex);
+      return frame_timer + delay - now;
+    }
+    frame_timer += delay;
+    if (now - frame_timer > 0.1) frame_timer = now;
+  }
+  pictq.pop_front();
+  sdl.SDL_CondSignal(pictq_cond);
+  sdl.SDL_UnlockMutex(pictq_mutex);
+
+  force_refresh = false;
+  frame_last_pts = picture.PTS;
+  DisplayPicture(picture);
+  Owner.FSeeking = false;
+  Owner.FPictEvent.Set();
+  if (step) {
+    step = false;
+    if (!paused) Owner.TogglePauseState();
+  }
+  Owner.ReportPosition();
+  return 0;
+}
+
+void TVideoState::DisplayPicture(const TPicture& picture) {
+  AVFrame* frame = picture.Frame;
+  int64_t pts = static_cast<int64_t>(picture.PTS * 1e6) - StartTime;
+  if (Owner.FVideoHook && Owner.FOnVideoHook) {
+    TRGBConvertContext& context = Owner.FHookContext;
+    if (context.BitsPixel() != Owner.FVideoHookBitsPixel) context.Reset(Owner.FVideoHookBitsPixel);
+    context.Attach(frame);
+    bool update = true;
+    try {
+      Owner.FOnVideoHook(&Owner, context.Bitmap(), pts, update);
+    } catch (const std::exception& error) {
+      FFLogger().Log(&Owner, TLogLevel::llError, "Error occurs OnVideoHook: %s", error.what());
+      update = false;
+    }
+    bool touched = context.Bitmap().Touched();
+    context.Bitmap().DropPendingPixels();
+    if (touched && context.Failed())
+      FFLogger().Log(&Owner, TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+    else if (update && touched &&
+             (avutil.av_frame_make_writable(frame) < 0 || !context.FromRGB(frame)))
+      FFLogger().Log(&Owner, TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
+  }
+  if (shown) avutil.av_frame_free(&shown);
+  shown = frame;
+  video_clock = picture.PTS;
+  video_clock_time = avutil.av_gettime_relative();
+  if (!Owner.FScreen || Owner.DisableDisplay) return;
+
+  // Fit the picture into the screen with its shape kept.
+  int screenWidth = Owner.ScreenWidth, screenHeight = Owner.ScreenHeight;
+  if (screenWidth <= 0 || screenHeight <= 0) return;
+  double aspect = Owner.FAspectRatio;
+  if (aspect <= 0) {
+    AVRational sar = avformat.av_guess_sample_aspect_ratio(ic, video_st, frame);
+    aspect = (sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0) * frame->width / std::max(frame->height, 1);
+  }
+  int height = screenHeight;
+  int width = static_cast<int>(std::lround(height * aspect)) & ~1;
+  if (width > screenWidth || width <= 0) {
+    width = screenWidth;
+    height = static_cast<int>(std::lround(width / aspect)) & ~1;
+  }
+  width = std::max(width, 2);
+  height = std::max(std::min(height, screenHeight), 2);
+  if (display.Width() != width || display.Height() != height) display.SetSize(width, height, 32);
+  display_sws = swscale.sws_getCachedContext(display_sws, frame->width, frame->height,
+                                             static_cast<AVPixelFormat>(frame->format), width, height,
+                                             AV_PIX_FMT_BGRA, Owner.Fsws_flags, nullptr, nullptr, nullptr);
+  if (!display_sws) return;
+  uint8_t* target[4] = {display.Bits(), nullptr, nullptr, nullptr};
+  int strides[4] = {display.Stride(), 0, 0, 0};
+  if (Owner.FVerticalFlip) {
+    target[0] = display.ScanLine(height - 1);
+    strides[0] = -display.Stride();
+  }
+  swscale.sws_scale(display_sws, frame->data, frame->linesize, 0, frame->height, target, strides);
+  Owner.FScreen->ShowPicture(display, (screenWidth - width) / 2, (screenHeight - height) / 2, pts);
+}
+
+}  // namespace vidora
