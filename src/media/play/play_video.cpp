@@ -176,10 +176,10 @@ double TVideoState::VideoRefresh() {
   return 0;
 }
 
-void TVideoState::DisplayPicture(const TPicture& picture) {
+void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
   AVFrame* frame = picture.Frame;
   int64_t pts = static_cast<int64_t>(picture.PTS * 1e6) - StartTime;
-  if (Owner.FVideoHook && Owner.FOnVideoHook) {
+  if (hook && Owner.FVideoHook && Owner.FOnVideoHook) {
     TRGBConvertContext& context = Owner.FHookContext;
     if (context.BitsPixel() != Owner.FVideoHookBitsPixel) context.Reset(Owner.FVideoHookBitsPixel);
     context.Attach(frame);

@@ -116,6 +116,7 @@ bool TCustomPlayer::Open(const std::string& fileName, IPlayerSurface* surface, b
   FPlayThread = sdl.SDL_CreateThread(PlayThreadMain, "vidora-play", this);
   if (!FPlayThread) {
     CloseStream();
+    PostState(TPlayState::psStop);
     FStopEvent.Set();
     ShutSDL();
     return Fail("SDL_CreateThread() failed.");
@@ -157,7 +158,7 @@ void TCustomPlayer::PlayLoop() {
       if (event.type == base + evReallocate && FVideoState && FVideoState->shown) {
         TPicture again{FVideoState->shown, FVideoState->video_clock, FVideoState->serial};
         FVideoState->shown = nullptr;
-        FVideoState->DisplayPicture(again);
+        FVideoState->DisplayPicture(again, false);
       }
     }
   } catch (const std::exception& error) {
@@ -222,6 +223,7 @@ void TCustomPlayer::Stop(bool waitForStop) {
 }
 
 bool TCustomPlayer::Paused() const {
+  std::lock_guard lock(FDataLock);
   const TVideoState* is = FVideoState.get();
   return !FStreamOpen || !is || is->paused;
 }
@@ -249,33 +251,33 @@ void TCustomPlayer::TogglePauseState() {
 }
 
 void TCustomPlayer::Pause() {
-  if (!FStreamOpen || Paused()) return;
+  std::lock_guard lock(FDataLock);
+  if (!FVideoState || FVideoState->paused) return;
   TogglePauseState();
-  if (FVideoState) FVideoState->step = false;
+  FVideoState->step = false;
   PostState(TPlayState::psPause);
 }
 
 void TCustomPlayer::Resume() {
-  if (!FStreamOpen || !Paused()) return;
+  std::lock_guard lock(FDataLock);
+  if (!FVideoState || !FVideoState->paused) return;
   TogglePauseState();
-  if (FVideoState) FVideoState->step = false;
+  FVideoState->step = false;
   PostState(TPlayState::psResume);
 }
 
 void TCustomPlayer::TogglePause() {
-  if (!FStreamOpen) return;
-  TogglePauseState();
   std::lock_guard lock(FDataLock);
   if (!FVideoState) return;
+  TogglePauseState();
   FVideoState->step = false;
   PostState(FVideoState->paused ? TPlayState::psPause : TPlayState::psResume);
 }
 
 void TCustomPlayer::StepToNextFrame() {
-  if (!FStreamOpen) return;
-  if (Paused()) TogglePauseState();
   std::lock_guard lock(FDataLock);
   if (!FVideoState) return;
+  if (FVideoState->paused) TogglePauseState();
   bool stepping = FVideoState->step.exchange(true);
   if (!stepping) PostState(TPlayState::psStep);
 }
@@ -406,7 +408,9 @@ void TCustomPlayer::ReportPosition() {
     if (FOnPosition) FPlayEvent.Post(TPlayEventKind::Position, position);
   }
   // The end is announced once, when everything read has been played.
+  sdl.SDL_LockMutex(is->pictq_mutex);
   bool drained = is->videoq.Packets() == 0 && is->audioq.Packets() == 0 && is->pictq.empty();
+  sdl.SDL_UnlockMutex(is->pictq_mutex);
   if (!is->IsDevice && !is->EventEOF && is->ReachEOF && drained) {
     PostState(TPlayState::psEnd);
     is->EventEOF = true;
@@ -422,9 +426,18 @@ void TCustomPlayer::ReportPosition() {
   }
 }
 
-int TCustomPlayer::AudioStreamIndex() const { return FVideoState ? FVideoState->audio_stream.load() : -1; }
-int TCustomPlayer::VideoStreamIndex() const { return FVideoState ? FVideoState->video_stream.load() : -1; }
-int TCustomPlayer::SubtitleStreamIndex() const { return FVideoState ? FVideoState->subtitle_stream.load() : -1; }
+int TCustomPlayer::AudioStreamIndex() const {
+  std::lock_guard lock(FDataLock);
+  return FVideoState ? FVideoState->audio_stream.load() : -1;
+}
+int TCustomPlayer::VideoStreamIndex() const {
+  std::lock_guard lock(FDataLock);
+  return FVideoState ? FVideoState->video_stream.load() : -1;
+}
+int TCustomPlayer::SubtitleStreamIndex() const {
+  std::lock_guard lock(FDataLock);
+  return FVideoState ? FVideoState->subtitle_stream.load() : -1;
+}
 void TCustomPlayer::SetAudioStreamIndex(int index) { SwitchStream(AVMEDIA_TYPE_AUDIO, index); }
 void TCustomPlayer::SetVideoStreamIndex(int index) { SwitchStream(AVMEDIA_TYPE_VIDEO, index); }
 void TCustomPlayer::SetSubtitleStreamIndex(int index) { SwitchStream(AVMEDIA_TYPE_SUBTITLE, index); }

@@ -160,7 +160,7 @@ class TCustomPlayer : public TFFBaseComponent {
   IPlayerSurface* FScreen = nullptr;
   TFFDecoder FDecoder;
   std::unique_ptr<TVideoState> FVideoState;
-  std::recursive_timed_mutex FDataLock;  // the playback state, against the play loop
+  mutable std::recursive_timed_mutex FDataLock;  // the playback state, against the play loop
   std::atomic<bool> FStreamOpen{false};
   TEvent FSeekEvent{true}, FPictEvent{true}, FStopEvent{true};
   TPlayEvent FPlayEvent;

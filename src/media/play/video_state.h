@@ -144,7 +144,8 @@ struct TVideoState {
   void VideoThread();
   // One refresh step; returns the seconds until the next one is due.
   double VideoRefresh();
-  void DisplayPicture(const TPicture& picture);
+  // Shows a picture; `hook` runs the host's picture hook on it first.
+  void DisplayPicture(const TPicture& picture, bool hook = true);
   void AudioDisplay();
 
   // Audio.

@@ -238,6 +238,37 @@ TEST_F(Player, StopFromTheThreadThatReceivesTheEventsReturns) {
   SetMainThreadHandOver(nullptr);
 }
 
+TEST_F(Player, PlayTimeStopsAndHooksAndShapeApply) {
+  int hooked = 0;
+  FPlayer.SetVideoHook(true);
+  FPlayer.SetVideoHookBitsPixel(32);
+  FPlayer.SetOnVideoHook([&](const void*, TBitmap& bitmap, int64_t, bool& update) {
+    ++hooked;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) reinterpret_cast<uint32_t*>(bitmap.ScanLine(y))[x] = 0xFFFF0000;
+    update = true;
+  });
+  FPlayer.SetAspectRatio(2.0f);
+  FPlayer.SetPlayTime(500000);
+  FPlayer.SetRepeatType(TRepeatType::rtStop);
+  ASSERT_TRUE(FPlayer.Open(Clip("clip.mp4"), &FSurface));
+  ASSERT_TRUE(WaitFor([&] { return FSurface.Shown().size() > 3; }, 2s));
+  TBitmap frame;
+  int64_t pts = 0;
+  ASSERT_TRUE(FPlayer.CurrentFrame(frame, pts));
+  const uint8_t* corner = frame.ScanLine(5) + 4 * 5;
+  EXPECT_GT(corner[2], 200) << "the hook's red block is in the picture";
+  EXPECT_LT(corner[1], 60);
+  TCapturingSurface::TShown first = FSurface.Shown().front();
+  EXPECT_EQ(first.Width, 320);
+  EXPECT_EQ(first.Height, 160) << "twice as wide as high";
+  EXPECT_EQ(first.Y, 40);
+
+  ASSERT_TRUE(WaitFor([&] { return FReports.Has(TPlayState::psStop); }, 3s)) << "stops after the play time";
+  EXPECT_NEAR(FSurface.Shown().back().PTS, 500000, 100000);
+  EXPECT_GT(hooked, 5);
+}
+
 TEST_F(Player, StartsAndStopsFiftyTimes) {
   for (int i = 0; i < 50; ++i) {
     ASSERT_TRUE(FPlayer.Open(Clip(i % 3 == 2 ? "tone.wav" : "clip.mp4"), &FSurface, i % 5 == 4)) << i << FPlayer.LastErrMsg();
