@@ -42,6 +42,7 @@ ff -f lavfi -i testsrc=size=176x144:rate=25:duration=2 -itsoffset 0.5 -f lavfi -
 printf '1\n00:00:00,500 --> 00:00:01,500\nHello phone\n\n2\n00:00:02,000 --> 00:00:02,800\nSecond line\n' > subtitles.srt
 ff -f lavfi -i testsrc=size=176x144:duration=3 -i subtitles.srt -c:v mpeg4 -c:s srt subtitled.mkv
 ff -i subtitles.srt -c:s srt subtitles_only.mkv
+ff -f lavfi -i testsrc=size=176x144:duration=2 -f lavfi -i sine=duration=2 -i subtitles.srt -map 0 -map 1 -map 2 -c:v mpeg4 -c:a aac -c:s srt -shortest all_kinds.mkv
 # A still picture, and a file whose tags carry ID3v2 frame names.
 ff -f lavfi -i testsrc=size=160x120 -frames:v 1 still.jpg
 ff -f lavfi -i sine=duration=1 -metadata TALB=Holiday -metadata TIT2=Song -metadata TPE1=Band tagged.mkv

@@ -9,6 +9,7 @@
 #include "../base/test_support.h"
 #include "media/base/libraries.h"
 #include "media/base/loader.h"
+#include "media/base/logger.h"
 #include "media/base/main_thread.h"
 #include "media/play/player.h"
 
@@ -267,6 +268,34 @@ TEST_F(Player, PlayTimeStopsAndHooksAndShapeApply) {
   ASSERT_TRUE(WaitFor([&] { return FReports.Has(TPlayState::psStop); }, 3s)) << "stops after the play time";
   EXPECT_NEAR(FSurface.Shown().back().PTS, 500000, 100000);
   EXPECT_GT(hooked, 5);
+}
+
+TEST_F(Player, StreamSwitchesAreCheckedAndFormatsKnown) {
+  std::vector<std::string> errors;
+  std::mutex lock;
+  FFLogger().SetOnLog([&](const void*, uint32_t, TLogLevel level, const std::string& line) {
+    std::lock_guard guard(lock);
+    if (level == TLogLevel::llError) errors.push_back(line);
+  });
+  ASSERT_TRUE(FPlayer.Open(Clip("all_kinds.mkv"), &FSurface, true)) << FPlayer.LastErrMsg();
+  EXPECT_EQ(FPlayer.VideoStreamIndex(), 0);
+  EXPECT_EQ(FPlayer.AudioStreamIndex(), 1);
+  EXPECT_EQ(FPlayer.SubtitleStreamIndex(), 2);
+  FPlayer.SetAudioStreamIndex(2);
+  FPlayer.SetVideoStreamIndex(7);
+  FPlayer.SetSubtitleStreamIndex(-1);
+  EXPECT_EQ(FPlayer.AudioStreamIndex(), 1) << "the current sound stays";
+  EXPECT_EQ(FPlayer.SubtitleStreamIndex(), -1) << "-1 turns subtitles off";
+  FPlayer.Stop(true);
+  FFLogger().SetOnLog(nullptr);
+  EXPECT_NE(std::find(errors.begin(), errors.end(), "the stream type is not matched."), errors.end());
+  EXPECT_NE(std::find(errors.begin(), errors.end(), "the stream index is not valid."), errors.end());
+
+  EXPECT_THROW(FPlayer.SetForceFormat("no-such-format"), std::invalid_argument);
+  FPlayer.SetForceFormat("matroska");
+  EXPECT_TRUE(FPlayer.Open(Clip("all_kinds.mkv"), &FSurface));
+  FPlayer.Stop(true);
+  EXPECT_FALSE(FPlayer.Open(Clip("clip.mp4"), &FSurface)) << "an MP4 is not read as Matroska";
 }
 
 TEST_F(Player, StartsAndStopsFiftyTimes) {
