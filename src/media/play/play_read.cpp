@@ -1,5 +1,6 @@
 // Opening the file and its streams, and the reading thread that fills the
 // packet queues and serves seek requests.
+#include <algorithm>
 #include <cstring>
 
 #include "media/base/bindings.h"
@@ -70,6 +71,14 @@ int TVideoState::StreamComponentOpen(int index) {
   int opened = -1;
   if (ctx && avcodec.avcodec_parameters_to_context(ctx, stream->codecpar) >= 0) {
     ctx->pkt_timebase = stream->time_base;
+    ctx->workaround_bugs = Owner.workaround_bugs;
+    if (Owner.fast) ctx->flags2 |= AV_CODEC_FLAG2_FAST;
+    ctx->lowres = std::min(Owner.lowres, static_cast<int>(codec->max_lowres));
+    ctx->idct_algo = Owner.idct_algo;
+    ctx->skip_frame = Owner.skip_frame;
+    ctx->skip_idct = Owner.skip_idct;
+    ctx->skip_loop_filter = Owner.skip_loop_filter;
+    ctx->error_concealment = Owner.error_concealment;
     std::lock_guard lock(CodecLock());
     opened = avcodec.avcodec_open2(ctx, codec, nullptr);
   }
@@ -186,6 +195,7 @@ void TVideoState::ReadThread() {
     return;
   }
   ic = decoder.FileHandle();
+  if (Owner.genpts) ic->flags |= AVFMT_FLAG_GENPTS;
   const char* format = ic->iformat->name;
   IsImage2 = std::strcmp(format, "image2") == 0;
   IsDevice = std::strcmp(format, "vfwcap") == 0 || std::strcmp(format, "vfwcapture") == 0;

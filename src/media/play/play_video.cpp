@@ -62,7 +62,8 @@ void TVideoState::VideoThread() {
     avcodec.av_packet_unref(packet);
     int received;
     while ((received = avcodec.avcodec_receive_frame(video_ctx, frame)) == 0 && !video_abort) {
-      int64_t stamp = frame->best_effort_timestamp;
+      int reorder = Owner.decoder_reorder_pts;
+      int64_t stamp = reorder < 0 ? frame->best_effort_timestamp : reorder > 0 ? frame->pts : frame->pkt_dts;
       double pts = stamp == AV_NOPTS_VALUE ? frame_last_pts + frameDuration : stamp * av_q2d(video_st->time_base);
       // After a seek, pictures before the target are decoded but not shown.
       if (pts + frameDuration <= seek_target) {
@@ -158,6 +159,15 @@ double TVideoState::VideoRefresh() {
     }
     frame_timer += delay;
     if (now - frame_timer > 0.1) frame_timer = now;
+    // A picture already late for the one after it gives way to that one.
+    if (Owner.framedrop > 0 && pictq.size() > 1 && !step && now > frame_timer + (pictq[1].PTS - picture.PTS)) {
+      frame_last_pts = picture.PTS;
+      avutil.av_frame_free(&pictq.front().Frame);
+      pictq.pop_front();
+      sdl.SDL_CondSignal(pictq_cond);
+      sdl.SDL_UnlockMutex(pictq_mutex);
+      return 0;
+    }
   }
   pictq.pop_front();
   sdl.SDL_CondSignal(pictq_cond);

@@ -328,8 +328,9 @@ void TCustomPlayer::Seek(double delta, int seekFlags, bool waitForSeekEnd) {
       int64_t amount = static_cast<int64_t>(perSecond * delta);
       RequestSeek(position + amount, amount, seekFlags);
     } else {
-      double position = is->MasterClock();
-      if (std::isnan(position)) position = is->seek_pos / double(AV_TIME_BASE);
+      // Relative to the picture on screen, or to the sound without pictures.
+      double position = is->video_stream >= 0 ? is->VideoClock() : is->MasterClock();
+      if (std::isnan(position) || position < 0) position = is->StartTime / double(AV_TIME_BASE);
       RequestSeek(static_cast<int64_t>((position + delta) * AV_TIME_BASE),
                   static_cast<int64_t>(delta * AV_TIME_BASE), seekFlags);
     }

@@ -126,6 +126,16 @@ class TCustomPlayer : public TFFBaseComponent {
   int seek_by_bytes = -1;
   Tav_sync_type av_sync_type = Tav_sync_type::AV_SYNC_AUDIO_MASTER;
   int rdftspeed = 20;  // ms between audio display pictures
+  // Decoder settings, as the library names them.
+  int workaround_bugs = 1;
+  bool fast = false;
+  bool genpts = false;
+  int lowres = 0;
+  int idct_algo = 0;
+  AVDiscard skip_frame = AVDISCARD_DEFAULT, skip_idct = AVDISCARD_DEFAULT, skip_loop_filter = AVDISCARD_DEFAULT;
+  int error_concealment = 3;
+  int decoder_reorder_pts = -1;  // -1: the library's best guess, 1: the picture's own time, 0: the packet's
+  int framedrop = 0;             // 1: late pictures are dropped when another one waits
 
   void SetOnFileOpen(TFileOpenEvent handler) { FOnFileOpen = std::move(handler); }
   void SetOnPosition(TPositionEvent handler) { FOnPosition = std::move(handler); }

@@ -160,6 +160,8 @@ TEST_F(Player, SeeksShowAPictureNearTheTargetOrTheEnd) {
   ASSERT_FALSE(FSurface.Shown().empty());
   EXPECT_NEAR(FSurface.Shown().back().PTS, 2000000, 100000) << "a paused player shows the picture sought";
   EXPECT_FALSE(FPlayer.Seeking());
+  FPlayer.Seek(-1.0, 0, true);
+  EXPECT_NEAR(FSurface.Shown().back().PTS, 1000000, 100000) << "a second back from the picture on screen";
 
   FPlayer.Seek(int64_t{60000000}, 0, true);
   EXPECT_GT(FSurface.Shown().back().PTS, 2800000) << "beyond the end is the end";
