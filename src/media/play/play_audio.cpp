@@ -111,7 +111,7 @@ int TVideoState::DecodeAudio() {
         sample_array[sample_array_index] = samples[i];
         sample_array_index = (sample_array_index + 1) % sample_array.size();
       }
-      if (Owner.FAudioHook && Owner.FOnAudioHook) {
+      if (Owner.FAudioHook && Owner.FOnAudioHook && !Owner.FDestroying) {
         int64_t hookPts = static_cast<int64_t>((audio_clock - duration) * 1e6) - StartTime;
         Owner.FOnAudioHook(&Owner, hookPts, audio_buf.data(), static_cast<int>(audio_buf.size()), audio_rate,
                            audio_channels);

@@ -47,7 +47,7 @@ void TCustomPlayer::EventLoop() {
     TPlayEventEntry entry = FPlayEvent.Take();
     if (entry.Kind == TPlayEventKind::Position) {
       int64_t pts = entry.Value;
-      if (FOnPosition) Deliver([&] { FOnPosition(this, pts); });
+      if (FOnPosition && !FDestroying) Deliver([&] { FOnPosition(this, pts); });
     } else if (entry.Kind == TPlayEventKind::State) {
       auto state = static_cast<TPlayState>(entry.Value);
       if (FOnPlayState) Deliver([&] { FOnPlayState(this, state); });

@@ -24,6 +24,7 @@ void TVideoState::VideoThread() {
   AVRational rate = video_st->avg_frame_rate;
   double frameDuration = rate.num > 0 && rate.den > 0 ? double(rate.den) / rate.num : 0.04;
   int pictureSerial = serial;
+  double lastPts = 0;  // for pictures without a time of their own
   // The newest picture skipped after a seek: shown if none at or after the target follows.
   AVFrame* skipped = avutil.av_frame_alloc();
   double skippedPts = 0;
@@ -64,7 +65,8 @@ void TVideoState::VideoThread() {
     while ((received = avcodec.avcodec_receive_frame(video_ctx, frame)) == 0 && !video_abort) {
       int reorder = Owner.decoder_reorder_pts;
       int64_t stamp = reorder < 0 ? frame->best_effort_timestamp : reorder > 0 ? frame->pts : frame->pkt_dts;
-      double pts = stamp == AV_NOPTS_VALUE ? frame_last_pts + frameDuration : stamp * av_q2d(video_st->time_base);
+      double pts = stamp == AV_NOPTS_VALUE ? lastPts + frameDuration : stamp * av_q2d(video_st->time_base);
+      lastPts = pts;
       // After a seek, pictures before the target are decoded but not shown.
       if (pts + frameDuration <= seek_target) {
         avutil.av_frame_unref(skipped);

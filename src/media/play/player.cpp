@@ -27,8 +27,9 @@ uint32_t UserEventBase() {
 TCustomPlayer::TCustomPlayer() : TFFBaseComponent("2.6") {}
 
 TCustomPlayer::~TCustomPlayer() {
-  FOnPosition = nullptr;
-  FOnAudioHook = nullptr;
+  // Positions and sound blocks are no longer handed out; the threads that
+  // would hand them out may still be running until Stop returns.
+  FDestroying = true;
   if (AVLibLoaded()) Stop(true);
   StopEventThread();
 }

@@ -172,6 +172,7 @@ class TCustomPlayer : public TFFBaseComponent {
   std::unique_ptr<TVideoState> FVideoState;
   mutable std::recursive_timed_mutex FDataLock;  // the playback state, against the play loop
   std::atomic<bool> FStreamOpen{false};
+  std::atomic<bool> FDestroying{false};
   TEvent FSeekEvent{true}, FPictEvent{true}, FStopEvent{true};
   TPlayEvent FPlayEvent;
   SDL_Thread* FPlayThread = nullptr;

@@ -63,7 +63,7 @@ struct TVideoState {
   int64_t StartTime = 0, Duration = 0, AudioDuration = 0;  // µs
   std::atomic<int> Opened{0};  // 1 opened, -1 failed
   std::atomic<bool> ReachEOF{false};
-  bool EventEOF = false;  // the end was announced
+  std::atomic<bool> EventEOF{false};  // the end was announced
 
   std::atomic<bool> abort_request{false};
   std::atomic<bool> paused{false};
@@ -120,7 +120,7 @@ struct TVideoState {
 
   // The preview draws no subtitles: their packets are dropped as read.
   std::atomic<int> subtitle_stream{-1};
-  double seek_target = 0;  // seconds: pictures and sound before it are skipped after a seek
+  std::atomic<double> seek_target{0};  // seconds: pictures and sound before it are skipped after a seek
   std::string OpenError;
 
   std::atomic<int64_t> external_start{0};  // µs on the relative clock at the file's start time
