@@ -300,6 +300,46 @@ TEST_F(Player, StreamSwitchesAreCheckedAndFormatsKnown) {
   EXPECT_FALSE(FPlayer.Open(Clip("clip.mp4"), &FSurface)) << "an MP4 is not read as Matroska";
 }
 
+TEST_F(Player, StepShowsOnePictureAndLoopsGoBack) {
+  ASSERT_TRUE(FPlayer.Open(Clip("clip.mp4"), &FSurface, true));
+  ASSERT_TRUE(WaitFor([&] { return FReports.Has(TPlayState::psPlay); }, 1s));
+  std::this_thread::sleep_for(200ms);
+  size_t before = FSurface.Shown().size();
+  FPlayer.StepToNextFrame();
+  ASSERT_TRUE(WaitFor([&] { return FSurface.Shown().size() > before; }, 1s));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(FSurface.Shown().size(), before + 1) << "one picture, then paused again";
+  EXPECT_TRUE(FPlayer.Paused());
+  EXPECT_TRUE(FReports.Has(TPlayState::psStep));
+  FPlayer.Stop(true);
+
+  FPlayer.SetPlayTime(400000);
+  FPlayer.SetRepeatType(TRepeatType::rtLoop);
+  ASSERT_TRUE(FPlayer.Open(Clip("clip.mp4"), &FSurface));
+  std::this_thread::sleep_for(1500ms);
+  FPlayer.Stop(true);
+  std::vector<TCapturingSurface::TShown> shown = FSurface.Shown();
+  int loops = 0;
+  for (size_t i = before + 2; i < shown.size(); ++i) loops += shown[i].PTS < shown[i - 1].PTS;
+  EXPECT_GE(loops, 2) << "back to the start after each 0.4 s";
+  for (const auto& picture : shown) EXPECT_LT(picture.PTS, 600000);
+}
+
+TEST_F(Player, AudioDisplaysCycle) {
+  ASSERT_TRUE(FPlayer.Open(Clip("tone.wav"), &FSurface));
+  EXPECT_EQ(FPlayer.ShowAudio(), TShowAudio::saWave);
+  FPlayer.ToggleAudioDisplay();
+  EXPECT_EQ(FPlayer.ShowAudio(), TShowAudio::saRDFT);
+  size_t before = FSurface.Shown().size();
+  EXPECT_TRUE(WaitFor([&] { return FSurface.Shown().size() > before + 5; }, 1s)) << "the spectrum is drawn";
+  FPlayer.ToggleAudioDisplay();
+  EXPECT_EQ(FPlayer.ShowAudio(), TShowAudio::saNone);
+  std::this_thread::sleep_for(100ms);
+  before = FSurface.Shown().size();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(FSurface.Shown().size(), before) << "nothing is drawn";
+}
+
 TEST_F(Player, StartsAndStopsFiftyTimes) {
   for (int i = 0; i < 50; ++i) {
     ASSERT_TRUE(FPlayer.Open(Clip(i % 3 == 2 ? "tone.wav" : "clip.mp4"), &FSurface, i % 5 == 4)) << i << FPlayer.LastErrMsg();
