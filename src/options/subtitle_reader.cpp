@@ -14,12 +14,11 @@
 
 #include "media/base/text_codec.h"
 #include "media/base/text_convert.h"
+#include "options/subtitle_text.h"
 
 namespace vidora {
 
 namespace {
-
-constexpr int MaxText = 255;
 
 bool ContainsNoCase(const std::string& text, const char* what) { return Upper(text).find(what) != std::string::npos; }
 
@@ -55,18 +54,6 @@ std::string After(const std::string& text, char mark) {
   return at == std::string::npos ? text : text.substr(at + 1);
 }
 
-bool ValidUTF8(const std::string& bytes) {
-  for (size_t i = 0; i < bytes.size();) {
-    auto c = static_cast<unsigned char>(bytes[i]);
-    int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (!length || i + length > bytes.size()) return false;
-    for (int k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
-}
-
 std::string ToUTF8(const std::string& bytes, const char* from) {
   return Recode(bytes, from, "UTF-8", true).value_or(bytes);
 }
@@ -87,7 +74,7 @@ bool ConvertSubStation(std::vector<std::string>& lines) {
     if (start >= fields.size() || text >= fields.size() || fields[text].empty()) continue;
     size_t at = line.find(fields[text]);
     if (at == std::string::npos) continue;
-    line = fields[start].substr(0, 8) + " " + Characters(line, at, MaxText);
+    line = fields[start].substr(0, 8) + " " + Characters(line, at, MaxSubtitleChars);
     size_t open = line.find('{'), close = line.find('}');
     if (open != std::string::npos && close != std::string::npos && open < close) line.erase(open, close - open + 1);
   }
@@ -113,7 +100,7 @@ void ReadTMPlayer(std::vector<std::string>& lines, TSubtitleTable& table) {
         *seconds < 0)
       continue;
     int64_t milliseconds = ((*hours * 60 + *minutes) * 60 + *seconds) * int64_t{1000};
-    table.push_back({std::to_string(milliseconds), Characters(line, 9, MaxText)});
+    table.push_back({std::to_string(milliseconds), Characters(line, 9, MaxSubtitleChars)});
   }
 }
 
@@ -187,7 +174,7 @@ std::vector<std::string> SplitFields(const std::string& text) {
       return fields;
     }
     fields.push_back(Trim(rest.substr(0, comma), " \t"));
-    rest = rest.substr(comma + 1, MaxText);
+    rest = rest.substr(comma + 1, MaxSubtitleChars);
   }
 }
 
@@ -207,7 +194,9 @@ std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
   if (bytes.rfind("\xFF\xFE", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16LE");
   if (bytes.rfind("\xFE\xFF", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16BE");
-  if (ValidUTF8(bytes)) return bytes;
+  bool valid = false;
+  DecodeUtf8(bytes, &valid);
+  if (valid) return bytes;
   std::string charset = DetectCharset(bytes);
   if (!charset.empty())
     if (std::optional<std::string> text = Recode(bytes, charset.c_str(), "UTF-8", true)) return *text;
@@ -241,7 +230,7 @@ bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, 
       if (!row) continue;
       int64_t seconds = row->first;
       while (HasTextAt(table, std::to_string(seconds * 1000))) ++seconds;
-      table.push_back({std::to_string(seconds * 1000), Characters(row->second, 0, MaxText)});
+      table.push_back({std::to_string(seconds * 1000), Characters(row->second, 0, MaxSubtitleChars)});
     }
   }
   SeparateEqualKeys(table);

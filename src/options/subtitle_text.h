@@ -6,15 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "media/base/text_codec.h"
 #include "options/subtitle_settings.h"
 
 namespace vidora {
 
 using TText = std::u32string;
-
-// Invalid bytes become U+FFFD.
-TText DecodeUtf8(const std::string& text);
-std::string EncodeUtf8(const TText& text);
 
 // Queued subtitle texts keep at most this many characters.
 inline constexpr size_t MaxSubtitleChars = 255;

@@ -5,7 +5,6 @@
 namespace vidora::test {
 namespace {
 
-TText T(const std::string& utf8) { return DecodeUtf8(utf8); }
 
 TEST(SubtitleText, DisplayTimesFollowLengthQueueAndGap) {
   TSubtitleSettings s;
@@ -94,14 +93,6 @@ TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
   EXPECT_EQ(style.FontName, "Tahoma") << "kept below the first line";
   EXPECT_EQ(ApplyStyleTags(U"{F:never ends", true, working, style), U"{F:never ends");
   EXPECT_EQ(style.FontName, "Arial");
-}
-
-TEST(SubtitleText, Utf8BothWays) {
-  std::string polish = "Zażółć gęślą jaźń \xF0\x9F\x98\x80";
-  EXPECT_EQ(T(polish).size(), 19u);
-  EXPECT_EQ(EncodeUtf8(T(polish)), polish);
-  EXPECT_EQ(T("a\xC3"), TText(U"a\uFFFD")) << "a cut-off sequence";
-  EXPECT_EQ(T("\xFF" "b"), TText(U"\uFFFDb"));
 }
 
 }  // namespace

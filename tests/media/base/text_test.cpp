@@ -25,5 +25,17 @@ TEST(TextCodec, LinesAndTrimming) {
   EXPECT_EQ(Lower("aB1"), "ab1");
 }
 
+TEST(TextCodec, Utf8BothWays) {
+  std::string polish = "Zażółć gęślą jaźń \xF0\x9F\x98\x80";
+  EXPECT_EQ(DecodeUtf8(polish).size(), 19u);
+  EXPECT_EQ(EncodeUtf8(DecodeUtf8(polish)), polish);
+  EXPECT_EQ(DecodeUtf8("a\xC3"), std::u32string(U"a\uFFFD")) << "a cut-off sequence";
+  bool valid = true;
+  EXPECT_EQ(DecodeUtf8("\xFF" "b", &valid), std::u32string(U"\uFFFDb"));
+  EXPECT_FALSE(valid);
+  DecodeUtf8(polish, &valid);
+  EXPECT_TRUE(valid);
+}
+
 }  // namespace
 }  // namespace vidora
