@@ -21,13 +21,15 @@ ff -f lavfi -i testsrc=size=176x144:rate=25:duration=1 -c:v mpeg4 -an picture.av
 # Bad inputs: nothing, a cut-off file, noise.
 : > empty.mp4
 head -c 3000 clip.mp4 > truncated.mp4
-head -c 65536 /dev/urandom > noise.mp4
+# Noise, the same every time (fixed seeds): random bytes now and then look like some raw stream.
+noise() { LC_ALL=C awk -v seed="$1" -v count="$2" 'BEGIN { srand(seed); for (i = 0; i < count; ++i) printf "%c", 1 + int(rand() * 255) }'; }
+noise 42 65536 > noise.mp4
 # An AVI to damage: one with 4 KiB of noise in the middle, one cut off at 60 %.
 ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=frequency=440:duration=3 \
    -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest clip.avi
 size=$(stat -c %s clip.avi)
 cp clip.avi corrupt.avi
-dd if=/dev/urandom of=corrupt.avi bs=1 seek=$((size / 2)) count=4096 conv=notrunc status=none
+noise 7 4096 | dd of=corrupt.avi bs=1 seek=$((size / 2)) conv=notrunc status=none
 head -c $((size * 6 / 10)) clip.avi > truncated.avi
 # A stream whose picture size changes half-way, and a slow (10 frames/s) one.
 ff -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg2video -q:v 4 -f mpegts size1.ts

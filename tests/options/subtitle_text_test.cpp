@@ -5,7 +5,6 @@
 namespace vidora::test {
 namespace {
 
-
 TEST(SubtitleText, DisplayTimesFollowLengthQueueAndGap) {
   TSubtitleSettings s;
   EXPECT_EQ(DisplayTime(s, TText(10, U'a'), 1, 0), 800) << "600 ms is raised to the floor";
