@@ -33,9 +33,6 @@ int Width(const QFont& font, const TText& text) {
   return QFontMetrics(font).horizontalAdvance(ToQString(text));
 }
 
-int PointsOf(int pixels) { return static_cast<int>(std::lround(pixels * 72.0 / ScreenPixelsPerInch)); }
-int PixelsOf(int points) { return static_cast<int>(std::lround(points * double(ScreenPixelsPerInch) / 72.0)); }
-
 // Splits line `i` (0 or 1) at its split point into itself and the line below.
 bool SplitLine(std::vector<TText>& lines, size_t i) {
   int k = FindSplitPoint(lines[i]);
@@ -58,7 +55,7 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
   int height = FFont.Height;
   if (s.FontAutoHeight) {
     height = static_cast<int>(s.FontVol() / 100 * frameHeight);
-    if (s.FontSize() / 2 > PointsOf(height)) height = static_cast<int>(s.FontSize() / 2);
+    if (s.FontSize() / 2 > PixelsToPoints(height)) height = static_cast<int>(s.FontSize() / 2);
   }
   font.setPixelSize(std::max(height, 1));
   SetStyle(font, fsBold);
@@ -73,8 +70,8 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
   int width = 0;
   if (s.IQZmniejsz) {
     auto shrink = [&](const TText& line) {
-      while (width > maxWidth && PointsOf(font.pixelSize()) > MinShrinkPoints) {
-        font.setPixelSize(PixelsOf(PointsOf(font.pixelSize()) - 1));
+      while (width > maxWidth && PixelsToPoints(font.pixelSize()) > MinShrinkPoints) {
+        font.setPixelSize(PointsToPixels(PixelsToPoints(font.pixelSize()) - 1));
         width = Width(font, line);
       }
     };
@@ -169,13 +166,16 @@ void TSubtitleRenderer::Draw(const TSubtitleLayout& layout, TBitmap& frame) cons
   BlendOverlay(Render(layout, frame.Width(), frame.Height()), frame);
 }
 
+void TSubtitleRenderer::Prepare(const TText& text, int frameWidth, int frameHeight) {
+  if (text == FLastText && frameWidth == FLastWidth && frameHeight == FLastHeight) return;
+  FLastOverlay = Render(Layout(text, frameWidth, frameHeight), frameWidth, frameHeight);
+  FLastText = text;
+  FLastWidth = frameWidth;
+  FLastHeight = frameHeight;
+}
+
 void TSubtitleRenderer::PiszTXT(const TText& text, TBitmap& frame) {
-  if (text != FLastText || frame.Width() != FLastWidth || frame.Height() != FLastHeight) {
-    FLastOverlay = Render(Layout(text, frame.Width(), frame.Height()), frame.Width(), frame.Height());
-    FLastText = text;
-    FLastWidth = frame.Width();
-    FLastHeight = frame.Height();
-  }
+  Prepare(text, frame.Width(), frame.Height());
   BlendOverlay(FLastOverlay, frame);
 }
 

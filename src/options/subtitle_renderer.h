@@ -47,7 +47,9 @@ class TSubtitleRenderer {
   TSubtitleOverlay Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight) const;
   // Draws into a 24- or 32-bit frame; other depths are left alone.
   void Draw(const TSubtitleLayout& layout, TBitmap& frame) const;
-  // Layout and drawing; a subtitle drawn again on the next frame keeps its layout.
+  // Lays out and draws `text` for frames of this size, unless it is the one
+  // prepared last; frames then only blend it in.
+  void Prepare(const TText& text, int frameWidth, int frameHeight);
   void PiszTXT(const TText& text, TBitmap& frame);
 
  private:

@@ -69,7 +69,11 @@ void TSubtitleScheduler::PiszTXT(const TText& text, int64_t gap, bool redraw, TB
     FShowing = false;
     FDisplayTime = vidora::DisplayTime(FSettings, text, FQueue.size(), gap);
   }
-  FRenderer.PiszTXT(text, frame);
+  // The frame a subtitle starts on is passed on unchanged, so it is only prepared.
+  if (redraw)
+    FRenderer.PiszTXT(text, frame);
+  else
+    FRenderer.Prepare(text, frame.Width(), frame.Height());
   if (!redraw) FEndTime = FDisplayTime * 1000 + FFramePTS;
   FShowing = true;
 }

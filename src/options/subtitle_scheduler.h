@@ -28,8 +28,8 @@ class TSubtitleScheduler {
   // The input video hook of the job: queues what is due, draws what shows.
   void OnFrame(THookInfo& info);
 
-  // Draws `text` into the frame; a new subtitle (redraw false) gets its
-  // display time from the time it starts.
+  // Draws `text` into the frame again (redraw), or starts a new subtitle:
+  // its display time counts from this frame, which it leaves unchanged.
   void PiszTXT(const TText& text, int64_t gap, bool redraw, TBitmap& frame);
 
   bool Showing() const { return FShowing; }

@@ -6,13 +6,14 @@
 namespace vidora {
 
 namespace {
-int MulDiv(int value, int numerator, int denominator) {
-  return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
-}
+constexpr double ScreenPixelsPerInch = 96;
 }  // namespace
 
-int TWorkingFont::Size() const { return MulDiv(Height, 72, ScreenPixelsPerInch); }
-void TWorkingFont::SetSize(int points) { Height = MulDiv(points, ScreenPixelsPerInch, 72); }
+int PixelsToPoints(int pixels) { return static_cast<int>(std::lround(pixels * 72 / ScreenPixelsPerInch)); }
+int PointsToPixels(int points) { return static_cast<int>(std::lround(points * ScreenPixelsPerInch / 72)); }
+
+int TWorkingFont::Size() const { return PixelsToPoints(Height); }
+void TWorkingFont::SetSize(int points) { Height = PointsToPixels(points); }
 
 void TSubtitleSettings::SetFWidth(double value) { FFWidth = std::clamp(value, 50.0, 99.0); }
 

@@ -15,8 +15,9 @@ inline constexpr uint32_t clWhite = 0xFFFFFF;
 inline constexpr uint32_t clSilver = 0xC0C0C0;
 inline constexpr uint32_t clBlack = 0x000000;
 
-// Screen pixels per inch that turn points into pixels and back.
-inline constexpr int ScreenPixelsPerInch = 96;
+// Font sizes between points and screen pixels (96 per inch), rounded.
+int PixelsToPoints(int pixels);
+int PointsToPixels(int points);
 
 struct TWorkingFont {
   std::string Name = "Arial";

@@ -14,6 +14,7 @@ namespace vidora {
 namespace {
 constexpr int SampleArraySize = 131072;  // 16-bit samples kept for the audio display
 constexpr int SilenceBytes = 1024;
+constexpr int SpectrumSize = 256;  // samples in one spectrum picture
 }  // namespace
 
 bool TVideoState::OpenAudio(int sampleRate, int channels) {
@@ -28,7 +29,7 @@ bool TVideoState::OpenAudio(int sampleRate, int channels) {
                                       SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
   if (!audio_dev) {
     AudioOpenError = std::string("SDL_OpenAudio() failed: ") + sdl.SDL_GetError();
-    Log(int(TLogLevel::llError), AudioOpenError);
+    Log(TLogLevel::llError, AudioOpenError);
     return false;
   }
   audio_rate = obtained.freq;
@@ -41,7 +42,7 @@ bool TVideoState::OpenAudio(int sampleRate, int channels) {
   avutil.av_channel_layout_uninit(&layout);
   if (made < 0 || swresample.swr_init(swr) < 0) {
     const char* from = avutil.av_get_sample_fmt_name(audio_ctx->sample_fmt);
-    Log(int(TLogLevel::llError), Format("Cannot convert %s sample format to %s sample format", from ? from : "?", "s16"));
+    Log(TLogLevel::llError, Format("Cannot convert %s sample format to %s sample format", from ? from : "?", "s16"));
     sdl.SDL_CloseAudioDevice(audio_dev);
     audio_dev = 0;
     return false;
@@ -99,7 +100,7 @@ int TVideoState::DecodeAudio() {
                                              audio_frame->nb_samples);
       avutil.av_frame_unref(audio_frame);
       if (converted < 0) {
-        Log(int(TLogLevel::llError), "av_audio_convert() failed");
+        Log(TLogLevel::llError, "av_audio_convert() failed");
         return -1;
       }
       audio_buf.resize(static_cast<size_t>(converted) * audio_channels * 2);
@@ -127,7 +128,7 @@ int TVideoState::DecodeAudio() {
       continue;
     }
     if (avcodec.avcodec_send_packet(audio_ctx, audio_pkt->data ? audio_pkt : nullptr) < 0)
-      Log(int(TLogLevel::llError), "avcodec_decode_audio2() failed");
+      Log(TLogLevel::llError, "avcodec_decode_audio2() failed");
     avcodec.av_packet_unref(audio_pkt);
   }
 }
@@ -140,15 +141,16 @@ void TVideoState::AudioDisplay() {
   if (now - last_display_time < Owner.rdftspeed * 1000LL) return;
   last_display_time = now;
 
-  // The newest samples of the first channel, one per column.
-  std::vector<int16_t> samples(static_cast<size_t>(width));
+  // The newest samples of the first channel, oldest first: one per column
+  // for the wave, the last SpectrumSize for the spectrum.
+  size_t count = std::max<size_t>(width, SpectrumSize);
+  std::vector<int16_t> samples(count);
   sdl.SDL_LockAudioDevice(audio_dev);
-  int channels = std::max(audio_channels, 1);
+  size_t channels = std::max(audio_channels, 1);
   size_t size = sample_array.size();
-  size_t end = sample_array_index;
-  for (int x = 0; x < width && size; ++x) {
-    size_t back = static_cast<size_t>(width - x) * channels;
-    samples[x] = sample_array[(end + size - back % size) % size];
+  for (size_t i = 0; i < count && size; ++i) {
+    size_t back = (count - i) * channels;
+    samples[i] = sample_array[(sample_array_index + size - back % size) % size];
   }
   sdl.SDL_UnlockAudioDevice(audio_dev);
 
@@ -159,20 +161,28 @@ void TVideoState::AudioDisplay() {
   };
   if (Owner.FShowAudio == TShowAudio::saWave) {
     int middle = height / 2;
+    const int16_t* wave = samples.data() + (count - width);
     for (int x = 0; x < width; ++x) {
-      int y = middle - samples[x] * (height / 2) / 32768;
+      int y = middle - wave[x] * (height / 2) / 32768;
       for (int row = std::min(y, middle); row <= std::max(y, middle); ++row) plot(x, row);
     }
   } else {
-    // A spectrum of the newest 256 samples, one band every few columns.
-    constexpr int N = 256;
-    int bands = N / 2;
+    // One band every few columns; the turning factors are computed once.
+    static const std::vector<std::pair<double, double>> turns = [] {
+      std::vector<std::pair<double, double>> table(SpectrumSize);
+      for (int m = 0; m < SpectrumSize; ++m)
+        table[m] = {std::cos(2 * M_PI * m / SpectrumSize), std::sin(2 * M_PI * m / SpectrumSize)};
+      return table;
+    }();
+    const int16_t* newest = samples.data() + (count - SpectrumSize);
+    int bands = SpectrumSize / 2;
     for (int k = 0; k < bands; ++k) {
       double re = 0, im = 0;
-      for (int n = 0; n < N; ++n) {
-        double sample = n < width ? samples[width - N + n >= 0 ? width - N + n : 0] / 32768.0 : 0;
-        re += sample * std::cos(2 * M_PI * k * n / N);
-        im -= sample * std::sin(2 * M_PI * k * n / N);
+      for (int n = 0; n < SpectrumSize; ++n) {
+        double sample = newest[n] / 32768.0;
+        const auto& [cosine, sine] = turns[k * n % SpectrumSize];
+        re += sample * cosine;
+        im -= sample * sine;
       }
       int bar = std::min(height, static_cast<int>(std::sqrt(re * re + im * im) * height / 16));
       for (int x = k * width / bands; x < (k + 1) * width / bands; ++x)

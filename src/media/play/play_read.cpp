@@ -28,8 +28,8 @@ TVideoState::~TVideoState() {
   sdl.SDL_DestroyMutex(pictq_mutex);
 }
 
-void TVideoState::Log(int level, const std::string& message) const {
-  FFLogger().Log(&Owner, static_cast<TLogLevel>(level), message);
+void TVideoState::Log(TLogLevel level, const std::string& message) const {
+  FFLogger().Log(&Owner, level, message);
 }
 
 bool TVideoState::Start(bool startPaused) {
@@ -83,7 +83,7 @@ int TVideoState::StreamComponentOpen(int index) {
     opened = avcodec.avcodec_open2(ctx, codec, nullptr);
   }
   if (opened < 0) {
-    Log(int(TLogLevel::llError), "avcodec_open() failed.");
+    Log(TLogLevel::llError, "avcodec_open() failed.");
     avcodec.avcodec_free_context(&ctx);
     return -1;
   }
@@ -105,7 +105,7 @@ int TVideoState::StreamComponentOpen(int index) {
     video_abort = false;
     video_tid = sdl.SDL_CreateThread(VideoThreadMain, "vidora-video", this);
     if (!video_tid) {
-      Log(int(TLogLevel::llError), "SDL_CreateThread() failed.");
+      Log(TLogLevel::llError, "SDL_CreateThread() failed.");
       StreamComponentClose(index);
       return -1;
     }
@@ -161,7 +161,7 @@ void TVideoState::ServeSeek() {
   int64_t lowest = seek_rel > 0 ? target - seek_rel + 2 : INT64_MIN;
   int64_t highest = seek_rel < 0 ? target - seek_rel - 2 : INT64_MAX;
   if (avformat.avformat_seek_file(ic, -1, lowest, target, highest, seek_flags) < 0) {
-    Log(int(TLogLevel::llError), Format("%s: error while seeking", FileName.c_str()));
+    Log(TLogLevel::llError, Format("%s: error while seeking", FileName.c_str()));
     // No new picture will come for a waiting caller.
     Owner.FSeeking = false;
     Owner.FPictEvent.Set();
@@ -204,7 +204,7 @@ void TVideoState::ReadThread() {
   if (Owner.start_time) {
     int64_t timestamp = *Owner.start_time + StartTime;
     if (avformat.avformat_seek_file(ic, -1, INT64_MIN, timestamp, INT64_MAX, 0) < 0)
-      Log(int(TLogLevel::llWarning),
+      Log(TLogLevel::llWarning,
           Format("%s: could not seek to position %0.3f", FileName.c_str(), timestamp / double(AV_TIME_BASE)));
   }
 
@@ -250,12 +250,12 @@ void TVideoState::ReadThread() {
     if (code < 0) {
       if (code != AVERROR(EAGAIN)) {
         if (code != AVERROR_EOF && !(ic->pb && avformat.avio_feof(ic->pb)))
-          Log(int(TLogLevel::llError), Format("error #%d while reading file: %s", code, FileName.c_str()));
+          Log(TLogLevel::llError, Format("error #%d while reading file: %s", code, FileName.c_str()));
         // Empty packets drain the decoders of their last pictures and sound.
         if (video_stream >= 0) videoq.PutEnd();
         if (audio_stream >= 0) audioq.PutEnd();
         ReachEOF = true;
-        Log(int(TLogLevel::llVerbose), Format("reach end of file: %s", FileName.c_str()));
+        Log(TLogLevel::llVerbose, Format("reach end of file: %s", FileName.c_str()));
       }
       sdl.SDL_Delay(10);
       continue;

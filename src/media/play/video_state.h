@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "media/base/bitmap.h"
+#include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/base/rgb_convert.h"
 
@@ -137,7 +138,7 @@ struct TVideoState {
   void ReadThread();
   bool QueuesFull() const;
   void ServeSeek();
-  void Log(int level, const std::string& message) const;
+  void Log(TLogLevel level, const std::string& message) const;
 
   // Video.
   static int VideoThreadMain(void* state);
