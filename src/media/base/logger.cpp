@@ -120,6 +120,11 @@ TLogEvent TFFLogger::OnLogHandler() const {
   return FOnLog;
 }
 
+bool TFFLogger::HasHandler() const {
+  std::lock_guard lock(FLock);
+  return static_cast<bool>(FOnLog);
+}
+
 void TFFLogger::Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,
                         TLogLevel level, const std::string& message) {
   if (toMainThread)
@@ -128,22 +133,28 @@ void TFFLogger::Deliver(const TLogEvent& handler, bool toMainThread, const void*
     handler(sender, threadID, level, message);
 }
 
-void TFFLogger::Log(const void* sender, TLogLevel level, const std::string& message) {
-  TLogEvent handler = OnLogHandler();
-  if (!handler) return;
+bool TFFLogger::Passes(TLogLevel level) const {
   TLogLevel current = LogLevel();
   // Verbose lines pass at every level but quiet.
   bool passes = level <= current || (level == TLogLevel::llVerbose && current != TLogLevel::llQuiet);
-  if (!passes) return;
-  Deliver(handler, TriggerEventInMainThread(), sender, CurrentThreadID(), level, message);
+  return passes && HasHandler();
+}
+
+void TFFLogger::Log(const void* sender, TLogLevel level, const std::string& message) {
+  if (!Passes(level)) return;
+  TLogEvent handler = OnLogHandler();
+  if (handler) Deliver(handler, TriggerEventInMainThread(), sender, CurrentThreadID(), level, message);
+}
+
+void TFFLogger::LogV(const void* sender, TLogLevel level, const char* format, va_list args) {
+  if (Passes(level)) Log(sender, level, FormatV(format, args));
 }
 
 void TFFLogger::Log(const void* sender, TLogLevel level, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string message = FormatV(format, args);
+  LogV(sender, level, format, args);
   va_end(args);
-  Log(sender, level, message);
 }
 
 void TFFLogger::OptLogLevel(const std::string& arg) {

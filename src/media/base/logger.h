@@ -42,6 +42,11 @@ class TFFLogger : public TFFBaseComponent {
 
   void Log(const void* sender, TLogLevel level, const std::string& message);
   void Log(const void* sender, TLogLevel level, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  // The printf form for callers with their own variable arguments; nothing is
+  // formatted for a line that would not be delivered.
+  void LogV(const void* sender, TLogLevel level, const char* format, va_list args);
+  // Whether a line of this level would reach a handler.
+  bool Passes(TLogLevel level) const;
   // Sets the level from the text of the "loglevel" option: a level name or an
   // integer. Throws std::invalid_argument for anything else.
   void OptLogLevel(const std::string& arg);
@@ -52,6 +57,7 @@ class TFFLogger : public TFFBaseComponent {
  private:
   friend void LibraryLogCallback(void*, int, const char*, va_list);
   TLogEvent OnLogHandler() const;
+  bool HasHandler() const;
   static void Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,
                       TLogLevel level, const std::string& message);
 

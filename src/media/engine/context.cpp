@@ -38,9 +38,8 @@ void TCustomFFmpeg::Reset() {
 void TCustomFFmpeg::Log(TLogLevel level, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string message = FormatV(format, args);
+  FFLogger().LogV(this, level, format, args);
   va_end(args);
-  FFLogger().Log(this, level, message);
 }
 
 void TCustomFFmpeg::SetForceFormat(const std::string& format) { ParseFormat(format); }
