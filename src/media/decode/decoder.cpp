@@ -35,6 +35,13 @@ void TCustomDecoder::Report(TLogLevel level, const std::string& text) {
   FLastErrMsg = text;
 }
 
+void TCustomDecoder::Debug(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FFLogger().LogV(this, TLogLevel::llDebug, format, args);
+  va_end(args);
+}
+
 void TCustomDecoder::CheckLibraries() const {
   const std::pair<TLibrary, const char*> checks[] = {{TLibrary::avCodec, "LibAVCodec not loaded."},
                                                      {TLibrary::avFormat, "LibAVFormat not loaded."},

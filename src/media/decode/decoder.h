@@ -102,6 +102,8 @@ class TCustomDecoder : public TFFBaseComponent {
  protected:
   // Logs the text at the level with this decoder as sender; it becomes LastErrMsg.
   void Report(TLogLevel level, const std::string& text);
+  // A debug line: logged when someone listens, and never taken as the last error.
+  void Debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void CheckLibraries() const;
   virtual void CountStreams();
   bool StreamIs(int streamIndex, AVMediaType type) const;
@@ -179,10 +181,10 @@ class TFFDecoder : public TCustomDecoder {
   bool OpenCodec(int streamIndex);
   void CloseCodec();
   void ResetPicture();
-  void StoreFrame(const AVFrame* frame, int64_t position);
+  // Takes the received frame's reference.
+  void StoreFrame(AVFrame* received, int64_t position);
   bool ReceiveFrame(int64_t position);
   int64_t FrameDuration(int streamIndex) const;
-  bool SeekTo(int64_t target, TSeekFlags flags);
 
   AVCodecContext* FCodec = nullptr;
   int FCodecStream = -1;

@@ -34,8 +34,6 @@ void TFFDecoder::CountStreams() {
 
 void TFFDecoder::CloseFile() {
   TCustomDecoder::CloseFile();
-  FSeekIndex = -1;
-  FStartTime = -1;
   FDecodeIndex = -1;
   FEOF = false;
   ResetPicture();
@@ -82,19 +80,9 @@ bool TFFDecoder::CheckOwnedFile() {
 
 bool TFFDecoder::ChooseStream(int& streamIndex) {
   if (!CheckOwnedFile()) return false;
-  if (streamIndex < 0) streamIndex = FDecodeIndex >= 0 ? FDecodeIndex : FFirstVideoStreamIndex;
-  if (streamIndex < 0) {
-    Report(TLogLevel::llError, "no video stream.");
-    return false;
-  }
-  if (streamIndex >= FStreamCount) {
-    Report(TLogLevel::llError, Format("stream index #%d is invalid.", streamIndex));
-    return false;
-  }
-  if (!IsVideoStream(streamIndex)) {
-    Report(TLogLevel::llError, Format("stream #%d is not video stream.", streamIndex));
-    return false;
-  }
+  int chosen = InfoStream(streamIndex < 0 ? FDecodeIndex : streamIndex, AVMEDIA_TYPE_VIDEO, "video");
+  if (chosen < 0) return false;
+  streamIndex = chosen;
   if (streamIndex != FDecodeIndex) {
     ResetPicture();
     FDecodeIndex = streamIndex;
@@ -134,13 +122,11 @@ bool TFFDecoder::OpenCodec(int streamIndex) {
   return true;
 }
 
-void TFFDecoder::StoreFrame(const AVFrame* frame, int64_t position) {
-  int64_t previousPTS = FPicture.PTS, previousPos = FPicture.Position;
-  ResetPicture();
-  if (previousPTS != AV_NOPTS_VALUE) FLastPTS = previousPTS;
-  if (previousPos != -1) FLastPos = previousPos;
+void TFFDecoder::StoreFrame(AVFrame* received, int64_t position) {
+  ResetPicture();  // keeps the previous picture's time and position as the last ones
   if (!FPicture.Picture) FPicture.Picture = avutil.av_frame_alloc();
-  avutil.av_frame_ref(FPicture.Picture, frame);
+  avutil.av_frame_move_ref(FPicture.Picture, received);
+  const AVFrame* frame = FPicture.Picture;
   const AVStream* st = FFileHandle->streams[FDecodeIndex];
   FPicture.PixFmt = frame->format;
   FPicture.Width = frame->width;
@@ -156,7 +142,7 @@ void TFFDecoder::StoreFrame(const AVFrame* frame, int64_t position) {
   if (timestamp != AV_NOPTS_VALUE) {
     if (st->start_time != AV_NOPTS_VALUE) timestamp -= st->start_time;
     FPicture.PTS = avutil.av_rescale_q(timestamp, st->time_base, Microseconds);
-    Report(TLogLevel::llDebug, Format("decode PTS: %0.3f\n", FPicture.PTS / 1000000.0));
+    Debug("decode PTS: %0.3f\n", FPicture.PTS / 1000000.0);
   }
   FPicture.OriginalDTS = frame->pkt_dts;
   FPicture.OriginalPTS = frame->pts;
@@ -169,7 +155,6 @@ bool TFFDecoder::ReceiveFrame(int64_t position) {
   if (!FReceived && !(FReceived = avutil.av_frame_alloc())) return false;
   if (avcodec.avcodec_receive_frame(FCodec, FReceived) < 0) return false;
   StoreFrame(FReceived, position);
-  avutil.av_frame_unref(FReceived);
   return true;
 }
 
@@ -208,9 +193,8 @@ bool TFFDecoder::Decode(int streamIndex) {
       continue;
     }
     avcodec.avcodec_send_packet(FCodec, FPacket);  // a damaged packet is skipped
-    Report(TLogLevel::llDebug, Format("pkt.st_idx=%d, dts=%lld, pts=%lld, flags=%d", FPacket->stream_index,
-                                      static_cast<long long>(FPacket->dts), static_cast<long long>(FPacket->pts),
-                                      FPacket->flags));
+    Debug("pkt.st_idx=%d, dts=%lld, pts=%lld, flags=%d", FPacket->stream_index, static_cast<long long>(FPacket->dts),
+          static_cast<long long>(FPacket->pts), FPacket->flags);
     avcodec.av_packet_unref(FPacket);
     if (ReceiveFrame(position)) return true;
   }
@@ -230,7 +214,7 @@ bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
     Report(TLogLevel::llInfo, "\"image2\" format cannot to be seeked.");
     return false;
   }
-  Report(TLogLevel::llDebug, Format("currunt position %lld bytes", static_cast<long long>(Position())));
+  if (FFLogger().Passes(TLogLevel::llDebug)) Debug("currunt position %lld bytes", static_cast<long long>(Position()));
   int64_t target = std::max<int64_t>(pts, 0);
   if (!(flags & sfByte)) {
     if (FSeekIndex >= 0) target = avutil.av_rescale_q(target, Microseconds, FFileHandle->streams[FSeekIndex]->time_base);
@@ -258,7 +242,7 @@ bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
                                                 : Format("could not seek to position %0.3f seconds", pts / 1000000.0));
     return false;
   }
-  Report(TLogLevel::llDebug, Format("seek to position %lld bytes", static_cast<long long>(Position())));
+  if (FFLogger().Passes(TLogLevel::llDebug)) Debug("seek to position %lld bytes", static_cast<long long>(Position()));
   if (FFileHandle->pb && avformat.avio_feof(FFileHandle->pb)) {
     Report(TLogLevel::llInfo, "stream eof reached.");
     FEOF = true;
