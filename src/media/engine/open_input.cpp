@@ -100,7 +100,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     ctx->pb = file->io;
     ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
   }
-  AVDictionary* demuxerOptions = DemuxerOptions(Faudio_sample_rate, Faudio_channels, av_inv_q(Fframe_rate),
+  AVDictionary* demuxerOptions = DemuxerOptions(Faudio_sample_rate, Faudio_channels, Fframe_rate,
                                                 Fframe_width, Fframe_height, Fframe_pix_fmt, Fvideo_channel,
                                                 Fvideo_standard, Floop_input);
   // Options of particular demuxers ("pattern_type" of image2 ...) kept by name.

@@ -1,5 +1,6 @@
 #include <clocale>
 #include <filesystem>
+#include <fstream>
 
 #include "engine_fixture.h"
 
@@ -20,6 +21,21 @@ TEST_F(OpenInputTest, AClipFillsTheInputSideSettings) {
   EXPECT_NEAR(static_cast<double>(FEngine.TotalOutputDuration()), 3000000.0, 100000.0);
   EXPECT_EQ(FEngine.InputFile(0).streams.size(), 2u);
   EXPECT_TRUE(Logged("Input #0")) << "the container description is logged";
+}
+
+TEST_F(OpenInputTest, RawInputTakesTheGivenRateAndSize) {
+  TTempFolder folder;
+  std::string raw = folder.Str() + "/grey.raw";
+  std::ofstream(raw, std::ios::binary) << std::string(64 * 48 * 20, '\x80');
+  FEngine.ParseOption("f", "rawvideo");
+  FEngine.ParseOption("s", "64x48");
+  FEngine.ParseOption("pix_fmt", "gray");
+  FEngine.ParseOption("r", "10");
+  ASSERT_TRUE(FEngine.OpenInputFile(raw)) << FEngine.LastErrMsg();
+  const AVStream* stream = FEngine.InputFile(0).ctx->streams[0];
+  EXPECT_EQ(stream->codecpar->width, 64);
+  EXPECT_EQ(stream->r_frame_rate.num, 10);
+  EXPECT_EQ(stream->r_frame_rate.den, 1) << "ten pictures a second, not one every ten seconds";
 }
 
 TEST_F(OpenInputTest, BadInputsFailWithAClearMessage) {
