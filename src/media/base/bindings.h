@@ -175,6 +175,7 @@ namespace vidora {
   X(av_frame_unref)              \
   X(av_frame_get_buffer)         \
   X(av_frame_make_writable)      \
+  X(av_frame_is_writable)        \
   X(av_audio_fifo_alloc)         \
   X(av_audio_fifo_free)          \
   X(av_audio_fifo_write)         \

@@ -109,4 +109,21 @@ std::string ProgramFolder() {
   return program.parent_path().string() + "/";
 }
 
+bool FreshFrameBuffer(AVFrame* frame) {
+  if (avutil.av_frame_is_writable(frame)) return true;
+  int format = frame->format, width = frame->width, height = frame->height;
+  int samples = frame->nb_samples, rate = frame->sample_rate;
+  AVChannelLayout layout{};
+  avutil.av_channel_layout_copy(&layout, &frame->ch_layout);
+  avutil.av_frame_unref(frame);
+  frame->format = format;
+  frame->width = width;
+  frame->height = height;
+  frame->nb_samples = samples;
+  frame->sample_rate = rate;
+  avutil.av_channel_layout_copy(&frame->ch_layout, &layout);
+  avutil.av_channel_layout_uninit(&layout);
+  return avutil.av_frame_get_buffer(frame, 0) >= 0;
+}
+
 }  // namespace vidora

@@ -32,5 +32,8 @@ double LocalOffsetDays();
 double UnixToLocalDateTime(int64_t seconds);
 // The folder of the running program, with a trailing "/".
 std::string ProgramFolder();
+// Makes a frame's buffers its own before they are wholly written over: a
+// buffer someone else still holds is replaced, never copied. False without memory.
+bool FreshFrameBuffer(AVFrame* frame);
 
 }  // namespace vidora

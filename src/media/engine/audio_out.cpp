@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/base/text_format.h"
 #include "media/engine/amrnb_encoder.h"
 #include "media/engine/ffmpeg.h"
@@ -84,7 +85,7 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
     Faudio_frame->sample_rate = enc->sample_rate;
     if (avutil.av_frame_get_buffer(Faudio_frame, 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
   }
-  if (avutil.av_frame_make_writable(Faudio_frame) < 0) throw FFmpegException("Out of memory in do_audio_out");
+  if (!FreshFrameBuffer(Faudio_frame)) throw FFmpegException("Out of memory in do_audio_out");
   int converted = swresample.swr_convert(ost.swr, Faudio_frame->data, capacity,
                                          const_cast<const uint8_t**>(samples->extended_data), samples->nb_samples);
   if (converted < 0) {
@@ -111,7 +112,7 @@ void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
   if (final && ost.swr) {
     // What the converter still holds.
     while (true) {
-      if (avutil.av_frame_make_writable(Faudio_frame) < 0) break;
+      if (!FreshFrameBuffer(Faudio_frame)) break;
       int left = swresample.swr_convert(ost.swr, Faudio_frame->data, Faudio_frame->nb_samples, nullptr, 0);
       if (left <= 0) break;
       if (ost.fifo) {
@@ -140,9 +141,9 @@ void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
     while (true) {
       int queued = avutil.av_audio_fifo_size(ost.fifo);
       if (queued == 0 || (queued < frameSize && !final)) break;
-      if (avutil.av_frame_make_writable(frame) < 0) throw FFmpegException("Out of memory in do_audio_out");
-      int count = avutil.av_audio_fifo_read(ost.fifo, reinterpret_cast<void**>(frame->data), std::min(queued, frameSize));
       frame->nb_samples = frameSize;
+      if (!FreshFrameBuffer(frame)) throw FFmpegException("Out of memory in do_audio_out");
+      int count = avutil.av_audio_fifo_read(ost.fifo, reinterpret_cast<void**>(frame->data), std::min(queued, frameSize));
       if (count < frameSize) {
         // A short last frame where the encoder takes one, else silence to a whole frame.
         bool shortLast = !ost.amrnb && (enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);

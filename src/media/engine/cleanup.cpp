@@ -13,7 +13,11 @@ namespace vidora {
 void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
   {
     std::lock_guard lock(CodecLock());
-    for (TOutputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+    for (TOutputStreamCodec& stream : file.streams) {
+      // The second pass's statistics are ours to free, whether the encoder opened or not.
+      if (stream.codec) avutil.av_freep(&stream.codec->stats_in);
+      avcodec.avcodec_free_context(&stream.codec);
+    }
   }
   file.streams.clear();
   avutil.av_dict_free(&file.mux_opts);

@@ -294,6 +294,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int OpenOutputFile(const std::string& fileName, bool join);
   // Whether the open inputs (in join mode only the first) hold video, audio, subtitles.
   void check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const;
+  // The kinds of stream the inputs hold; `firstOnly` looks at the first input alone.
+  void InputKinds(bool firstOnly, bool& has_video, bool& has_audio, bool& has_subtitle) const;
 
   int nb_input_files() const { return static_cast<int>(Finput_files.size()); }
   int nb_output_files() const { return static_cast<int>(Foutput_files.size()); }
@@ -378,6 +380,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   // (Re)makes the scaler from the recorded input geometry to the encoder's.
   void MakeScaler(TAVOutputStream& ost);
+  // The scaler flags: the "sws_flags" option when given, else the engine's own.
+  int ScalerFlags() const;
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);

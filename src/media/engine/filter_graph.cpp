@@ -41,8 +41,7 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
                             AV_OPT_SEARCH_CHILDREN) < 0)
     throw FFmpegException("Error opening filters!");
 
-  int64_t swsFlags = Fsws_flags;
-  if (FOptions.sws_opts) avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &swsFlags);
+  int swsFlags = ScalerFlags();
   AVFilterContext* last = FGraph.source;
   if (Fdo_deinterlace) {
     AVFilterContext* yadif = AddFilter(FGraph.graph, "yadif", "deinterlace", "");

@@ -104,9 +104,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
                                                 Fframe_width, Fframe_height, Fframe_pix_fmt, Fvideo_channel,
                                                 Fvideo_standard, Floop_input);
   // Options of particular demuxers ("pattern_type" of image2 ...) kept by name.
-  const AVDictionaryEntry* kept = nullptr;
-  while ((kept = avutil.av_dict_get(FOptions.format_private_opts, "", kept, AV_DICT_IGNORE_SUFFIX)))
-    avutil.av_dict_set(&demuxerOptions, kept->key, kept->value, 0);
+  avutil.av_dict_copy(&demuxerOptions, FOptions.format_private_opts, 0);
   int code = avformat.avformat_open_input(&file->ctx, url.c_str(), format, &demuxerOptions);
   avutil.av_dict_free(&demuxerOptions);
   if (code < 0) {  // the library has freed the context

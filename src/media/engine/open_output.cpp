@@ -25,8 +25,12 @@ std::string CreationTimeText(int64_t seconds) {
 }  // namespace
 
 void TCustomFFmpeg::check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const {
+  InputKinds(FJoinMode, has_video, has_audio, has_subtitle);
+}
+
+void TCustomFFmpeg::InputKinds(bool firstOnly, bool& has_video, bool& has_audio, bool& has_subtitle) const {
   has_video = has_audio = has_subtitle = false;
-  size_t files = FJoinMode ? std::min<size_t>(1, Finput_files.size()) : Finput_files.size();
+  size_t files = firstOnly ? std::min<size_t>(1, Finput_files.size()) : Finput_files.size();
   for (size_t i = 0; i < files; ++i) {
     const AVFormatContext* ctx = Finput_files[i]->ctx;
     for (unsigned s = 0; s < ctx->nb_streams; ++s) {
@@ -85,10 +89,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
       format->subtitle_codec != AV_CODEC_ID_NONE || !Fsubtitle_codec_name.empty() || Fsubtitle_stream_copy;
   if (!Finput_files.empty()) {
     bool hasVideo, hasAudio, hasSubtitle;
-    bool wasJoin = FJoinMode;
-    FJoinMode = join;  // only the first input counts when joining
-    check_audio_video_sub_inputs(hasVideo, hasAudio, hasSubtitle);
-    FJoinMode = wasJoin;
+    InputKinds(join, hasVideo, hasAudio, hasSubtitle);  // only the first input counts when joining
     useVideo = useVideo && hasVideo;
     useAudio = useAudio && hasAudio;
     useSubtitle = useSubtitle && hasSubtitle;

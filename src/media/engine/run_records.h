@@ -84,9 +84,11 @@ struct TAVOutputStream {
   AVFrame* fifo_frame = nullptr;  // one encoder frame taken from the FIFO
   std::unique_ptr<TAMRNBEncoder> amrnb;
 
+  // Subtitles: the encoder's output buffer, made once.
+  std::vector<uint8_t> subtitle_out;
+
   std::vector<AVBSFContext*> bsfs;
   FILE* logfile = nullptr;  // two-pass statistics
-  AVCodecID codec_id = AV_CODEC_ID_NONE;
 
   TAVOutputStream();
   ~TAVOutputStream();

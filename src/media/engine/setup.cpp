@@ -236,7 +236,6 @@ void TCustomFFmpeg::PrepareStreamCopy(TAVOutputStream& ost, TAVInputStream& ist)
   ost.st->avg_frame_rate = ist.st->avg_frame_rate;
   ost.st->r_frame_rate = ist.st->r_frame_rate;
   if (in->codec_type == AVMEDIA_TYPE_VIDEO) ost.st->sample_aspect_ratio = ist.st->sample_aspect_ratio;
-  ost.codec_id = in->codec_id;
 }
 
 void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& ist) {
@@ -340,7 +339,6 @@ void TCustomFFmpeg::OpenEncoders() {
       if (enc->codec_type == AVMEDIA_TYPE_VIDEO) ost.st->avg_frame_rate = enc->framerate;
       Fextra_size += enc->extradata_size;
     }
-    ost.codec_id = enc->codec_id;
     bool frameBased = ost.amrnb || (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->frame_size > 1 &&
                                     !(enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
     if (frameBased) {
@@ -464,13 +462,8 @@ void TCustomFFmpeg::LogStreamMapping() {
 
 void TCustomFFmpeg::CloseCodecs() {
   std::lock_guard lock(CodecLock());
-  for (auto& ost : Fost_table) {
-    if (!ost->encoder_open) continue;
-    avutil.av_freep(&ost->enc->stats_in);
-    // The context itself belongs to the output file; closing it for good is
-    // freeing it, which Cleanup does.
-    ost->encoder_open = false;
-  }
+  // A context belongs to its file; closing it for good is freeing it, which Cleanup does.
+  for (auto& ost : Fost_table) ost->encoder_open = false;
   for (auto& ist : Fist_table) ist->decoder_open = false;
 }
 

@@ -14,13 +14,14 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream& ost, TAVInputStream&, AVSub
     return;
   }
   static constexpr int SubtitleBufferSize = 1 << 20;
-  std::vector<uint8_t> buffer(SubtitleBufferSize);
+  std::vector<uint8_t>& buffer = ost.subtitle_out;
+  if (buffer.empty()) buffer.resize(SubtitleBufferSize);
   AVCodecContext* enc = ost.enc;
+  int64_t subtitlePts =
+      pts + avutil.av_rescale_q(subtitle->start_display_time, AVRational{1, 1000}, AVRational{1, AV_TIME_BASE});
   // DVB subtitles are shown by one packet and cleared by a second.
   int packets = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE ? 2 : 1;
   for (int i = 0; i < packets; ++i) {
-    int64_t subtitlePts = pts + avutil.av_rescale_q(subtitle->start_display_time, AVRational{1, 1000},
-                                                    AVRational{1, AV_TIME_BASE});
     AVSubtitle shown = *subtitle;
     shown.pts = subtitlePts;
     shown.end_display_time -= shown.start_display_time;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/base/text_format.h"
 #include "media/engine/ffmpeg.h"
 
@@ -80,8 +81,9 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
     source = Fcrop_frame;
   }
 
-  if (source->width != ost.resample_width || source->height != ost.resample_height ||
-      source->format != ost.resample_pix_fmt) {
+  bool changed = source->width != ost.resample_width || source->height != ost.resample_height ||
+                 source->format != ost.resample_pix_fmt;
+  if (changed) {
     Log(TLogLevel::llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", ist.file_index, ist.index,
         source->width, source->height, avutil.av_get_pix_fmt_name(static_cast<AVPixelFormat>(source->format)));
     if (!ost.video_resample) {
@@ -93,8 +95,7 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
   }
   if (!ost.video_resample) return source;
 
-  if (source->width != ost.resample_width || source->height != ost.resample_height ||
-      source->format != ost.resample_pix_fmt || !ost.img_resample_ctx) {
+  if (changed || !ost.img_resample_ctx) {
     ost.topBand = ScaledBand(ost.original_topBand, picture->height, ost.original_height);
     ost.bottomBand = ScaledBand(ost.original_bottomBand, picture->height, ost.original_height);
     ost.leftBand = ScaledBand(ost.original_leftBand, picture->width, ost.original_width);
@@ -105,13 +106,19 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
     MakeScaler(ost);
   }
   // The encoder may still hold the previous picture: never scale over it.
-  if (avutil.av_frame_make_writable(ost.pict_tmp) < 0) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+  if (!FreshFrameBuffer(ost.pict_tmp)) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
   swscale.sws_scale(ost.img_resample_ctx, source->data, source->linesize, 0, source->height, ost.pict_tmp->data,
                     ost.pict_tmp->linesize);
   ost.pict_tmp->interlaced_frame = picture->interlaced_frame;
   ost.pict_tmp->top_field_first = picture->top_field_first;
   ost.pict_tmp->sample_aspect_ratio = enc->sample_aspect_ratio;
   return ost.pict_tmp;
+}
+
+int TCustomFFmpeg::ScalerFlags() const {
+  int64_t flags = Fsws_flags;
+  if (FOptions.sws_opts) avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags);
+  return static_cast<int>(flags);
 }
 
 void TCustomFFmpeg::MakeScaler(TAVOutputStream& ost) {
@@ -125,12 +132,9 @@ void TCustomFFmpeg::MakeScaler(TAVOutputStream& ost) {
     if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
       throw FFmpegException("Cannot allocate temp picture, check pix fmt");
   }
-  int64_t flags = Fsws_flags;
-  if (FOptions.sws_opts && avutil.av_opt_get_int(FOptions.sws_opts, "sws_flags", 0, &flags) >= 0)
-    Fsws_flags = static_cast<int>(flags);
   ost.img_resample_ctx = swscale.sws_getCachedContext(
       ost.img_resample_ctx, ost.resample_width, ost.resample_height, static_cast<AVPixelFormat>(ost.resample_pix_fmt),
-      enc->width, enc->height, enc->pix_fmt, Fsws_flags, nullptr, nullptr, nullptr);
+      enc->width, enc->height, enc->pix_fmt, ScalerFlags(), nullptr, nullptr, nullptr);
   if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
 }
 
