@@ -22,7 +22,10 @@ TEncoderTask::~TEncoderTask() {
 }
 
 TFFDecoder& TEncoderTask::Decoder(int index) {
-  if (!FDecoders[index]) FDecoders[index] = std::make_unique<TFFDecoder>();
+  if (!FDecoders[index]) {
+    FDecoders[index] = std::make_unique<TFFDecoder>();
+    if (index < nb_input_files()) FDecoders[index]->SetFileHandle(InputFile(index).ctx);
+  }
   return *FDecoders[index];
 }
 
@@ -64,11 +67,9 @@ void TFFmpegList::SetPreviewBitmapAll(bool on) {
 TCustomEncoder::TCustomEncoder() : TFFBaseComponent("3.6") {}
 
 TCustomEncoder::~TCustomEncoder() {
-  FOnAudioHook = nullptr;
-  FOnInputVideoHook = FOnOutputVideoHook = nullptr;
-  FOnPreviewBitmap = nullptr;
-  FOnProgress = nullptr;
-  FOnTerminate = nullptr;
+  // No event goes out any more. The handlers themselves are left alone: a
+  // relay on a worker may be reading one until Stop returns.
+  FDestroying = true;
   Stop(true);
   // Wait for relays that are running, and for termination threads.
   { std::lock_guard lock(FAudioHookLock); }
@@ -106,7 +107,6 @@ bool TCustomEncoder::OpenInput(TEncoderTask& task, const std::string& fileName, 
     if (task.FInputOptions[index]) task.FInputOptions[index] = TInputOptions{};
     return false;
   }
-  task.Decoder(index).SetFileHandle(task.InputFile(index).ctx);
   return true;
 }
 

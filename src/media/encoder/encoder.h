@@ -27,7 +27,7 @@ class TEncoderTask : public TFFmpeg {
   explicit TEncoderTask(TCustomEncoder* parent) : FParent(parent) {}
   ~TEncoderTask() override;
   TCustomEncoder* Parent() const { return FParent; }
-  // The decoder attached to input `index` (made on first use).
+  // The decoder attached to input `index`, made and attached on first use.
   TFFDecoder& Decoder(int index);
   std::array<std::optional<TInputOptions>, MAX_FILES> FInputOptions;
   std::array<std::optional<TOutputOptions>, MAX_FILES> FOutputOptions;
@@ -204,7 +204,7 @@ class TCustomEncoder : public TFFBaseComponent {
   TAudioHookEvent FOnAudioHook;
   std::mutex FAudioHookLock, FPreviewLock, FProgressLock, FVideoHookLock;
   std::recursive_mutex FTerminateLock;  // also held by Start while the first tasks start
-  std::atomic<bool> FThreadTerminated{true};
+  std::atomic<bool> FDestroying{false};
   std::atomic<int> FTerminateThreads{0};
   std::atomic<int> FTaskEndsOnTheirWay{0};
   TFFDecoder FDecoder;

@@ -37,18 +37,16 @@ void TCustomEncoder::StartNext() {
 
 void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
   std::lock_guard lock(FTerminateLock);
-  FThreadTerminated = true;
   if (!task) {
     FinishRun();
     return;
   }
-  if (FOnTerminate) {
+  if (FOnTerminate && !FDestroying) {
     FTerminateInfo.TaskIndex = FFFmpegList.IndexOf(task);
     FTerminateInfo.Finished = task->Finished();
     FTerminateInfo.Exception = task->FatalException();
     FTerminateInfo.ExceptionMsg = task->FatalMessage();
     if (FThreadMode || !FWorking) {
-      FThreadTerminated = false;
       StartTerminateThread(FTerminateInfo, false);
     } else {
       FOnTerminate(this, FTerminateInfo);
@@ -63,7 +61,7 @@ void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
 }
 
 void TCustomEncoder::FinishRun() {
-  if (FOnTerminate) {
+  if (FOnTerminate && !FDestroying) {
     FTerminateInfo = TTerminateInfo{-1, true, false, ""};
     if (FThreadMode || !FWorking)
       StartTerminateThread(FTerminateInfo, true);
@@ -87,7 +85,6 @@ void TCustomEncoder::StartTerminateThread(const TTerminateInfo& info, bool waitF
       // A failing handler must not hold back the end-of-run event.
     }
     if (!waitForHandOver) --FTaskEndsOnTheirWay;
-    FThreadTerminated = true;
     --FTerminateThreads;
   }).detach();
 }
@@ -114,7 +111,7 @@ void TCustomEncoder::Deliver(const std::function<void()>& call) {
 void TCustomEncoder::DoTaskProgress(TEncoderTask& task, int fileIndex, int frameNumber, int fps, float quality,
                                     float bitRate, int64_t currentSize, int64_t currentDuration,
                                     int64_t totalDuration) {
-  if (!FOnProgress) return;
+  if (!FOnProgress || FDestroying) return;
   std::lock_guard lock(FProgressLock);
   FProgressInfo = TProgressInfo{FFFmpegList.IndexOf(&task), fileIndex,   frameNumber,     fps,          quality,
                                 bitRate,                    currentSize, currentDuration, totalDuration};
@@ -122,7 +119,7 @@ void TCustomEncoder::DoTaskProgress(TEncoderTask& task, int fileIndex, int frame
 }
 
 void TCustomEncoder::DoTaskPreviewBitmap(TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts) {
-  if (!FOnPreviewBitmap) return;
+  if (!FOnPreviewBitmap || FDestroying) return;
   std::lock_guard lock(FPreviewLock);
   FPreviewInfo = TPreviewInfo{FFFmpegList.IndexOf(&task), &bitmap, frameNumber, pts};
   Deliver([this] { FOnPreviewBitmap(this, FPreviewInfo); });
@@ -130,7 +127,7 @@ void TCustomEncoder::DoTaskPreviewBitmap(TEncoderTask& task, TBitmap& bitmap, in
 
 void TCustomEncoder::VideoHook(const TVideoHookEvent& handler, TEncoderTask& task, TBitmap& bitmap, int frameNumber,
                                int64_t pts, bool& update, bool& stopHook) {
-  if (!handler) {
+  if (!handler || FDestroying) {
     update = false;  // nobody drew: the picture stays as it is
     return;
   }
@@ -156,7 +153,7 @@ void TCustomEncoder::DoTaskOutputVideoHook(TEncoderTask& task, TBitmap& bitmap, 
 
 void TCustomEncoder::DoTaskAudioHook(TEncoderTask& task, int64_t pts, uint8_t** samples, int size, int sampleRate,
                                      int channels, AVSampleFormat sampleFormat) {
-  if (!FOnAudioHook) return;
+  if (!FOnAudioHook || FDestroying) return;
   std::lock_guard lock(FAudioHookLock);
   FOnAudioHook(this, FFFmpegList.IndexOf(&task), pts, samples, size, sampleRate, channels, sampleFormat);
 }
