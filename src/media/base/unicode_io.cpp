@@ -13,6 +13,7 @@
 #include "bindings.h"
 #include "client_stream.h"
 #include "file_names.h"
+#include "loader.h"
 
 namespace vidora {
 
@@ -192,6 +193,29 @@ int CloseIO(AVIOContext** pb) {
   avutil.av_free((*pb)->buffer);
   avformat.avio_context_free(pb);
   return result;
+}
+
+int OpenInputContext(AVFormatContext*& ctx, const std::string& fileName, const AVInputFormat* format,
+                     AVDictionary** options, AVIOContext*& io) {
+  std::string url = LibraryFileName(fileName);
+  if (NeedsOwnIO(url)) {
+    int code = OpenIO(&io, url, AVIO_FLAG_READ);
+    if (code < 0) {
+      avformat.avformat_free_context(ctx);
+      ctx = nullptr;
+      return code;
+    }
+    ctx->pb = io;
+    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
+  int code = avformat.avformat_open_input(&ctx, url.c_str(), format, options);
+  if (code < 0) CloseIO(&io);  // the library has freed the context
+  return code;
+}
+
+int FindStreamInfo(AVFormatContext* ctx) {
+  std::lock_guard lock(CodecLock());
+  return avformat.avformat_find_stream_info(ctx, nullptr);
 }
 
 }  // namespace vidora

@@ -20,4 +20,12 @@ int OpenIO(AVIOContext** pb, const std::string& url, int flags);
 // Flushes and closes a context from OpenIO and clears the pointer.
 int CloseIO(AVIOContext** pb);
 
+// Opens `fileName` into the allocated context `ctx`, through our own I/O
+// (left in `io`) where the name needs it. On failure the context is freed,
+// `ctx` and `io` are cleared, and the library's error code is returned.
+int OpenInputContext(AVFormatContext*& ctx, const std::string& fileName, const AVInputFormat* format,
+                     AVDictionary** options, AVIOContext*& io);
+// Reads the streams' parameters, under the codec lock.
+int FindStreamInfo(AVFormatContext* ctx);
+
 }  // namespace vidora

@@ -65,29 +65,12 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
     return false;
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
-  std::string url = LibraryFileName(fileName);
-  if (NeedsOwnIO(url)) {
-    int code = OpenIO(&FOwnIO, url, AVIO_FLAG_READ);
-    if (code < 0) {
-      avformat.avformat_free_context(ctx);
-      Report(TLogLevel::llError, ErrorText(fileName, code));
-      return false;
-    }
-    ctx->pb = FOwnIO;
-    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
-  int code = avformat.avformat_open_input(&ctx, url.c_str(), format, nullptr);
+  int code = OpenInputContext(ctx, fileName, format, nullptr, FOwnIO);
   if (code < 0) {
-    CloseIO(&FOwnIO);
     Report(TLogLevel::llError, ErrorText(fileName, code));
     return false;
   }
-  int found;
-  {
-    std::lock_guard lock(CodecLock());
-    found = avformat.avformat_find_stream_info(ctx, nullptr);
-  }
-  if (found < 0) {
+  if (FindStreamInfo(ctx) < 0) {
     avformat.avformat_close_input(&ctx);
     CloseIO(&FOwnIO);
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());

@@ -89,26 +89,14 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   if (Fpgmyuv_compatibility_hack) ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
 
-  std::string url = LibraryFileName(fileName);
-  if (NeedsOwnIO(url)) {
-    int code = OpenIO(&file->io, url, AVIO_FLAG_READ);
-    if (code < 0) {
-      avformat.avformat_free_context(ctx);
-      FLastErrMsg = ErrorText(fileName, code);
-      return false;
-    }
-    ctx->pb = file->io;
-    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
   AVDictionary* demuxerOptions = DemuxerOptions(Faudio_sample_rate, Faudio_channels, Fframe_rate,
                                                 Fframe_width, Fframe_height, Fframe_pix_fmt, Fvideo_channel,
                                                 Fvideo_standard, Floop_input);
   // Options of particular demuxers ("pattern_type" of image2 ...) kept by name.
   avutil.av_dict_copy(&demuxerOptions, FOptions.format_private_opts, 0);
-  int code = avformat.avformat_open_input(&file->ctx, url.c_str(), format, &demuxerOptions);
+  int code = OpenInputContext(file->ctx, fileName, format, &demuxerOptions, file->io);
   avutil.av_dict_free(&demuxerOptions);
-  if (code < 0) {  // the library has freed the context
-    CloseIO(&file->io);
+  if (code < 0) {
     FLastErrMsg = ErrorText(fileName, code);
     return false;
   }
@@ -135,12 +123,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     Fopt_programid = 0;
   }
 
-  int found;
-  {
-    std::lock_guard lock(CodecLock());
-    found = avformat.avformat_find_stream_info(ctx, nullptr);
-  }
-  if (found < 0 && Fverbose >= 0) {
+  if (FindStreamInfo(ctx) < 0 && Fverbose >= 0) {
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
     Log(TLogLevel::llVerbose, "%s", FLastErrMsg.c_str());
     CloseInputFile(*file);
@@ -229,7 +212,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
   if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > FTotalOutputDuration) FTotalOutputDuration = ctx->duration;
   file->ts_offset = Finput_ts_offset - (Fcopy_ts ? 0 : timestamp);
-  if (Fverbose >= 0) avformat.av_dump_format(ctx, nb_input_files(), url.c_str(), 0);
+  if (Fverbose >= 0) avformat.av_dump_format(ctx, nb_input_files(), ctx->url, 0);
 
   Finput_files.push_back(std::move(file));
   Fvideo_channel = 0;
