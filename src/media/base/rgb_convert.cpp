@@ -63,6 +63,17 @@ void TRGBConvertContext::Fill(const AVFrame* picture) {
   swscale.sws_scale(FToRGB, picture->data, picture->linesize, 0, picture->height, destination, destinationStride);
 }
 
+TRGBConvertContext::THookResult TRGBConvertContext::FinishHook(AVFrame* picture, bool update, bool convertUntouched) {
+  bool touched = FBitmap.Touched();
+  FBitmap.DropPendingPixels();
+  if (touched && FFailed) return THookResult::ToRGBFailed;
+  if (!update || (!touched && !convertUntouched)) return THookResult::Unchanged;
+  if (!touched && !ToRGB(picture)) return THookResult::ToRGBFailed;
+  // The decoder may still refer to the picture: the bitmap goes into a copy of our own.
+  if (avutil.av_frame_make_writable(picture) < 0) return THookResult::NoMemory;
+  return FromRGB(picture) ? THookResult::Updated : THookResult::FromRGBFailed;
+}
+
 bool TRGBConvertContext::FromRGB(AVFrame* picture) {
   const uint8_t* bits = FBitmap.Bits();
   int stride = FBitmap.Stride();

@@ -29,6 +29,12 @@ class TRGBConvertContext {
   bool ToRGB(const AVFrame* picture);
   // Converts the (changed) bitmap back into the picture, which must be writable.
   bool FromRGB(AVFrame* picture);
+  // After a hook handler had the attached picture's bitmap: drops a
+  // conversion nobody asked for and, with `update`, puts a bitmap that was
+  // drawn on back into the picture (also one never looked at, with
+  // `convertUntouched`: the handler then gets the plain picture back).
+  enum class THookResult { Unchanged, Updated, ToRGBFailed, NoMemory, FromRGBFailed };
+  THookResult FinishHook(AVFrame* picture, bool update, bool convertUntouched);
   // Whether the last conversion to RGB failed.
   bool Failed() const { return FFailed; }
   // Conversions to RGB made so far (the hook cost).

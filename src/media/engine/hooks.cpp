@@ -58,28 +58,20 @@ bool TCustomFFmpeg::VideoHookCall(const TVideoHookEvent& handler, bool& active, 
     Log(TLogLevel::llError, "Error occurs VideoHook event: unknown error");
     update = false;
   }
-  bool touched = context.Bitmap().Touched();
-  context.Bitmap().DropPendingPixels();
-  bool bitmapIsPicture = false;
-  if (touched && context.Failed()) {
+  using TResult = TRGBConvertContext::THookResult;
+  // A handler that asked for the update without looking still gets the
+  // picture through the bitmap, as it always did.
+  TResult result = context.FinishHook(picture, update, true);
+  if (result == TResult::ToRGBFailed) {
     Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
     stopHook = true;
-  } else if (update) {
-    // A handler that asked for the update without looking still gets the
-    // picture through the bitmap, as it always did.
-    if (!touched && !context.ToRGB(picture)) {
-      Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
-      stopHook = true;
-    } else if (avutil.av_frame_make_writable(picture) < 0) {
-      // The decoder may still refer to the picture: the bitmap goes into a copy of our own.
-      Log(TLogLevel::llError, "hook buf malloc error.");
-    } else if (!context.FromRGB(picture)) {
-      Log(TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
-      stopHook = true;
-    } else {
-      bitmapIsPicture = true;
-    }
+  } else if (result == TResult::NoMemory) {
+    Log(TLogLevel::llError, "hook buf malloc error.");
+  } else if (result == TResult::FromRGBFailed) {
+    Log(TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
+    stopHook = true;
   }
+  bool bitmapIsPicture = result == TResult::Updated;
   if (stopHook) active = false;
   return bitmapIsPicture;
 }

@@ -202,12 +202,11 @@ void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
       FFLogger().Log(&Owner, TLogLevel::llError, "Error occurs OnVideoHook: %s", error.what());
       update = false;
     }
-    bool touched = context.Bitmap().Touched();
-    context.Bitmap().DropPendingPixels();
-    if (touched && context.Failed())
+    using TResult = TRGBConvertContext::THookResult;
+    TResult result = context.FinishHook(frame, update, false);
+    if (result == TResult::ToRGBFailed)
       FFLogger().Log(&Owner, TLogLevel::llError, "Cannot initialize the toRGB conversion context");
-    else if (update && touched &&
-             (avutil.av_frame_make_writable(frame) < 0 || !context.FromRGB(frame)))
+    else if (result == TResult::NoMemory || result == TResult::FromRGBFailed)
       FFLogger().Log(&Owner, TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
   }
   if (shown) avutil.av_frame_free(&shown);
