@@ -16,6 +16,9 @@ std::string ErrorText(const std::string& fileName, int code);
 // "hh:mm:ss.mmm" of microseconds; "N/A" for NoTimeValue.
 std::string TimeText(int64_t microseconds);
 std::string MediaTypeName(int type);
+// The time base of every time the layer hands out.
+inline constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
 // Microseconds of one frame at the rate; 40000 when the rate is unknown.
 int64_t FrameDuration(AVRational rate);
 // Reads a whole file into a buffer from the library's allocator, with a zero

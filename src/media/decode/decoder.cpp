@@ -182,9 +182,9 @@ void TCustomDecoder::FillTimes(const AVStream* st, TStreamTimes& times) const {
   times.StartTime = st->start_time;
   times.Duration = st->duration;
   if (st->start_time != AV_NOPTS_VALUE)
-    times.StartTimeScaled = avutil.av_rescale_q(st->start_time, base, AVRational{1, AV_TIME_BASE});
+    times.StartTimeScaled = avutil.av_rescale_q(st->start_time, base, Microseconds);
   if (st->duration != AV_NOPTS_VALUE)
-    times.DurationScaled = avutil.av_rescale_q(st->duration, base, AVRational{1, AV_TIME_BASE});
+    times.DurationScaled = avutil.av_rescale_q(st->duration, base, Microseconds);
 }
 
 bool TCustomDecoder::GetAudioStreamInfo(int streamIndex, TAudioStreamInfo& info) {

@@ -10,10 +10,6 @@
 
 namespace vidora {
 
-namespace {
-constexpr AVRational Microseconds{1, AV_TIME_BASE};
-}
-
 TFFDecoder::TFFDecoder() = default;
 
 TFFDecoder::~TFFDecoder() {

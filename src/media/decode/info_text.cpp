@@ -70,9 +70,9 @@ std::string StreamText(const AVFormatContext* ctx, const AVStream* st, int index
   }
   AVRational base = st->time_base.den ? st->time_base : AVRational{1, 1};
   if (st->start_time != AV_NOPTS_VALUE)
-    line += ", StartTime: " + SecondsText(avutil.av_rescale_q(st->start_time, base, AVRational{1, AV_TIME_BASE}));
+    line += ", StartTime: " + SecondsText(avutil.av_rescale_q(st->start_time, base, Microseconds));
   line += st->duration != AV_NOPTS_VALUE
-              ? ", Duration: " + TimeText(avutil.av_rescale_q(st->duration, base, AVRational{1, AV_TIME_BASE}))
+              ? ", Duration: " + TimeText(avutil.av_rescale_q(st->duration, base, Microseconds))
               : std::string(", Duration: N/A");
   return line;
 }

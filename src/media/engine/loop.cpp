@@ -105,7 +105,7 @@ void TCustomFFmpeg::Transcode() {
     }
 
     AVRational timeBase = ist.st->time_base;
-    int64_t offset = avutil.av_rescale_q(Finput_files[fileIndex]->ts_offset, AVRational{1, AV_TIME_BASE}, timeBase);
+    int64_t offset = avutil.av_rescale_q(Finput_files[fileIndex]->ts_offset, Microseconds, timeBase);
     if (Fpkt->dts != AV_NOPTS_VALUE) Fpkt->dts += offset;
     if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts += offset;
     if (double scale = Finput_files_ts_scale[fileIndex][std::min(Fpkt->stream_index, MAX_STREAMS - 1)]; scale != 0) {
@@ -116,11 +116,11 @@ void TCustomFFmpeg::Transcode() {
     // Timestamp discontinuities of formats that declare them.
     if (Fpkt->dts != AV_NOPTS_VALUE && ist.next_pts != AV_NOPTS_VALUE && (is->iformat->flags & AVFMT_TS_DISCONT) &&
         !Fcopy_ts) {
-      int64_t pktDts = avutil.av_rescale_q(Fpkt->dts, timeBase, AVRational{1, AV_TIME_BASE});
+      int64_t pktDts = avutil.av_rescale_q(Fpkt->dts, timeBase, Microseconds);
       int64_t delta = pktDts - ist.next_pts;
       if (std::llabs(delta) > Fdts_delta_threshold * AV_TIME_BASE || pktDts + 1 < ist.pts) {
         Finput_files[fileIndex]->ts_offset -= delta;
-        int64_t shift = avutil.av_rescale_q(delta, AVRational{1, AV_TIME_BASE}, timeBase);
+        int64_t shift = avutil.av_rescale_q(delta, Microseconds, timeBase);
         Fpkt->dts -= shift;
         if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts -= shift;
         if (Fverbose >= 3)
@@ -130,7 +130,7 @@ void TCustomFFmpeg::Transcode() {
     }
 
     if (Frecording_time != INT64_MAX && Fpkt->pts != AV_NOPTS_VALUE &&
-        avutil.av_rescale_q(Fpkt->pts, timeBase, AVRational{1, AV_TIME_BASE}) >= Frecording_time + Fstart_time) {
+        avutil.av_rescale_q(Fpkt->pts, timeBase, Microseconds) >= Frecording_time + Fstart_time) {
       ist.is_past_recording_time = 1;
       avcodec.av_packet_unref(Fpkt);
       continue;
@@ -176,7 +176,7 @@ void TCustomFFmpeg::SwitchJoinPart(int part) {
   int64_t partEnd = 0;
   for (auto& ost : Fost_table) {
     int64_t fed = ost->encoding_needed
-                      ? avutil.av_rescale_q(ost->sync_opts, ost->enc->time_base, AVRational{1, AV_TIME_BASE})
+                      ? avutil.av_rescale_q(ost->sync_opts, ost->enc->time_base, Microseconds)
                       : ost->mux_end;
     partEnd = std::max(partEnd, fed);
   }

@@ -3,13 +3,12 @@
 #include <thread>
 
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/engine/ffmpeg.h"
 
 namespace vidora {
 
 namespace {
-
-constexpr AVRational Microseconds{1, AV_TIME_BASE};
 
 // The length of one picture of the stream, in microseconds.
 int64_t PictureDuration(const TAVInputStream& ist, const AVFrame* frame) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/engine/ffmpeg.h"
 
 namespace vidora {
@@ -18,7 +19,7 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream& ost, TAVInputStream&, AVSub
   if (buffer.empty()) buffer.resize(SubtitleBufferSize);
   AVCodecContext* enc = ost.enc;
   int64_t subtitlePts =
-      pts + avutil.av_rescale_q(subtitle->start_display_time, AVRational{1, 1000}, AVRational{1, AV_TIME_BASE});
+      pts + avutil.av_rescale_q(subtitle->start_display_time, AVRational{1, 1000}, Microseconds);
   // DVB subtitles are shown by one packet and cleared by a second.
   int packets = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE ? 2 : 1;
   for (int i = 0; i < packets; ++i) {
@@ -31,7 +32,7 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream& ost, TAVInputStream&, AVSub
     if (size < 0) throw FFmpegException("Subtitle encoding failed");
     if (avcodec.av_new_packet(Fenc_pkt, size) < 0) throw FFmpegException("av_mallocz fail");
     std::memcpy(Fenc_pkt->data, buffer.data(), size);
-    Fenc_pkt->pts = avutil.av_rescale_q(subtitlePts, AVRational{1, AV_TIME_BASE}, ost.st->time_base);
+    Fenc_pkt->pts = avutil.av_rescale_q(subtitlePts, Microseconds, ost.st->time_base);
     Fenc_pkt->duration = avutil.av_rescale_q(shown.end_display_time, AVRational{1, 1000}, ost.st->time_base);
     if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
       Fenc_pkt->pts += 90 * (i == 0 ? subtitle->start_display_time : subtitle->end_display_time);

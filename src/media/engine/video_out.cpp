@@ -146,7 +146,7 @@ void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {
     if (Ftop_field_first != -1) frame->top_field_first = Ftop_field_first;
   }
   frame->quality = Fsame_quality ? Fist_table[ost.source_index]->quality : enc->global_quality;
-  int64_t pts = avutil.av_rescale_q(ost.sync_opts, enc->time_base, AVRational{1, AV_TIME_BASE});
+  int64_t pts = avutil.av_rescale_q(ost.sync_opts, enc->time_base, Microseconds);
   AVFrame* picture = RunOutputHooks(frame, ost.frame_number + 1, pts);
   if (avcodec.avcodec_send_frame(enc, picture) < 0) throw FFmpegException("Video encoding failed");
   ReceivePackets(ost);

@@ -9,10 +9,6 @@
 
 namespace vidora {
 
-namespace {
-constexpr AVRational Microseconds{1, AV_TIME_BASE};
-}
-
 void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
   AVCodecContext* enc = ost.enc;
   while (true) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/base/loader.h"
 #include "media/base/logger.h"
 #include "media/base/text_format.h"
@@ -228,7 +229,7 @@ void TVideoState::ReadThread() {
     return;
   }
   if (audio_st && audio_st->duration != AV_NOPTS_VALUE)
-    AudioDuration = avutil.av_rescale_q(audio_st->duration, audio_st->time_base, AVRational{1, AV_TIME_BASE});
+    AudioDuration = avutil.av_rescale_q(audio_st->duration, audio_st->time_base, Microseconds);
   external_start = avutil.av_gettime_relative();
   Opened = 1;
 
