@@ -312,11 +312,8 @@ void TCustomFFmpeg::OpenEncoders() {
     } else {
       const AVCodec* codec = ost.codec->encoder ? ost.codec->encoder : avcodec.avcodec_find_encoder(enc->codec_id);
       if (!codec) {
-        LogStreamMapping();
-        std::string message = Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", enc->codec_id,
-                                     ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str());
-        Log(TLogLevel::llError, "%s", message.c_str());
-        throw FFmpegException(message);
+        SetUpFailure(Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", enc->codec_id,
+                            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()));
       }
       if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) PrepareSubtitleEncoder(ost);
       int result;
@@ -325,13 +322,10 @@ void TCustomFFmpeg::OpenEncoders() {
         result = avcodec.avcodec_open2(enc, codec, nullptr);
       }
       if (result < 0) {
-        LogStreamMapping();
-        std::string message = Format(
+        SetUpFailure(Format(
             "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
             "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
-            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str());
-        Log(TLogLevel::llError, "%s", message.c_str());
-        throw FFmpegException(message);
+            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()));
       }
       ost.encoder_open = true;
       if (avcodec.avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
@@ -384,11 +378,8 @@ void TCustomFFmpeg::OpenDecoders() {
     std::string kindName = MediaTypeName(ist->dec->codec_type);
     const char* kind = kindName.c_str();
     if (!codec) {
-      LogStreamMapping();
-      std::string message = Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                                   ist->dec->codec_id, ist->file_index, ist->index, kind);
-      Log(TLogLevel::llError, "%s", message.c_str());
-      throw FFmpegException(message);
+      SetUpFailure(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)", ist->dec->codec_id,
+                          ist->file_index, ist->index, kind));
     }
     int result;
     {
@@ -396,11 +387,8 @@ void TCustomFFmpeg::OpenDecoders() {
       result = avcodec.avcodec_open2(ist->dec, codec, nullptr);
     }
     if (result < 0) {
-      LogStreamMapping();
-      std::string message =
-          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind);
-      Log(TLogLevel::llError, "%s", message.c_str());
-      throw FFmpegException(message);
+      SetUpFailure(
+          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind));
     }
     ist->decoder_open = true;
   }
@@ -409,11 +397,8 @@ void TCustomFFmpeg::OpenDecoders() {
 void TCustomFFmpeg::CopyMetadataMaps() {
   for (const TMetaDataMap& map : Fmeta_data_maps) {
     if (map.out_file < 0 || map.out_file >= nb_output_files()) {
-      LogStreamMapping();
-      std::string message =
-          Format("Invalid output file index %d map_meta_data(%d,%d)", map.out_file, map.out_file, map.in_file);
-      Log(TLogLevel::llError, "%s", message.c_str());
-      throw FFmpegException(message);
+      SetUpFailure(
+          Format("Invalid output file index %d map_meta_data(%d,%d)", map.out_file, map.out_file, map.in_file));
     }
     if (map.in_file < 0 || map.in_file >= nb_input_files())
       throw FFmpegException(
@@ -431,10 +416,8 @@ void TCustomFFmpeg::WriteHeaders() {
     TOutputFile& file = *Foutput_files[f];
     int result = avformat.avformat_write_header(file.ctx, &file.mux_opts);
     if (result < 0) {
-      LogStreamMapping();
-      std::string message = Format("Could not write header for output file #%d (incorrect codec parameters ?)", f);
-      Log(TLogLevel::llError, "%s", message.c_str());
-      throw FFmpegException(message + ": " + ErrorText(file.file_name, result));
+      SetUpFailure(Format("Could not write header for output file #%d (incorrect codec parameters ?)", f),
+                   ErrorText(file.file_name, result));
     }
     allRtp = allRtp && std::string(file.ctx->oformat->name) == "rtp";
     contexts.push_back(file.ctx);
@@ -458,6 +441,13 @@ void TCustomFFmpeg::LogStreamMapping() {
                      MediaTypeName(ost->sync_ist->dec->codec_type).c_str());
     Log(TLogLevel::llVerbose, "%s", line.c_str());
   }
+}
+
+void TCustomFFmpeg::SetUpFailure(const std::string& message, const std::string& detail) {
+  // What had been mapped so far helps to read the error.
+  LogStreamMapping();
+  Log(TLogLevel::llError, "%s", message.c_str());
+  throw FFmpegException(detail.empty() ? message : message + ": " + detail);
 }
 
 void TCustomFFmpeg::CloseCodecs() {
