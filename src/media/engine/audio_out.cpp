@@ -100,11 +100,16 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
       throw FFmpegException("av_fifo_realloc2() failed");
     EncodeAudioFifo(ost, false);
   } else {
-    int whole = Faudio_frame->nb_samples;
-    Faudio_frame->nb_samples = converted;
-    EncodeAudioFrame(ost, Faudio_frame);
-    Faudio_frame->nb_samples = whole;
+    EncodeConverted(ost, converted);
   }
+}
+
+void TCustomFFmpeg::EncodeConverted(TAVOutputStream& ost, int count) {
+  // The conversion frame is larger than what one conversion gives.
+  int whole = Faudio_frame->nb_samples;
+  Faudio_frame->nb_samples = count;
+  EncodeAudioFrame(ost, Faudio_frame);
+  Faudio_frame->nb_samples = whole;
 }
 
 void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
@@ -118,10 +123,7 @@ void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
       if (ost.fifo) {
         avutil.av_audio_fifo_write(ost.fifo, reinterpret_cast<void**>(Faudio_frame->data), left);
       } else {
-        int whole = Faudio_frame->nb_samples;
-        Faudio_frame->nb_samples = left;
-        EncodeAudioFrame(ost, Faudio_frame);
-        Faudio_frame->nb_samples = whole;
+        EncodeConverted(ost, left);
       }
     }
   }

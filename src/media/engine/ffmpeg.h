@@ -388,6 +388,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);
   void EnsureResampler(TAVOutputStream& ost, const AVFrame* samples);
+  // Encodes the first `count` samples of the conversion frame, without the FIFO.
+  void EncodeConverted(TAVOutputStream& ost, int count);
   void EncodeAudioFifo(TAVOutputStream& ost, bool final);
   void EncodeAudioFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_subtitle_out(TAVOutputStream& ost, TAVInputStream& ist, AVSubtitle* subtitle, int64_t pts);
