@@ -90,7 +90,8 @@ int Convert(const TCliOptions& options) {
     TFFDecoder& decoder = encoder.Decoder();
     if (!decoder.LoadFile(input)) return Fail(decoder.LastErrMsg());
     if (!options.Subtitles.empty()) {
-      if (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder)))
+      // A file that gave nothing but the banner row holds no subtitles either.
+      if (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder)) || form.TimeTXTEditor.size() < 2)
         return Fail(options.Subtitles + ": no subtitles could be read from it");
     }
     form.SetSourceDecoder(&decoder);

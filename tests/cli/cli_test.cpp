@@ -146,11 +146,16 @@ TEST(Converter, BurnsSubtitlesIntoThePicture) {
   auto [after, afterDark] = band(3.7);
   EXPECT_EQ(after + afterDark, 0) << "gone after its time";
 
-  fs::path empty = folder.Path() / "empty.srt";
+  fs::path empty = folder.Path() / "empty.srt", binary = folder.Path() / "binary.srt";
   std::ofstream(empty) << "";
-  auto [refused, refusedText] = RunCli("-q '" + clip.string() + "' '" + empty.string() + "'");
-  EXPECT_EQ(refused, 1);
-  EXPECT_NE(refusedText.find("no subtitles could be read"), std::string::npos) << refusedText;
+  std::string bytes;
+  for (int i = 0; i < 2048; ++i) bytes += static_cast<char>(i * 37 % 256);
+  std::ofstream(binary, std::ios::binary) << bytes;
+  for (const fs::path& subtitles : {empty, binary}) {
+    auto [refused, refusedText] = RunCli("-q '" + clip.string() + "' '" + subtitles.string() + "'");
+    EXPECT_EQ(refused, 1) << subtitles;
+    EXPECT_NE(refusedText.find("no subtitles could be read"), std::string::npos) << refusedText;
+  }
 }
 
 TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
