@@ -6,12 +6,47 @@
 
 namespace vidora {
 
+namespace {
+
+void CopyRows(uint8_t* target, int targetStride, const uint8_t* source, int sourceStride, int bytes, int rows) {
+  for (int row = 0; row < rows; ++row)
+    std::memcpy(target + static_cast<ptrdiff_t>(row) * targetStride, source + static_cast<ptrdiff_t>(row) * sourceStride,
+                bytes);
+}
+
+// A frame of that size and format with the library's row alignment, reusing `frame` when it fits.
+AVFrame* AlignedFrame(AVFrame*& frame, int width, int height, AVPixelFormat format) {
+  if (frame && frame->width == width && frame->height == height && frame->format == format) return frame;
+  if (frame) avutil.av_frame_free(&frame);
+  frame = avutil.av_frame_alloc();
+  if (!frame) return nullptr;
+  frame->format = format;
+  frame->width = width;
+  frame->height = height;
+  if (avutil.av_frame_get_buffer(frame, 0) < 0) avutil.av_frame_free(&frame);
+  return frame;
+}
+
+}  // namespace
+
+bool ScaleIntoBitmap(SwsContext* scaler, const AVFrame* picture, TBitmap& bitmap, AVPixelFormat format,
+                     AVFrame*& staging, bool flip) {
+  int height = bitmap.Height();
+  if (!AlignedFrame(staging, bitmap.Width(), height, format)) return false;
+  swscale.sws_scale(scaler, picture->data, picture->linesize, 0, picture->height, staging->data, staging->linesize);
+  uint8_t* target = flip ? bitmap.ScanLine(height - 1) : bitmap.Bits();
+  int stride = bitmap.Stride();
+  CopyRows(target, flip ? -stride : stride, staging->data[0], staging->linesize[0], stride, height);
+  return true;
+}
+
 TRGBConvertContext::~TRGBConvertContext() { Reset(FBitsPixel); }
 
 void TRGBConvertContext::Reset(int bitsPixel) {
   if (FToRGB) swscale.sws_freeContext(FToRGB);
   if (FFromRGB) swscale.sws_freeContext(FFromRGB);
   FToRGB = FFromRGB = nullptr;
+  if (FStaging) avutil.av_frame_free(&FStaging);
 
   switch (bitsPixel) {
     case 8: FRGBPixFmt = AV_PIX_FMT_BGR8; break;       // 3-3-2
@@ -47,8 +82,7 @@ void TRGBConvertContext::Fill(const AVFrame* picture) {
   uint8_t* bits = FBitmap.RawBits();
   int stride = FBitmap.Stride();
   if (Direct(picture)) {
-    for (int row = 0; row < picture->height; ++row)
-      std::memcpy(bits + static_cast<size_t>(row) * stride, picture->data[0] + row * picture->linesize[0], stride);
+    CopyRows(bits, stride, picture->data[0], picture->linesize[0], stride, picture->height);
     return;
   }
   FToRGB = swscale.sws_getCachedContext(FToRGB, picture->width, picture->height,
@@ -58,9 +92,7 @@ void TRGBConvertContext::Fill(const AVFrame* picture) {
     FFailed = true;
     return;
   }
-  uint8_t* destination[4] = {bits, nullptr, nullptr, nullptr};
-  int destinationStride[4] = {stride, 0, 0, 0};
-  swscale.sws_scale(FToRGB, picture->data, picture->linesize, 0, picture->height, destination, destinationStride);
+  if (!ScaleIntoBitmap(FToRGB, picture, FBitmap, FRGBPixFmt, FStaging)) FFailed = true;
 }
 
 TRGBConvertContext::THookResult TRGBConvertContext::FinishHook(AVFrame* picture, bool update, bool convertUntouched) {
@@ -78,17 +110,16 @@ bool TRGBConvertContext::FromRGB(AVFrame* picture) {
   const uint8_t* bits = FBitmap.Bits();
   int stride = FBitmap.Stride();
   if (Direct(picture)) {
-    for (int row = 0; row < picture->height; ++row)
-      std::memcpy(picture->data[0] + row * picture->linesize[0], bits + static_cast<size_t>(row) * stride, stride);
+    CopyRows(picture->data[0], picture->linesize[0], bits, stride, stride, picture->height);
     return true;
   }
   FFromRGB = swscale.sws_getCachedContext(FFromRGB, picture->width, picture->height, FRGBPixFmt, picture->width,
                                           picture->height, static_cast<AVPixelFormat>(picture->format), SWS_BICUBIC,
                                           nullptr, nullptr, nullptr);
-  if (!FFromRGB) return false;
-  const uint8_t* source[4] = {bits, nullptr, nullptr, nullptr};
-  int sourceStride[4] = {stride, 0, 0, 0};
-  swscale.sws_scale(FFromRGB, source, sourceStride, 0, picture->height, picture->data, picture->linesize);
+  AVFrame* staging = AlignedFrame(FStaging, picture->width, picture->height, FRGBPixFmt);
+  if (!FFromRGB || !staging) return false;
+  CopyRows(staging->data[0], staging->linesize[0], bits, stride, stride, picture->height);
+  swscale.sws_scale(FFromRGB, staging->data, staging->linesize, 0, picture->height, picture->data, picture->linesize);
   return true;
 }
 

@@ -8,6 +8,13 @@
 
 namespace vidora {
 
+// Scales `picture` into `bitmap`, already sized for the scaler's output in
+// `format`, upside down with `flip`. The scaler writes whole vectors past a
+// row's end while a bitmap's rows are only four-byte aligned, so it works in
+// `staging`, a library-aligned frame this (re)makes; false without memory.
+bool ScaleIntoBitmap(SwsContext* scaler, const AVFrame* picture, TBitmap& bitmap, AVPixelFormat format,
+                     AVFrame*& staging, bool flip = false);
+
 class TRGBConvertContext {
  public:
   explicit TRGBConvertContext(int bitsPixel = 24) { Reset(bitsPixel); }
@@ -49,6 +56,7 @@ class TRGBConvertContext {
   AVPixelFormat FRGBPixFmt = AV_PIX_FMT_BGR24;
   SwsContext* FToRGB = nullptr;
   SwsContext* FFromRGB = nullptr;
+  AVFrame* FStaging = nullptr;  // the scaler's aligned side of the bitmap
   bool FFailed = false;
   int64_t FConversions = 0;
 };

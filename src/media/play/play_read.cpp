@@ -55,6 +55,7 @@ void TVideoState::Close() {
   if (shown) avutil.av_frame_free(&shown);
   if (display_sws) swscale.sws_freeContext(display_sws);
   display_sws = nullptr;
+  if (display_staging) avutil.av_frame_free(&display_staging);
   if (ic) Owner.FDecoder.CloseFile();
   ic = nullptr;
 }

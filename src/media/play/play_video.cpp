@@ -4,6 +4,7 @@
 
 #include "media/base/bindings.h"
 #include "media/base/logger.h"
+#include "media/base/rgb_convert.h"
 #include "media/play/player.h"
 #include "media/play/video_state.h"
 
@@ -235,14 +236,8 @@ void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
   display_sws = swscale.sws_getCachedContext(display_sws, frame->width, frame->height,
                                              static_cast<AVPixelFormat>(frame->format), width, height,
                                              AV_PIX_FMT_BGRA, Owner.Fsws_flags, nullptr, nullptr, nullptr);
-  if (!display_sws) return;
-  uint8_t* target[4] = {display.Bits(), nullptr, nullptr, nullptr};
-  int strides[4] = {display.Stride(), 0, 0, 0};
-  if (Owner.FVerticalFlip) {
-    target[0] = display.ScanLine(height - 1);
-    strides[0] = -display.Stride();
-  }
-  swscale.sws_scale(display_sws, frame->data, frame->linesize, 0, frame->height, target, strides);
+  if (!display_sws || !ScaleIntoBitmap(display_sws, frame, display, AV_PIX_FMT_BGRA, display_staging, Owner.FVerticalFlip))
+    return;
   Owner.FScreen->ShowPicture(display, (screenWidth - width) / 2, (screenHeight - height) / 2, pts);
 }
 
