@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -61,6 +62,13 @@ bool IsFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+// The file a handle was loaded from; empty for none.
+std::string LoadedPath(void* handle) {
+  link_map* map = nullptr;
+  if (!handle || dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) return {};
+  return map->l_name;
+}
+
 std::string DlErrorText() {
   const char* text = dlerror();
   return text ? text : "unknown error";
@@ -79,18 +87,25 @@ std::string TFFLoader::FileName(TLibrary lib) {
   return name;
 }
 
-std::string TFFLoader::LoadedFrom(TLibrary lib) const {
-  void* handle = Status(lib).Handle;
-  link_map* map = nullptr;
-  if (!handle || dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) return {};
-  return map->l_name;
-}
+std::string TFFLoader::LoadedFrom(TLibrary lib) const { return LoadedPath(Status(lib).Handle); }
 
-bool TFFLoader::PreloadDependencies(TLibrary lib, const std::string& folder, TLibraryStatus& status) {
+bool TFFLoader::PreloadFolder(const std::string& folder, TLibraryStatus& status) {
   for (TLibrary dep : DependencyOrder) {
-    if (dep == lib) return true;
     std::string path = folder + FileName(dep);
     if (!IsFile(path)) continue;
+    // A library already in the process under that name (the system's, pulled
+    // in by another) would stand beside the folder's copy: two copies of one
+    // library split its state, and the second one's log lines bypass the logger.
+    if (void* loaded = dlopen(FileName(dep).c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+      std::string from = LoadedPath(loaded);
+      dlclose(loaded);
+      std::error_code error;
+      if (!std::filesystem::equivalent(from, path, error)) {
+        FLastErrMsg = Format("Load library %s error: %s is already loaded from %s", path.c_str(),
+                             FileName(dep).c_str(), from.c_str());
+        return false;
+      }
+    }
     void* handle = dlopen(path.c_str(), OpenFlags);
     if (!handle) {
       FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
@@ -106,14 +121,12 @@ void* TFFLoader::OpenLibrary(TLibrary lib) {
   std::string folder = FolderWithDelimiter(FLibraryPath);
   std::string fileName = FileName(lib);
   std::string path = folder + fileName;
-  // A library from the folder is opened by full path, after the folder's
-  // copies of the libraries it depends on: the dynamic linker then resolves
-  // its dependencies to those copies instead of the system's.
-  if (folder.empty() || !IsFile(path)) {
-    path = fileName;
-  } else if (!PreloadDependencies(lib, folder, status)) {
-    return nullptr;
-  }
+  // The folder's media libraries are opened by full path before any other
+  // media library: the dynamic linker then resolves every dependency on them
+  // (by their names) to the folder's copies instead of the system's.
+  bool media = std::find(std::begin(DependencyOrder), std::end(DependencyOrder), lib) != std::end(DependencyOrder);
+  if (!folder.empty() && media && !PreloadFolder(folder, status)) return nullptr;
+  if (folder.empty() || !IsFile(path)) path = fileName;
   void* handle = dlopen(path.c_str(), OpenFlags);
   if (!handle) FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
   return handle;

@@ -42,12 +42,14 @@ class TFFLoader {
     void* Handle = nullptr;
     bool Fixuped = false;
     // Media libraries from LibraryPath that were loaded ahead of this one so
-    // that its dependencies resolve to the folder's copies.
+    // that every dependency resolves to the folder's copies.
     std::vector<void*> DepHandles;
   };
 
   void* OpenLibrary(TLibrary lib);
-  bool PreloadDependencies(TLibrary lib, const std::string& folder, TLibraryStatus& status);
+  // Opens every media library the folder holds, in dependency order, so that
+  // all libraries loaded later resolve to these copies; never a second copy.
+  bool PreloadFolder(const std::string& folder, TLibraryStatus& status);
   void Bind(TLibrary lib, TLibraryStatus& status);
   TLibraryStatus& Status(TLibrary lib) { return FStatus[static_cast<int>(lib)]; }
   const TLibraryStatus& Status(TLibrary lib) const { return FStatus[static_cast<int>(lib)]; }

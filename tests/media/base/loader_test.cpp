@@ -83,6 +83,40 @@ TEST_F(LoaderTest, FolderCopiesWinAndTheirDependenciesResolveToTheFolder) {
   EXPECT_EQ(fs::path(loader.LoadedFrom(TLibrary::avUtil)).parent_path(), folder.Path());
 }
 
+// A folder with only some libraries: those loaded before its copies (the
+// system's libavcodec needs libavutil) must not bring in the system's copy too.
+TEST_F(LoaderTest, APartialFolderNeverGivesTwoCopiesOfALibrary) {
+  fs::path avutilFile = test::SystemLibraryPath(TFFLoader::FileName(TLibrary::avUtil));
+  if (avutilFile.empty()) GTEST_SKIP() << "system libavutil not found";
+  if (!LoadedObjects(TFFLoader::FileName(TLibrary::avUtil)).empty())
+    GTEST_SKIP() << "libavutil is already in this process";
+
+  TTempFolder folder;
+  Place(folder, TLibrary::avUtil, avutilFile);
+  TFFLoader& loader = FFLoader();
+  loader.SetLibraryPath(folder.Str());
+  ASSERT_TRUE(loader.Load(EncoderLibraries)) << loader.LastErrMsg();
+  std::vector<std::string> copies = LoadedObjects(TFFLoader::FileName(TLibrary::avUtil));
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(fs::path(copies[0]).parent_path(), folder.Path());
+  EXPECT_NE(fs::path(loader.LoadedFrom(TLibrary::avCodec)).parent_path(), folder.Path());
+}
+
+TEST_F(LoaderTest, AFolderCopyOfALibraryAlreadyLoadedElsewhereIsRefused) {
+  fs::path avutilFile = test::SystemLibraryPath(TFFLoader::FileName(TLibrary::avUtil));
+  if (avutilFile.empty()) GTEST_SKIP() << "system libavutil not found";
+  TFFLoader& loader = FFLoader();
+  ASSERT_TRUE(loader.Load(TLibrary::avCodec)) << loader.LastErrMsg();  // the system's libavutil comes along
+
+  TTempFolder folder;
+  Place(folder, TLibrary::avUtil, avutilFile);
+  loader.SetLibraryPath(folder.Str());
+  EXPECT_FALSE(loader.Load(TLibrary::swScale));
+  std::string fileName = TFFLoader::FileName(TLibrary::avUtil);
+  EXPECT_NE(loader.LastErrMsg().find(fileName + " is already loaded from "), std::string::npos) << loader.LastErrMsg();
+  EXPECT_EQ(LoadedObjects(fileName).size(), 1u);
+}
+
 TEST_F(LoaderTest, FolderWithoutTheFileFallsBackToTheSystem) {
   TTempFolder folder;
   TFFLoader& loader = FFLoader();
