@@ -28,10 +28,19 @@ bool HasKnownPrefix(const std::string& name) {
   return std::strstr(KnownProtocolPrefixes, prefix.c_str()) != nullptr;
 }
 
+// Whether the media libraries would take the text before the first ":" for a
+// protocol ("clip:01.mp4" would be protocol "clip").
+bool LooksLikeProtocol(const std::string& name) {
+  size_t schemeLength = std::strspn(name.c_str(), "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
+  return schemeLength > 0 && schemeLength < name.size() && name[schemeLength] == ':';
+}
+
 }  // namespace
 
 bool NeedsUnicodeName(const std::string& name) {
   if (HasKnownPrefix(name)) return false;
+  // Only the known prefixes are protocols: any other name is a file, opened by our own I/O.
+  if (LooksLikeProtocol(name)) return true;
   std::optional<std::string> local = Convert(name, true);
   if (!local) return true;
   std::optional<std::string> back = Convert(*local, false);

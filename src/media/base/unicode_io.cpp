@@ -165,7 +165,7 @@ int OpenIO(AVIOContext** pb, const std::string& url, int flags) {
 
   std::string path = WideFileName(url);
   int handle = open(path.c_str(), OpenFlags(flags) | O_CLOEXEC, 0644);
-  if (handle < 0) return AVERROR(ENOENT);
+  if (handle < 0) return AVERROR(errno);
   auto* file = new TUnicodeFile{handle};
   *pb = NewContext(file, flags, UnicodeRead, UnicodeWrite, UnicodeSeek);
   if (!*pb) {

@@ -50,6 +50,11 @@ TEST(FileNames, KnownProtocolsAreNeverConverted) {
   EXPECT_FALSE(NeedsUnicodeName("http://example.invalid/caf\xC3\xA9.mp4"));
   EXPECT_FALSE(NeedsUnicodeName("udp://239.0.0.1:1234"));
   EXPECT_TRUE(NeedsUnicodeName("ftp://example.invalid/caf\xC3\xA9.mp4")) << "not in the known list";
+  // A colon in a file name is not a protocol unless the prefix is a known one.
+  EXPECT_TRUE(NeedsUnicodeName("clip:01.mp4"));
+  EXPECT_EQ(LibraryFileName("clip:01.mp4"), std::string(UnicodeNamePrefix) + "clip:01.mp4");
+  EXPECT_FALSE(NeedsUnicodeName("./clip:01.mp4"));
+  EXPECT_FALSE(NeedsUnicodeName(":clip.mp4"));
 }
 
 TEST(FileNames, UTF8LocaleNeedsNoConversion) {
@@ -103,6 +108,9 @@ TEST_F(UnicodeIOTest, MissingFileReportsNoSuchFile) {
   EXPECT_EQ(code, -2);
   EXPECT_EQ(pb, nullptr);
   EXPECT_EQ(ErrorText("clip.avi", code), "clip.avi: No such file or directory");
+  // Other failures keep their own reason.
+  url = std::string(UnicodeNamePrefix) + (folder.Path() / std::string(300, 'x')).string();
+  EXPECT_EQ(ErrorText("long", OpenIO(&pb, url, AVIO_FLAG_WRITE)), "long: File name too long");
 }
 
 TEST_F(UnicodeIOTest, OrdinaryNamesGoThroughTheLibrary) {
