@@ -1,5 +1,7 @@
 #include "options/output_profile.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -100,13 +102,41 @@ TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bo
   return o;
 }
 
+namespace {
+
+// The longest name an entry of that folder can have, in bytes.
+size_t MaxNameBytes(const std::filesystem::path& folder) {
+  long max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return max > 0 ? static_cast<size_t>(max) : 255;
+}
+
+// The text cut to at most `bytes` bytes, never inside a UTF-8 character.
+std::string CutToBytes(const std::string& text, size_t bytes) {
+  if (text.size() <= bytes) return text;
+  size_t end = bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
 std::string OutputFileName(const std::string& input, const std::string& extension) {
   std::filesystem::path path(input);
-  std::string base = (path.parent_path() / path.stem()).string();
-  std::error_code error;
-  std::string candidate = base + "_(Vidora)" + extension;
-  for (int n = 1; std::filesystem::exists(candidate, error); ++n)
-    candidate = base + "_(Vidora_" + std::to_string(n) + ")" + extension;
+  std::filesystem::path folder = path.parent_path();
+  std::string stem = path.stem().string();
+  size_t limit = MaxNameBytes(folder);
+  // A long input name leaves no room for the suffix: its base gives way.
+  auto name = [&](const std::string& tag) {
+    std::string suffix = tag + extension;
+    return (folder / (CutToBytes(stem, limit > suffix.size() ? limit - suffix.size() : 0) + suffix)).string();
+  };
+  // A dangling symbolic link takes its name too: writing would go through it.
+  auto taken = [](const std::string& candidate) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(candidate, error));
+  };
+  std::string candidate = name("_(Vidora)");
+  for (int n = 1; taken(candidate); ++n) candidate = name("_(Vidora_" + std::to_string(n) + ")");
   return candidate;
 }
 

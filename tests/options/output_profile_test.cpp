@@ -59,6 +59,21 @@ TEST(OutputProfile, OutputNamesAreNumberedWhenTaken) {
   EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_1)_3GP.3gp").string());
   std::ofstream((folder.Path() / "clip_(Vidora_1)_3GP.3gp").string()) << "x";
   EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_2)_3GP.3gp").string());
+  // A dangling link would be written through: its name is taken too.
+  std::filesystem::create_symlink(folder.Path() / "elsewhere" / "x.3gp", folder.Path() / "clip_(Vidora_2)_3GP.3gp");
+  EXPECT_EQ(OutputFileName(input, "_3GP.3gp"), (folder.Path() / "clip_(Vidora_3)_3GP.3gp").string());
+}
+
+TEST(OutputProfile, ALongInputNameGivesWayToTheSuffixOnACharacterBoundary) {
+  TTempFolder folder;
+  std::string stem = "a";
+  while (stem.size() < 245) stem += "\xC5\xBC";  // "ż", two bytes each, from an odd offset
+  std::string output = OutputFileName((folder.Path() / (stem + ".mp4")).string(), "_3GP.3gp");
+  std::string name = std::filesystem::path(output).filename().string();
+  EXPECT_EQ(name.size(), 254u) << "255 bytes would split a character";
+  EXPECT_EQ(name.substr(name.size() - 17), "_(Vidora)_3GP.3gp");
+  EXPECT_EQ(name.substr(0, 237), stem.substr(0, 237));
+  EXPECT_TRUE(std::ofstream(output).good()) << "the name fits the folder";
 }
 
 }  // namespace
