@@ -53,3 +53,4 @@ ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -c:v mpeg2video -g 12 -q:
 # Plain mid-grey picture, where burned-in text stands out.
 ff -f lavfi -i color=c=0x808080:size=320x240:rate=25:duration=4 -f lavfi -i sine=frequency=440:duration=4 \
    -c:v mpeg4 -q:v 3 -c:a aac -shortest grey.mp4
+ff -f lavfi -i sine=frequency=700:duration=1 -c:a libmp3lame second.mp3

@@ -16,7 +16,8 @@ const char* const Usage =
     "(H.263 176x144 at 150 kbit/s, AMR-NB 8000 Hz mono at 12.2 kbit/s).\n"
     "SUBTITLES (.srt .sub .txt .ssa .ass .smi) are burned into the picture.\n"
     "\n"
-    "  -o FILE            write to FILE (one input only)\n"
+    "  -o FILE            write to FILE (one input only); an existing FILE is kept\n"
+    "  --overwrite        let -o replace an existing file\n"
     "  --lo               the fixed set: 320x240 MPEG-4 at 512 kbit/s, AAC 22050 Hz stereo\n"
     "  --skin NAME        the phone profile of a skin (Skins/NAME/skin.all)\n"
     "  --set FIELD=VALUE  change a profile field (FrameSize, VideoBitrate, AudioCodec, FileExt, ...)\n"
@@ -25,7 +26,11 @@ const char* const Usage =
     "  -q, -v             less or more log output\n"
     "  --info             describe the inputs and stop\n"
     "  --libraries        report the media libraries and stop\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "  --                 what follows is a file name, even when it starts with -\n"
+    "\n"
+    "Exit status: 0 all converted, 1 an input failed or was stopped, 2 a wrong command line or value.\n"
+    "SIGINT, SIGTERM and SIGHUP finish the outputs up to where they got; a second one aborts.\n";
 
 bool IsSubtitleFile(const std::string& name) {
   std::string extension = std::filesystem::path(name).extension().string();
@@ -34,16 +39,35 @@ bool IsSubtitleFile(const std::string& name) {
   return false;
 }
 
+namespace {
+
+// A subtitle file right after the first input goes with it.
+void AddName(TCliOptions& options, const std::string& name) {
+  if (options.Inputs.size() == 1 && options.Subtitles.empty() && IsSubtitleFile(name))
+    options.Subtitles = name;
+  else
+    options.Inputs.push_back(name);
+}
+
+}  // namespace
+
 TCliOptions ParseCommandLine(int argc, char** argv) {
   TCliOptions options;
   auto value = [&](int& i, const std::string& name) -> std::string {
     if (i + 1 >= argc) throw std::invalid_argument(name + " needs a value");
     return argv[++i];
   };
+  bool names = false;  // after "--"
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (arg == "-o") {
+    if (names) {
+      AddName(options, arg);
+    } else if (arg == "--") {
+      names = true;
+    } else if (arg == "-o") {
       options.Output = value(i, arg);
+    } else if (arg == "--overwrite") {
+      options.Overwrite = true;
     } else if (arg == "--lo") {
       options.Lo = true;
     } else if (arg == "--skin") {
@@ -78,10 +102,8 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
       options.Version = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw std::invalid_argument("unknown option " + arg);
-    } else if (options.Inputs.size() == 1 && options.Subtitles.empty() && IsSubtitleFile(arg)) {
-      options.Subtitles = arg;
     } else {
-      options.Inputs.push_back(arg);
+      AddName(options, arg);
     }
   }
   if (!options.Output.empty() && options.Inputs.size() > 1)

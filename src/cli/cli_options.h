@@ -11,6 +11,7 @@ struct TCliOptions {
   std::vector<std::string> Inputs;
   std::string Subtitles;
   std::string Output;  // -o
+  bool Overwrite = false;  // -o may replace an existing file
   bool Lo = false;
   std::string Skin;  // --skin NAME
   std::vector<std::pair<std::string, std::string>> Sets;  // --set Field=Value

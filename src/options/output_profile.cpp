@@ -32,6 +32,12 @@ bool TOutputProfile::SetField(const std::string& name, const std::string& value)
   return false;
 }
 
+bool TOutputProfile::IsNumberField(const std::string& name) {
+  for (const char* number : {"AudioChannels", "AudioSampleRate", "AudioBitRate", "VideoBitrate", "VideoBitRateTolerance"})
+    if (name == number) return true;
+  return false;
+}
+
 std::string ScrambleProfileLine(const std::string& plain) {
   std::string line = plain;
   for (char& c : line) c = static_cast<char>(c ^ 0xB3);

@@ -20,6 +20,8 @@ class TOutputProfile {
   // False for a name no field has.
   bool SetField(const std::string& name, const std::string& value);
   const std::vector<std::pair<std::string, std::string>>& Fields() const { return FFields; }
+  // Whether the field holds a count or a rate (a whole number; 0 or less: not set).
+  static bool IsNumberField(const std::string& name);
 
   // Replaces every field with those of a scrambled profile line: each byte
   // XOR 0xB3, then "name=value," assignments; a tail without "," counts as

@@ -5,6 +5,9 @@
 #include <fstream>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "../media/base/test_support.h"
 #include "cli_options.h"
 #include "progress_display.h"
@@ -45,14 +48,26 @@ TEST(Progress, LineShowsShareTimesAndSpeed) {
 }
 
 // Runs the converter and returns its exit status and what it wrote.
-std::pair<int, std::string> RunCli(const std::string& arguments) {
+std::pair<int, std::string> RunCli(const std::string& arguments, const std::string& prefix = "") {
   std::string output;
-  std::string command = std::string(CLI_PATH) + " " + arguments + " 2>&1";
+  std::string command = prefix + CLI_PATH + " " + arguments + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
   while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
   int status = pclose(pipe);
   return {WEXITSTATUS(status), output};
+}
+
+// What ffprobe reads of the streams: "codec width height sample_rate channels" lines.
+std::string Probe(const fs::path& file) {
+  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
+                        "-of csv=p=0 '" + file.string() + "'";
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  pclose(pipe);
+  return output;
 }
 
 TEST(Converter, ConvertsBatchesTwoAtATime) {
@@ -66,6 +81,95 @@ TEST(Converter, ConvertsBatchesTwoAtATime) {
     fs::path result = folder.Path() / (std::string(name) + "_(Vidora)_3GP.3gp");
     EXPECT_TRUE(fs::exists(result)) << result;
     EXPECT_GT(fs::file_size(result), 5000u);
+  }
+}
+
+TEST(Converter, OneBadInputFailsAloneInABatch) {
+  TTempFolder folder;
+  std::string inputs;
+  for (const char* name : {"a", "b", "cut", "c", "d", "e"}) {
+    fs::path input = folder.Path() / (std::string(name) + ".mp4");
+    fs::copy_file(std::string(CLIPS_DIR) + (name == std::string("cut") ? "/truncated.mp4" : "/part1.mp4"), input);
+    inputs += " '" + input.string() + "'";
+  }
+  auto [status, output] = RunCli("-q -j 4" + inputs);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find("cut.mp4: Invalid data found when processing input"), std::string::npos) << output;
+  for (const char* name : {"a", "b", "c", "d", "e"})
+    EXPECT_GT(fs::file_size(folder.Path() / (std::string(name) + "_(Vidora)_3GP.3gp")), 5000u) << name;
+}
+
+TEST(Converter, RefusedValuesStopBeforeAnythingIsWritten) {
+  TTempFolder folder;
+  fs::path clip = folder.Path() / "clip.mp4";
+  fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
+  for (const char* option : {"--set VideoBitrate=-5", "--set audiochannels=0"}) {
+    auto [status, output] = RunCli("-q " + std::string(option) + " '" + clip.string() + "'");
+    EXPECT_EQ(status, 2) << option;
+    EXPECT_NE(output.find("Invalid value"), std::string::npos) << output;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(Converter, OutputsAreNeverWrittenOverOrThrough) {
+  TTempFolder folder;
+  // A name with a colon is a file, and one starting with "-" comes after "--".
+  fs::path clip = folder.Path() / "-clip:01.mp4", chosen = folder.Path() / "out.3gp";
+  fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
+  std::ofstream(chosen) << "keep me";
+  auto [kept, keptText] = RunCli("-q -o '" + chosen.string() + "' -- '" + clip.string() + "'");
+  EXPECT_EQ(kept, 1);
+  EXPECT_NE(keptText.find("exists; give --overwrite to replace it"), std::string::npos) << keptText;
+  EXPECT_EQ(fs::file_size(chosen), 7u);
+  auto [replaced, replacedText] = RunCli("-q --overwrite -o '" + chosen.string() + "' -- '" + clip.string() + "'");
+  EXPECT_EQ(replaced, 0) << replacedText;
+  EXPECT_EQ(Probe(chosen), "h263,176,144\namr_nb,8000,1\n");
+
+  fs::path link = folder.Path() / "link.3gp", target = folder.Path() / "gone" / "x.3gp";
+  fs::create_symlink(target, link);
+  auto [dangling, danglingText] = RunCli("-q --overwrite -o '" + link.string() + "' -- '" + clip.string() + "'");
+  EXPECT_EQ(dangling, 1);
+  EXPECT_NE(danglingText.find("a symbolic link to nothing"), std::string::npos) << danglingText;
+  EXPECT_FALSE(fs::exists(target.parent_path()));
+
+  auto [named, namedText] = RunCli("-q -- '" + clip.string() + "'");
+  EXPECT_EQ(named, 0) << namedText;
+  EXPECT_TRUE(fs::exists(folder.Path() / "-clip:01_(Vidora)_3GP.3gp"));
+}
+
+// A pipe is read once, and a stop signal still leaves a file that plays.
+TEST(Converter, StopSignalsFinishWhatAPipeGave) {
+  TTempFolder folder;
+  fs::path fifo = folder.Path() / "live.ts", result = folder.Path() / "live.3gp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A live source: the clip again and again, for longer than the test waits.
+  std::string feed = "(for i in $(seq 40); do cat '" + std::string(CLIPS_DIR) + "/clip.ts' || exit; sleep 0.2; done) > '" +
+                     fifo.string() + "' 2>/dev/null &";
+  ASSERT_EQ(std::system(feed.c_str()), 0);
+  std::string command = std::string(CLI_PATH) + " -q -o '" + result.string() + "' '" + fifo.string() + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  // Wait until the clip's pictures have reached the output, then stop the converter.
+  for (int i = 0; i < 100 && (!fs::exists(result) || fs::file_size(result) < 20000); ++i) usleep(50000);
+  std::system(("pkill -TERM -f '^" + std::string(CLI_PATH) + " -q -o " + result.string() + "'").c_str());
+  std::string output;
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  int status = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+  EXPECT_NE(output.find("stopped; " + result.string() + " holds what was converted"), std::string::npos) << output;
+  EXPECT_EQ(Probe(result), "h263,176,144\n");
+}
+
+// The end of a run used to race with its report: short runs on one CPU crashed.
+TEST(Converter, ShortRunsOnOneCPUEndCleanly) {
+  TTempFolder folder;
+  fs::path sound = folder.Path() / "second.mp3";
+  fs::copy_file(std::string(CLIPS_DIR) + "/second.mp3", sound);
+  for (int run = 0; run < 20; ++run) {
+    fs::path result = folder.Path() / ("run" + std::to_string(run) + ".3gp");
+    auto [status, output] = RunCli("-q -o '" + result.string() + "' '" + sound.string() + "'", "taskset -c 0 ");
+    ASSERT_EQ(status, 0) << "run " << run << ": " << output;
+    ASSERT_EQ(Probe(result), "amr_nb,8000,1\n");
   }
 }
 
@@ -91,18 +195,6 @@ TEST(Converter, BadInputsFailClearlyAndLeaveNothing) {
   std::vector<fs::path> left;
   for (const auto& entry : fs::directory_iterator(folder.Path())) left.push_back(entry.path().filename());
   EXPECT_EQ(left.size(), 2u) << "only the two inputs";
-}
-
-// What ffprobe reads of the streams: "codec width height sample_rate channels" lines.
-std::string Probe(const fs::path& file) {
-  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
-                        "-of csv=p=0 '" + file.string() + "'";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
-  pclose(pipe);
-  return output;
 }
 
 // The luma of the picture at `seconds`, decoded by the ffmpeg tool.
@@ -176,7 +268,7 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   ASSERT_EQ(again, 0) << againText;
   EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";
   auto [bad, badText] = RunCli("-q --set VideoBitrate=fast '" + clip.string() + "'");
-  EXPECT_EQ(bad, 1);
+  EXPECT_EQ(bad, 2);
   EXPECT_NE(badText.find("profile field VideoBitrate: 'fast' is not a valid integer value"), std::string::npos)
       << badText;
 }
