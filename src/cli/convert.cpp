@@ -98,6 +98,7 @@ struct TJob {
   std::string Input;
   std::string Output;
   std::string Failure;  // why it could not be set up
+  bool RefusedOption = false;  // the option text fails every input alike
   std::optional<TTerminateInfo> End;
   std::unique_ptr<TSubtitleScheduler> Subtitles;
 };
@@ -121,6 +122,7 @@ void SetUp(TJob& job, const TCliOptions& options, TfrmOption& form, TFFEncoder& 
   int task = encoder.AddTask(job.Input);
   if (task < 0) {
     job.Failure = encoder.LastErrMsg();
+    job.RefusedOption = encoder.LastErrorIsOption();
     return;
   }
   TFFDecoder& decoder = encoder.Task(task).Decoder(0);
@@ -136,8 +138,10 @@ void SetUp(TJob& job, const TCliOptions& options, TfrmOption& form, TFFEncoder& 
     job.Output = options.Output.empty() ? outputOptions.FileName : options.Output;
     outputOptions.FileName = job.Output;
     job.Failure = options.Output.empty() ? "" : OutputRefusal(job.Input, job.Output, options.Overwrite);
-    if (job.Failure.empty() && !encoder.SetOutputFile(task, job.Output, &outputOptions))
+    if (job.Failure.empty() && !encoder.SetOutputFile(task, job.Output, &outputOptions)) {
       job.Failure = encoder.LastErrMsg();
+      job.RefusedOption = encoder.LastErrorIsOption();
+    }
   }
   if (!job.Failure.empty()) {
     encoder.RemoveTask(task);
@@ -236,6 +240,10 @@ int Convert(const TCliOptions& options) {
     for (size_t i = 0; i < jobs.size() && !Interrupts; ++i) {
       jobs[i].Input = options.Inputs[i];
       SetUp(jobs[i], options, form, encoder);
+      if (jobs[i].RefusedOption) {
+        Say(jobs[i].Failure);
+        return 2;
+      }
       if (jobs[i].Failure.empty()) running.push_back(&jobs[i]);
     }
     if (!running.empty() && !Interrupts) Run(running, options, encoder);

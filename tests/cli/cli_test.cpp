@@ -103,10 +103,17 @@ TEST(Converter, RefusedValuesStopBeforeAnythingIsWritten) {
   TTempFolder folder;
   fs::path clip = folder.Path() / "clip.mp4";
   fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
-  for (const char* option : {"--set VideoBitrate=-5", "--set audiochannels=0"}) {
-    auto [status, output] = RunCli("-q " + std::string(option) + " '" + clip.string() + "'");
+  for (auto [option, message] : std::vector<std::pair<std::string, std::string>>{
+           {"--set VideoBitrate=-5", "Invalid value \"-5\" for option \"VideoBitrate\""},
+           {"--set audiochannels=0", "Invalid value \"0\" for option \"AudioChannels\""},
+           {"--ext 'this is not=an option'", "Unrecognized option 'this is not'"},
+           {"--ext 'b=abc'", "Invalid value \"abc\" for option \"b\""},
+           // The generic profile refuses it, and H.263 has no profile of its own to take it.
+           {"--ext 'profile=nonsense'", "Invalid value \"nonsense\" for option \"profile\""},
+           {"--ext 'preset=fast'", "no encoder nor the format takes the option \"preset\""}}) {
+    auto [status, output] = RunCli("-q " + option + " '" + clip.string() + "'");
     EXPECT_EQ(status, 2) << option;
-    EXPECT_NE(output.find("Invalid value"), std::string::npos) << output;
+    EXPECT_NE(output.find(message), std::string::npos) << output;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
 }
@@ -188,7 +195,7 @@ TEST(Converter, BadInputsFailClearlyAndLeaveNothing) {
   fs::path clip = folder.Path() / "clip.mp4";
   fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
   auto [refused, refusedText] = RunCli("--ext 'qscale=0' '" + clip.string() + "'");
-  EXPECT_EQ(refused, 1);
+  EXPECT_EQ(refused, 2);
   EXPECT_NE(refusedText.find("qscale must be > 0.0 and <= 255"), std::string::npos) << refusedText;
   auto [unwritable, unwritableText] = RunCli("-o /proc/none/x.3gp '" + clip.string() + "'");
   EXPECT_EQ(unwritable, 1);

@@ -139,4 +139,29 @@ std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* pr
   return refused;
 }
 
+std::vector<std::string> UnclaimedPrivateOptions(const TFFOptions& options, const std::vector<void*>& privateData,
+                                                 bool codec) {
+  std::vector<std::string> unclaimed;
+  const AVDictionary* kept = codec ? options.codec_private_opts : options.format_private_opts;
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = avutil.av_dict_get(kept, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+    bool claimed = false;
+    for (void* data : privateData) claimed |= data && avutil.av_opt_find(data, entry->key, nullptr, 0, 0);
+    if (!claimed) unclaimed.push_back(std::string(entry->key) + "=" + entry->value);
+  }
+  return unclaimed;
+}
+
+bool HolderOption(const TFFOptions& options, const std::string& name) {
+  const char* key = name.c_str();
+  if (Find(options.avcodec_opts[0], key) || Find(options.avformat_opts, key) || Find(options.sws_opts, key)) return true;
+  return name.size() > 1 && (name[0] == 'a' || name[0] == 'v' || name[0] == 's') &&
+         Find(options.avcodec_opts[0], key + 1);
+}
+
+bool KnownOption(const TFFOptions& options, const std::string& name) {
+  return HolderOption(options, name) || HasPrivateOption(avcodec.avcodec_get_class(), name.c_str(), false) ||
+         HasPrivateOption(avformat.avformat_get_class(), name.c_str(), false);
+}
+
 }  // namespace vidora

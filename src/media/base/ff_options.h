@@ -35,5 +35,13 @@ void ApplyOptions(const TFFOptions& options, void* target, void* source, int fla
 // of a real codec (or format) context: those it has and whose flags include
 // all of `flags`. Returns "name=value" of each one it refused.
 std::vector<std::string> ApplyPrivateOptions(const TFFOptions& options, void* privateData, bool codec, int flags);
+// The kept codec-private (or format-private) options that none of the
+// private data of the real contexts has, as "name=value".
+std::vector<std::string> UnclaimedPrivateOptions(const TFFOptions& options, const std::vector<void*>& privateData,
+                                                 bool codec);
+// Whether one of the holders has an option of that name (as SetOption looks for it).
+bool HolderOption(const TFFOptions& options, const std::string& name);
+// Whether any holder, codec or format has an option of that name.
+bool KnownOption(const TFFOptions& options, const std::string& name);
 
 }  // namespace vidora

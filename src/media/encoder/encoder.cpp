@@ -93,6 +93,11 @@ void TCustomEncoder::Guard(const char* operation) const {
   if (FWorking) throw std::runtime_error(Format("Cannot %s while working.", operation));
 }
 
+void TCustomEncoder::Failed(const std::exception& error) {
+  FLastErrMsg = error.what();
+  FLastErrorIsOption = dynamic_cast<const FFmpegOptionException*>(&error) != nullptr;
+}
+
 bool TCustomEncoder::OpenInput(TEncoderTask& task, const std::string& fileName, TInputOptions* options) {
   int index = task.nb_input_files();
   if (options) {
@@ -104,6 +109,7 @@ bool TCustomEncoder::OpenInput(TEncoderTask& task, const std::string& fileName, 
   }
   if (!task.OpenInputFile(fileName)) {
     FLastErrMsg = task.LastErrMsg();
+    FLastErrorIsOption = false;
     if (task.FInputOptions[index]) task.FInputOptions[index] = TInputOptions{};
     return false;
   }
@@ -129,7 +135,7 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
     });
     task->SetOnTerminate([this, self](const void*) { DoTaskTerminate(self); });
   } catch (const std::exception& error) {
-    FLastErrMsg = error.what();
+    Failed(error);
     return -1;
   }
   return FFFmpegList.Add(std::move(task));
@@ -155,12 +161,13 @@ bool TCustomEncoder::AddInputFile(int taskIndex, const std::string& fileName, TI
   TEncoderTask& task = Task(taskIndex);
   if (task.nb_input_files() >= MAX_FILES) {
     FLastErrMsg = Format("max input files %d reached", MAX_FILES);
+    FLastErrorIsOption = false;
     return false;
   }
   try {
     return OpenInput(task, fileName, options);
   } catch (const std::exception& error) {
-    FLastErrMsg = error.what();
+    Failed(error);
     return false;
   }
 }
@@ -192,6 +199,7 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::string& fileName, T
   int index = task.nb_output_files();
   if (index >= MAX_FILES) {
     FLastErrMsg = Format("max output files %d reached", MAX_FILES);
+    FLastErrorIsOption = false;
     return false;
   }
   try {
@@ -209,13 +217,14 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::string& fileName, T
     }
     if (task.OpenOutputFile(fileName, join) < 0) {
       FLastErrMsg = task.LastErrMsg();
+      FLastErrorIsOption = false;
       if (task.FOutputOptions[index]) task.FOutputOptions[index] = TOutputOptions{};
       return false;
     }
     if (options) AddOutputStreams(task, options->ExtOptions, *defaults);
     return true;
   } catch (const std::exception& error) {
-    FLastErrMsg = error.what();
+    Failed(error);
     return false;
   }
 }

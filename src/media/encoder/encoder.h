@@ -132,6 +132,9 @@ class TCustomEncoder : public TFFBaseComponent {
 
   TFFDecoder& Decoder() { return FDecoder; }
   const std::string& LastErrMsg() const { return FLastErrMsg; }
+  // Whether the last failure was an option of the option text that nothing
+  // takes or a value refused: the same text fails every file.
+  bool LastErrorIsOption() const { return FLastErrorIsOption; }
   int TasksCount() const { return FFFmpegList.Count(); }
   TEncoderTask& Task(int index) const { return FFFmpegList.Items(index); }
   bool Preview() const { return FPreview; }
@@ -186,6 +189,9 @@ class TCustomEncoder : public TFFBaseComponent {
   void Deliver(const std::function<void()>& call);
 
   std::string FLastErrMsg;
+  bool FLastErrorIsOption = false;
+  // Records the failure of an operation for LastErrMsg.
+  void Failed(const std::exception& error);
   bool FPreview = false;
   bool FPreviewBitmap = false;
   int FProgressInterval = 500;

@@ -90,6 +90,25 @@ TOutputOptions OutputOptionsFromText(const std::string& text) {
   return options;
 }
 
+namespace {
+
+// An option the user wrote: one that nothing takes is an error, not a silent no-op.
+void ApplyTextOption(TFFmpeg& task, const std::string& name, const std::string& value) {
+  bool taken;
+  try {
+    taken = task.ParseOption(name, value);
+  } catch (const FFmpegOptionException&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw FFmpegOptionException(error.what());
+  }
+  if (taken || Trim(value).empty()) return;
+  if (!KnownOption(task.Options(), name)) throw FFmpegOptionException(Format("Unrecognized option '%s'", name.c_str()));
+  throw FFmpegOptionException(Format("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str()));
+}
+
+}  // namespace
+
 void ApplyExtOptions(TFFmpeg& task, const std::string& text, bool inputMode) {
   for (const auto& [rawName, value] : ParseOptionText(text)) {
     std::string name = Lower(rawName);
@@ -97,7 +116,7 @@ void ApplyExtOptions(TFFmpeg& task, const std::string& text, bool inputMode) {
         name == "spre" || name == "vfilters" || name == "vf")
       continue;
     if (!inputMode && (name == "acodec" || name == "vcodec" || name == "scodec" || name == "s")) continue;
-    task.ParseOption(name, value);
+    ApplyTextOption(task, name, value);
   }
 }
 

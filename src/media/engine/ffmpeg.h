@@ -233,7 +233,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void Cleanup();
 
   // The option language.
-  void ParseOption(const std::string& name, const std::string& value);
+  // False when no handler nor option holder takes the option (unknown name or refused value).
+  bool ParseOption(const std::string& name, const std::string& value);
   bool SetNumericOption(const std::string& name, const std::string& value);
   void AddMetadata(const std::string& key, const std::string& value);
   void ApplyPreset(const std::string& name, const std::string& value);
@@ -408,6 +409,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void ResetHookContexts();
 
   void CloseOutputFile(TOutputFile& file);
+  // Throws when an option kept for a codec or format of its own finds none in the file (which it closes).
+  void CheckPrivateOptionsClaimed(TOutputFile& file);
   void CloseInputFile(TInputFile& file);
   void ClearPendingVideo();
 

@@ -11,4 +11,10 @@ class FFmpegException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An option of the option text that nothing takes, or a value its option refuses.
+class FFmpegOptionException : public FFmpegException {
+ public:
+  using FFmpegException::FFmpegException;
+};
+
 }  // namespace vidora

@@ -44,6 +44,25 @@ void TCustomFFmpeg::InputKinds(bool firstOnly, bool& has_video, bool& has_audio,
   }
 }
 
+void TCustomFFmpeg::CheckPrivateOptionsClaimed(TOutputFile& file) {
+  std::vector<void*> encoders;
+  for (const TOutputStreamCodec& stream : file.streams)
+    if (stream.codec) encoders.push_back(stream.codec->priv_data);
+  std::vector<std::string> unclaimed = UnclaimedPrivateOptions(FOptions, encoders, true);
+  for (std::string& option : UnclaimedPrivateOptions(FOptions, {file.ctx->priv_data}, false))
+    unclaimed.push_back(std::move(option));
+  if (unclaimed.empty()) return;
+  std::string name = unclaimed[0].substr(0, unclaimed[0].find('='));
+  std::string value = unclaimed[0].substr(name.size() + 1);
+  std::string fileName = file.file_name;
+  CloseOutputFile(file);
+  // A value the general option refused, kept for a codec that is not among this file's.
+  if (HolderOption(FOptions, name))
+    throw FFmpegOptionException(Format("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str()));
+  throw FFmpegOptionException(
+      Format("%s: no encoder nor the format takes the option \"%s\"", fileName.c_str(), name.c_str()));
+}
+
 int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   if (FJoinMode) {
     FLastErrMsg = "Cannot join more than one output file.";
@@ -121,6 +140,8 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   for (auto pair = Fmetadata.rbegin(); pair != Fmetadata.rend(); ++pair)
     avutil.av_dict_set(&oc->metadata, pair->first.c_str(), pair->second.c_str(), 0);
   Fmetadata.clear();
+
+  CheckPrivateOptionsClaimed(*file);
 
   auto fail = [&](const std::string& message) {
     FLastErrMsg = message;

@@ -26,7 +26,7 @@ uint32_t CodecTag(const std::string& value) {
 
 }  // namespace
 
-void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& value) {
+bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& value) {
   using THandler = std::function<void(TCustomFFmpeg&, const std::string&, const std::string&)>;
   auto boolField = [](bool TFFmpegSettings::*field) {
     return [field](TCustomFFmpeg& e, const std::string&, const std::string& v) { e.*field = ToBool(v); };
@@ -224,10 +224,9 @@ void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
   };
 
   auto handler = handlers.find(name);
-  if (handler != handlers.end())
-    handler->second(*this, name, value);
-  else
-    SetNumericOption(name, value);  // an option no holder knows is ignored
+  if (handler == handlers.end()) return SetNumericOption(name, value);
+  handler->second(*this, name, value);
+  return true;
 }
 
 void TCustomFFmpeg::ParseFormat(const std::string& value) {
@@ -373,7 +372,9 @@ void TCustomFFmpeg::ListSampleFormats() {
 }
 
 void TCustomFFmpeg::ParseBitRate(const std::string& name, const std::string& value) {
-  if (!SetNumericOption(name, value)) return;
+  if (Trim(value).empty()) return;
+  if (!SetNumericOption(name, value))
+    throw FFmpegOptionException(Format("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str()));
   AVCodecContext* holder = FOptions.avcodec_opts[name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO];
   int64_t bitRate = 0;
   avutil.av_opt_get_int(holder, "b", 0, &bitRate);
