@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Regenerates the built-in look (skins/Standard) from the vector sources in
+# tools/art: configures a build with the generator, builds it and runs it.
+# Pictures to look at (not part of the skin) go to tools/art/preview*.png.
+# Usage: tools/art/make_standard_look.sh [BUILD_DIR]   (default: build-art)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build-art}
+cmake -S "$root" -B "$build" -DVIDORA_ART=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target vidora_art -j2
+QT_QPA_PLATFORM=offscreen "$build/tools/art/vidora_art" "$root/tools/art" "$root/skins/Standard" "$root/tools/art"
