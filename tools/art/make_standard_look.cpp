@@ -8,15 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <map>
 #include <memory>
 
@@ -85,15 +84,15 @@ const QRgb KeyColour = qRgb(255, 0, 255);
 // What a half-covered edge pixel is laid over where no background lies beneath.
 const QRgb EdgeColour = qRgb(22, 24, 28);
 
-using TFaces = std::map<QString, QImage>;
+using TBitmaps = std::map<QString, QImage>;  // by file name, without ".bmp"
 
 [[noreturn]] void Fail(const QString& message) {
   std::fprintf(stderr, "vidora_art: %s\n", qPrintable(message));
   std::exit(1);
 }
 
-QString FaceName(const TButton& button, const TState& state) {
-  return QString("%1_%2").arg(button.Name, state.Suffix);
+QString FaceName(const TButton& button, const char* state) {
+  return QString("%1_%2").arg(button.Name, state);
 }
 
 // The element drawn at its exact size. Its extent in the source must be that
@@ -131,18 +130,17 @@ QRgb Over(QRgb art, QRgb under) {
               channel(qBlue(art), qBlue(under)));
 }
 
-// Anti-aliased art made opaque. Keyed: a pixel at least half covered is laid
-// over what lies beneath it and the rest becomes the key colour, so no edge is
-// blended toward the key (no pink fringe). A drawn pixel that happens to be
-// the key colour is moved off it.
-QImage Flatten(const QImage& art, const QImage& under, bool keyed) {
+// Anti-aliased art made opaque, laid over what lies beneath it. With a shape
+// (the art's alpha decides), a pixel the shape covers less than half becomes
+// the key colour instead, so no edge is blended toward the key (no pink
+// fringe). A drawn pixel that happens to be the key colour is moved off it.
+QImage Flatten(const QImage& art, const QImage& under, const QImage* shape) {
   QImage flat(art.size(), QImage::Format_RGB32);
   for (int y = 0; y < art.height(); ++y)
     for (int x = 0; x < art.width(); ++x) {
-      const QRgb pixel = art.pixel(x, y);
       QRgb result = KeyColour;
-      if (!keyed || qAlpha(pixel) >= 128) {
-        result = Over(qPremultiply(pixel), under.pixel(x, y));
+      if (!shape || qAlpha(shape->pixel(x, y)) >= 128) {
+        result = Over(qPremultiply(art.pixel(x, y)), under.pixel(x, y));
         if (result == KeyColour) result = qRgb(254, 0, 255);
       }
       flat.setPixel(x, y, result);
@@ -164,7 +162,7 @@ bool Shows(const QImage& face, const QRect& place, QPoint at) {
 
 // Buttons' rectangles overlap on the window; their visible parts must not, or
 // one key would hide or take the clicks of another.
-void RequireNoOverlap(const TFaces& faces) {
+void RequireNoOverlap(const TBitmaps& bitmaps) {
   for (const TButton& one : Buttons)
     for (const TButton& other : Buttons) {
       if (QString(one.Name) >= QString(other.Name)) continue;
@@ -176,8 +174,8 @@ void RequireNoOverlap(const TFaces& faces) {
         for (const TState& b : States)
           for (int y = common.top(); y <= common.bottom(); ++y)
             for (int x = common.left(); x <= common.right(); ++x)
-              if (Shows(faces.at(FaceName(one, a)), onePlace, {x, y}) &&
-                  Shows(faces.at(FaceName(other, b)), otherPlace, {x, y}))
+              if (Shows(bitmaps.at(FaceName(one, a.Suffix)), onePlace, {x, y}) &&
+                  Shows(bitmaps.at(FaceName(other, b.Suffix)), otherPlace, {x, y}))
                 Fail(QString("%1 and %2 both show at %3,%4").arg(one.Name, other.Name).arg(x).arg(y));
     }
 }
@@ -234,7 +232,7 @@ QByteArray SkinFile() {
     line(QString("Width=%1").arg(button.Width));
     line(QString("Height=%1").arg(button.Height));
     for (const TState& state : States)
-      line(QString("%1=%2.bmp").arg(state.Key, FaceName(button, state)));
+      line(QString("%1=%2.bmp").arg(state.Key, FaceName(button, state.Suffix)));
   }
   for (const TPicture& picture : Pictures) {
     line(QString("[%1]").arg(picture.Name));
@@ -257,18 +255,18 @@ QImage SeeThrough(const QImage& keyed) {
 }
 
 struct TScene {
-  const char* State;
+  const char* State;  // the face shown by every button
   const char* ConvertButton;
   const char* Info;  // picture shown over the video screen, or null
   int Percent;
 };
 
-QImage Phone(const QImage& background, const TFaces& faces, const TScene& scene) {
+QImage Phone(const QImage& background, const TBitmaps& bitmaps, const TScene& scene) {
   QImage phone = SeeThrough(background);
   QPainter painter(&phone);
   for (int done = 0; done < ProgressBar.width(); ++done) {
     const bool filled = done * 100 < scene.Percent * ProgressBar.width();
-    painter.drawImage(ProgressBar.topLeft() + QPoint(done, 0), faces.at(filled ? "ImgT" : "ImgN"));
+    painter.drawImage(ProgressBar.topLeft() + QPoint(done, 0), bitmaps.at(filled ? "ImgT" : "ImgN"));
   }
   QFont font("Liberation Sans");
   font.setPixelSize(11);
@@ -279,18 +277,15 @@ QImage Phone(const QImage& background, const TFaces& faces, const TScene& scene)
   for (const TButton& button : Buttons) {
     if (IsConversionButton(button) && QString(button.Name) != scene.ConvertButton) continue;
     if (button.Left + button.Width > background.width()) continue;
-    const TState state = *std::find_if(std::begin(States), std::end(States), [&](const TState& s) {
-      return QString(s.Suffix) == scene.State;
-    });
-    painter.drawImage(QPoint(button.Left, button.Top), SeeThrough(faces.at(FaceName(button, state))));
+    painter.drawImage(QPoint(button.Left, button.Top), SeeThrough(bitmaps.at(FaceName(button, scene.State))));
   }
-  if (scene.Info) painter.drawImage(InfoPlace, faces.at(scene.Info));
+  if (scene.Info) painter.drawImage(InfoPlace, bitmaps.at(scene.Info));
   return phone;
 }
 
 const QColor Desk(78, 104, 134);
 
-void WritePreview(const QString& folder, const QImage& background, const TFaces& faces) {
+void WritePreview(const QString& folder, const QImage& background, const TBitmaps& bitmaps) {
   const TScene scenes[] = {
       {"up", "btnStartConvert", nullptr, 0},
       {"over", "btnPauseConvert", nullptr, 62},
@@ -303,19 +298,19 @@ void WritePreview(const QString& folder, const QImage& background, const TFaces&
   QPainter painter(&sheet);
   int left = gap;
   for (const TScene& scene : scenes) {
-    painter.drawImage(QPoint(left, gap), Phone(background, faces, scene));
+    painter.drawImage(QPoint(left, gap), Phone(background, bitmaps, scene));
     left += background.width() + gap;
   }
   painter.end();
   sheet.save(folder + "/preview.png");
-  Phone(background, faces, scenes[0]).scaled(background.size() * 2).save(folder + "/preview-zoom.png");
+  Phone(background, bitmaps, scenes[0]).scaled(background.size() * 2).save(folder + "/preview-zoom.png");
 }
 
 // Every face enlarged (small ones more): first as stored (the key colour
 // shown), then each state over what lies beneath it on the window.
 int FaceZoom(const TButton& button) { return button.Height <= 20 ? 6 : 2; }
 
-void WriteFacesPreview(const QString& folder, const QImage& background, const TFaces& faces) {
+void WriteFacesPreview(const QString& folder, const QImage& background, const TBitmaps& bitmaps) {
   const int gap = 8, column = 140 * 2 + gap;
   int height = gap;
   for (const TButton& button : Buttons) height += button.Height * FaceZoom(button) + gap;
@@ -327,11 +322,11 @@ void WriteFacesPreview(const QString& folder, const QImage& background, const TF
     const QRect place(button.Left, button.Top, button.Width, button.Height);
     const QSize zoomed = place.size() * FaceZoom(button);
     const QImage under = Beneath(background, place);
-    painter.drawImage(QPoint(gap, top), faces.at(FaceName(button, States[0])).scaled(zoomed));
+    painter.drawImage(QPoint(gap, top), bitmaps.at(FaceName(button, "up")).scaled(zoomed));
     int left = gap + column;
     for (const TState& state : States) {
       QImage seen = under.convertToFormat(QImage::Format_ARGB32);
-      QPainter(&seen).drawImage(0, 0, SeeThrough(faces.at(FaceName(button, state))));
+      QPainter(&seen).drawImage(0, 0, SeeThrough(bitmaps.at(FaceName(button, state.Suffix))));
       painter.drawImage(QPoint(left, top), seen.scaled(zoomed));
       left += column;
     }
@@ -347,6 +342,43 @@ std::unique_ptr<QSvgRenderer> Load(const QString& path) {
   return source;
 }
 
+QImage Plain(QSize size) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(EdgeColour);
+  return image;
+}
+
+QImage MakeBackground(QSvgRenderer& source) {
+  const QImage art = Render(source, "Background", BackgroundSize);
+  const QImage background = Flatten(art, Plain(BackgroundSize), &art);
+  RequireKeyAtBottomLeft(background, "Background");
+  return background;
+}
+
+// Every face of a button takes the shape of its up face, so hovering or
+// pressing it never moves the edge of what can be clicked.
+TBitmaps MakeFaces(QSvgRenderer& source, const QImage& background) {
+  TBitmaps bitmaps;
+  for (const TButton& button : Buttons) {
+    const QRect place(button.Left, button.Top, button.Width, button.Height);
+    const QImage under = Beneath(background, place);
+    const QImage shape = Render(source, FaceName(button, "up"), place.size());
+    for (const TState& state : States) {
+      const QString name = FaceName(button, state.Suffix);
+      const QImage face = Flatten(Render(source, name, place.size()), under, button.Opaque ? nullptr : &shape);
+      if (!button.Opaque) RequireKeyAtBottomLeft(face, name);
+      bitmaps[name] = face;
+    }
+  }
+  RequireNoOverlap(bitmaps);
+  return bitmaps;
+}
+
+QImage MakePicture(QSvgRenderer& source, const TPicture& picture) {
+  const QSize size(picture.Width, picture.Height);
+  return Flatten(Render(source, picture.Name, size), Plain(size), nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -356,6 +388,8 @@ int main(int argc, char** argv) {
   if (args.size() < 3 || args.size() > 4) Fail("usage: vidora_art ART_DIR SKIN_DIR [PREVIEW_DIR]");
   const QString artFolder = args[1], skinFolder = args[2];
   if (!QDir().mkpath(skinFolder)) Fail("cannot make " + skinFolder);
+  // Another font would silently take its place and change every text.
+  if (!QFontDatabase::hasFamily("Liberation Sans")) Fail("the font Liberation Sans is missing (fonts-liberation)");
 
   std::map<QString, std::unique_ptr<QSvgRenderer>> sources;
   for (const char* name : {"background.svg", "buttons.svg", "info.svg"})
@@ -364,38 +398,17 @@ int main(int argc, char** argv) {
     WriteFile(skinFolder + "/" + name + ".bmp", Bmp(image));
   };
 
-  QImage plain(BackgroundSize, QImage::Format_RGB32);
-  plain.fill(EdgeColour);
-  const QImage background = Flatten(Render(*sources["background.svg"], "Background", BackgroundSize), plain, true);
-  RequireKeyAtBottomLeft(background, "Background");
+  const QImage background = MakeBackground(*sources["background.svg"]);
   write("Background", background);
-
-  TFaces faces;
-  for (const TButton& button : Buttons) {
-    const QRect place(button.Left, button.Top, button.Width, button.Height);
-    const QImage under = Beneath(background, place);
-    for (const TState& state : States) {
-      const QString name = FaceName(button, state);
-      const QImage face = Flatten(Render(*sources["buttons.svg"], name, place.size()), under, !button.Opaque);
-      if (!button.Opaque) RequireKeyAtBottomLeft(face, name);
-      write(name, face);
-      faces[name] = face;
-    }
-  }
-  RequireNoOverlap(faces);
-  for (const TPicture& picture : Pictures) {
-    const QSize size(picture.Width, picture.Height);
-    QImage under(size, QImage::Format_RGB32);
-    under.fill(EdgeColour);
-    const QImage image = Flatten(Render(*sources[picture.Source], picture.Name, size), under, false);
-    write(picture.Name, image);
-    faces[picture.Name] = image;
-  }
+  TBitmaps bitmaps = MakeFaces(*sources["buttons.svg"], background);
+  for (const TPicture& picture : Pictures)
+    bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture);
+  for (const auto& [name, image] : bitmaps) write(name, image);
   WriteFile(skinFolder + "/skin.all", SkinFile());
 
   if (args.size() == 4) {
-    WritePreview(args[3], background, faces);
-    WriteFacesPreview(args[3], background, faces);
+    WritePreview(args[3], background, bitmaps);
+    WriteFacesPreview(args[3], background, bitmaps);
   }
   return 0;
 }

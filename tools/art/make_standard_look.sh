@@ -2,6 +2,8 @@
 # Regenerates the built-in look (skins/Standard) from the vector sources in
 # tools/art: configures a build with the generator, builds it and runs it.
 # Pictures to look at (not part of the skin) go to tools/art/preview*.png.
+# Needs QtSvg and the Liberation fonts (Debian: qt6-svg-dev fonts-liberation);
+# the same Qt and fonts give the same bytes.
 # Usage: tools/art/make_standard_look.sh [BUILD_DIR]   (default: build-art)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
