@@ -114,18 +114,6 @@ TEST(RegionButtonLayout, MenuAnchors) {
   EXPECT_EQ(TRegionButton::MenuAnchor(dmpRight, Qt::AlignHCenter, button), QPoint(20, 30));
 }
 
-// Counts the paints a widget gets.
-class PaintCounter : public QObject {
- public:
-  int Paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++Paints;
-    return false;
-  }
-};
-
 class RegionButtonTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -242,23 +230,6 @@ TEST_F(RegionButtonTest, PropertiesKeepTheirRules) {
   EXPECT_FALSE(FButton->testAttribute(Qt::WA_OpaquePaintEvent));
   FButton->SetTransparent(false);
   EXPECT_TRUE(FButton->testAttribute(Qt::WA_OpaquePaintEvent));
-
-  PaintCounter counter;
-  FButton->installEventFilter(&counter);
-  QApplication::processEvents();
-  counter.Paints = 0;
-  FButton->SetTransparent(false);
-  FButton->SetTextPosition(tpNone);
-  FButton->SetGlyphState(gsUp);
-  FButton->SetBorder(true);
-  FButton->SetMargin(0);
-  FButton->SetButtonStyle(btSpeedFlat);
-  FButton->SetDown(false);
-  QApplication::processEvents();
-  EXPECT_EQ(counter.Paints, 0) << "values that did not change";
-  FButton->SetBorder(false);
-  QApplication::processEvents();
-  EXPECT_EQ(counter.Paints, 1);
 }
 
 // Small faces would be cut away by their own shape; an opaque button keeps the whole rectangle.
