@@ -47,10 +47,15 @@ void TCustomPlayer::EventLoop() {
     TPlayEventEntry entry = FPlayEvent.Take();
     if (entry.Kind == TPlayEventKind::Position) {
       int64_t pts = entry.Value;
-      if (FOnPosition && !FDestroying) Deliver([&] { FOnPosition(this, pts); });
+      // The handler is looked at where it runs: the host may have let go of it meanwhile.
+      if (FOnPosition && !FDestroying) Deliver([&] {
+        if (FOnPosition && !FDestroying) FOnPosition(this, pts);
+      });
     } else if (entry.Kind == TPlayEventKind::State) {
       auto state = static_cast<TPlayState>(entry.Value);
-      if (FOnPlayState) Deliver([&] { FOnPlayState(this, state); });
+      if (FOnPlayState) Deliver([&] {
+        if (FOnPlayState) FOnPlayState(this, state);
+      });
       if (state == TPlayState::psStop) return;
     } else if (entry.Kind == TPlayEventKind::Quit) {
       return;
