@@ -1,0 +1,29 @@
+#include "app/image_box.h"
+
+#include <QPainter>
+
+namespace vidora::app {
+
+TImageBox::TImageBox(QWidget* parent) : QWidget(parent) {}
+
+void TImageBox::SetPicture(const QImage& picture) {
+  FPicture = picture;
+  if (!FStretch && !picture.isNull()) resize(picture.size());
+  update();
+}
+
+void TImageBox::SetStretch(bool on) {
+  FStretch = on;
+  update();
+}
+
+void TImageBox::paintEvent(QPaintEvent*) {
+  if (FPicture.isNull()) return;
+  QPainter painter(this);
+  if (FStretch)
+    painter.drawImage(rect(), FPicture);
+  else
+    painter.drawImage(0, 0, FPicture);
+}
+
+}  // namespace vidora::app

@@ -1,0 +1,339 @@
+#include "app/main_window.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+#include "app/image_box.h"
+#include "app/progress_rules.h"
+#include "app/qt_hand_over.h"
+#include "app/video_panel.h"
+#include "media/base/ff_utils.h"
+#include "options/option_form.h"
+#include "options/subtitle_scheduler.h"
+#include "skin/region_button.h"
+
+namespace vidora::app {
+
+namespace {
+
+const char* const LevelNames[] = {"Quiet", "Panic", "Fatal", "Error", "Warning", "Info", "Verbose", "Debug"};
+
+}  // namespace
+
+TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      FOptions(options),
+      FPolish(polish),
+      FRemaining([this](int h, int m, int s) { return TimeOfDay((int64_t{h} * 3600 + m * 60 + s) * 1000).toStdString(); }) {
+  setObjectName("frmMain");
+  setWindowTitle("VidoraTo3GP");
+  setAcceptDrops(true);
+  // Under Wayland a mask only cuts the input region: the key colour's pixels are left unpainted too.
+  setAttribute(Qt::WA_TranslucentBackground);
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  setFont(font);
+  CreateComponents();
+  LoadStandardLook();
+
+  FProgressPrefix = FPolish ? QString::fromUtf8("Postęp: ") : QString("Progress: ");
+  GetPhone->setText(FPolish ? QString::fromUtf8("Pobierz Swój Telefon") : QString("Get Your Phone"));
+  ShowProgressText(FProgressPrefix + " 0%");
+  FLibAVFolder = ProgramFolder() + "LibAV";
+  ImageInfoPL->move(52, ImageInfoPL->y());
+  ImageInfoEn->move(52, ImageInfoEn->y());
+  btnPauseConvert->move(btnPauseConvert->x(), 267);
+  btnResumeConvert->move(btnResumeConvert->x(), 267);
+
+  Kodra.SetPreviewBitmap(true);
+  BindEvents();
+}
+
+TfrmMain::~TfrmMain() {
+  DetachEvents();
+  Kodra.Stop(true);
+  FFPlayer.Stop(true);
+}
+
+TRegionButton* TfrmMain::Button(const char* name, QRect geometry) {
+  auto* button = new TRegionButton(Panel1);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  button->SetButtonStyle(btNormal);
+  button->SetBorder(false);
+  button->SetShadow(false);
+  return button;
+}
+
+TImageBox* TfrmMain::Image(const char* name, QWidget* parent, QRect geometry) {
+  auto* image = new TImageBox(parent);
+  image->setObjectName(name);
+  image->setGeometry(geometry);
+  return image;
+}
+
+void TfrmMain::CreateComponents() {
+  resize(576, 500);
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setGeometry(0, 0, 393, 500);
+  ImageBgn = Image("ImageBgn", Panel1, {0, 0, 264, 500});
+  LProgress = new QLabel(Panel1);
+  LProgress->setObjectName("LProgress");
+  LProgress->setGeometry(63, 231, 76, 13);
+  QFont bold = font();
+  bold.setBold(true);
+  LProgress->setFont(bold);
+  LProgress->setStyleSheet("color: silver; background: transparent;");
+  ImageProgress = Image("ImageProgress", Panel1, {62, 246, 139, 12});
+  ImageInfoPL = Image("ImageInfoPL", Panel1, {260, 92, 160, 213});
+  ImageInfoEn = Image("ImageInfoEn", Panel1, {272, 92, 160, 213});
+  for (TImageBox* info : {ImageInfoPL, ImageInfoEn}) {
+    info->hide();
+    info->setCursor(Qt::PointingHandCursor);
+  }
+  PanelVideo = new TVideoPanel(Panel1);
+  PanelVideo->setObjectName("PanelVideo");
+  PanelVideo->setGeometry(52, 131, 160, 90);
+  PanelVideo->hide();
+  Image1 = Image("Image1", PanelVideo, {0, 0, 160, 90});
+  Image1->SetStretch(true);
+  ImgT = Image("ImgT", this, {400, 320, 33, 33});
+  ImgN = Image("ImgN", this, {400, 360, 33, 33});
+
+  btnAdd = Button("btnAdd", {30, 354, 44, 63});
+  btnStop = Button("btnStop", {97, 390, 9, 9});
+  btnPause = Button("btnPause", {157, 390, 8, 9});
+  btnPlay = Button("btnPlay", {110, 379, 42, 32});
+  btnClose = Button("btnClose", {145, 399, 83, 68});
+  btnAddSub = Button("btnAddSub", {189, 357, 44, 60});
+  btnSubOn = Button("btnSubOn", {215, 365, 14, 12});
+  btnInfo = Button("btnInfo", {36, 399, 78, 67});
+  btnMinimize = Button("btnMinimize", {335, 95, 14, 12});
+  btnHi = Button("btnHi", {279, 96, 18, 14});
+  btnLo = Button("btnLo", {300, 96, 18, 14});
+  btnVol1 = Button("btnVol1", {355, 90, 5, 20});
+  btnVol2 = Button("btnVol2", {328, 90, 5, 20});
+  btnSetup = Button("btnSetup", {94, 439, 75, 32});
+  btnStartConvert = Button("btnStartConvert", {62, 267, 139, 27});
+  btnPauseConvert = Button("btnPauseConvert", {62, 267, 140, 27});
+  btnResumeConvert = Button("btnResumeConvert", {62, 267, 140, 27});
+  for (TRegionButton* opaque : {btnStop, btnPause}) {
+    opaque->SetTransparent(false);
+    opaque->SetGlyphTransparent(false);
+  }
+  for (TRegionButton* speed : {btnPause, btnPlay, btnSubOn, btnInfo, btnHi, btnLo}) speed->SetButtonStyle(btSpeed);
+  btnInfo->SetGlyphTransparent(false);
+  btnInfo->setCursor(Qt::WhatsThisCursor);
+  for (TRegionButton* off : {btnStop, btnPause, btnPlay, btnAddSub, btnStartConvert}) off->setEnabled(false);
+  for (TRegionButton* hidden : {btnSubOn, btnPauseConvert, btnResumeConvert}) hidden->hide();
+  btnHi->SetDown(true);
+  btnStartConvert->SetMarkDropDown(false);
+
+  MSkin = new QMenu(this);
+  MSkin->setObjectName("MSkin");
+  MSkin->addSeparator();
+  GetPhone = MSkin->addAction("Get Your Phone");
+  GetPhone->setObjectName("GetPhone");
+  btnSetup->SetDropDownMenu(MSkin);
+
+  mmoLog = new QPlainTextEdit(this);
+  mmoLog->setObjectName("mmoLog");
+  mmoLog->setReadOnly(true);
+  mmoLog->setGeometry(400, 32, 480, 300);
+  mmoLog->hide();
+  grpLogLevel = new QGroupBox("Log level", this);
+  grpLogLevel->setObjectName("grpLogLevel");
+  grpLogLevel->setGeometry(406, 340, 120, 180);
+  grpLogLevel->hide();
+  FLogLevels = new QButtonGroup(grpLogLevel);
+  auto* levels = new QVBoxLayout(grpLogLevel);
+  for (int i = 0; i < 8; ++i) {
+    auto* level = new QRadioButton(LevelNames[i], grpLogLevel);
+    FLogLevels->addButton(level, i);
+    levels->addWidget(level);
+  }
+  FLogLevels->button(static_cast<int>(TLogLevel::llInfo))->setChecked(true);
+
+  TimerStat = new QTimer(this);
+  TimerStat->setObjectName("TimerStat");
+  TimerStat->setInterval(3000);
+
+  connect(btnAdd, &QAbstractButton::clicked, this, &TfrmMain::btnAddClick);
+  connect(btnAddSub, &QAbstractButton::clicked, this, &TfrmMain::btnAddSubClick);
+  connect(btnStartConvert, &QAbstractButton::clicked, this, &TfrmMain::btnStartConvertClick);
+  connect(btnPauseConvert, &QAbstractButton::clicked, this, &TfrmMain::btnPauseConvertClick);
+  connect(btnResumeConvert, &QAbstractButton::clicked, this, &TfrmMain::btnResumeConvertClick);
+  connect(btnSubOn, &QAbstractButton::clicked, this, &TfrmMain::btnSubOnClick);
+  connect(btnClose, &QAbstractButton::clicked, this, &QWidget::close);
+  connect(btnMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(TimerStat, &QTimer::timeout, this, &TfrmMain::TimerStatTimer);
+  for (QWidget* draggable : {static_cast<QWidget*>(ImageBgn), static_cast<QWidget*>(Image1)})
+    draggable->installEventFilter(this);
+}
+
+namespace {
+
+QImage Resource(const QString& name) { return QImage(":/standard/" + name); }
+
+}  // namespace
+
+void TfrmMain::SetBackground(const QImage& background) {
+  if (background.isNull()) return;
+  FBackground = background;
+  // The key colour's pixels are left unpainted as well as cut away: under
+  // Wayland a mask only shapes the input, and the see-through part must show.
+  QRgb key = background.pixel(0, background.height() - 1);
+  QImage painted = background.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < painted.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(painted.scanLine(y));
+    for (int x = 0; x < painted.width(); ++x)
+      if ((row[x] & 0xFFFFFF) == (key & 0xFFFFFF)) row[x] = 0;
+  }
+  ImageBgn->SetPicture(painted);
+  ApplyWindowShape();
+}
+
+void TfrmMain::LoadStandardLook() {
+  SetBackground(Resource("Background.bmp"));
+  ImgT->SetPicture(Resource("ImgT.bmp"));
+  ImgN->SetPicture(Resource("ImgN.bmp"));
+  ImageInfoPL->SetPicture(Resource("ImageInfoPL.bmp"));
+  ImageInfoEn->SetPicture(Resource("ImageInfoEn.bmp"));
+  for (TRegionButton* button : Panel1->findChildren<TRegionButton*>()) {
+    QString name = button->objectName();
+    button->SetGlyph(gsUp, Resource(name + "_up.bmp"));
+    button->SetGlyph(gsDown, Resource(name + "_down.bmp"));
+    button->SetGlyph(gsDisabled, Resource(name + "_disabled.bmp"));
+    button->SetGlyph(gsOver, Resource(name + "_over.bmp"));
+  }
+  DrawProgress(ImageProgress->Tag);
+  ApplyWindowShape();
+}
+
+// The window has exactly the background's size; its key colour (the
+// background's bottom-left pixel) is see-through and click-through.
+void TfrmMain::ApplyWindowShape() {
+  const QImage& background = FBackground;
+  if (background.isNull()) return;
+  setFixedSize(background.size());
+  setMask(BitmapToRegion(background, background.pixel(0, background.height() - 1)));
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  ApplyWindowShape();
+  QWidget::showEvent(event);
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) ApplyWindowShape();
+  QWidget::changeEvent(event);
+}
+
+void TfrmMain::DrawProgress(int fill) {
+  ImageProgress->Tag = fill;
+  QImage bar(ImageProgress->size(), QImage::Format_RGB32);
+  bar.fill(Qt::black);
+  if (!ImageProgress->Picture().isNull()) bar = ImageProgress->Picture().convertToFormat(QImage::Format_RGB32);
+  TBarColumns columns = BarColumns(fill, bar.width());
+  QPainter painter(&bar);
+  auto tile = [&](TImageBox* source, int from, int to) {
+    if (to > from && !source->Picture().isNull()) painter.fillRect(QRect(from, 0, to - from, bar.height()), QBrush(source->Picture()));
+  };
+  tile(ImgT, columns.FilledFrom, columns.FilledTo);
+  tile(ImgN, columns.EmptyFrom, bar.width());
+  tile(ImgN, 0, columns.EmptyTo);
+  painter.end();
+  ImageProgress->SetPicture(bar);
+}
+
+void TfrmMain::ShowProgressText(const QString& text, bool failure) {
+  FShowsFailure = failure;
+  LProgress->setStyleSheet(failure ? "color: #ff5050; background: transparent;" : "color: silver; background: transparent;");
+  LProgress->setText(text);
+  LProgress->adjustSize();  // the label grows with its text
+}
+
+TLogLevel TfrmMain::ChosenLogLevel() const { return static_cast<TLogLevel>(FLogLevels->checkedId()); }
+
+void TfrmMain::Say(const std::string& line) {
+  AppendLog(LogLine(CurrentThreadID(), static_cast<int>(TLogLevel::llInfo), line));
+}
+
+void TfrmMain::AppendLog(const std::string& line) {
+  if (FEchoLog) std::fprintf(stderr, "%s\n", line.c_str());
+  if (FLog.Add(line)) {
+    // The oldest line goes; the text box follows the list.
+    QTextCursor cursor(mmoLog->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+  }
+  mmoLog->appendPlainText(QString::fromStdString(line));
+}
+
+void TfrmMain::SayFailure(const std::string& prefix, const std::string& message) {
+  Say("");
+  Say("***" + prefix + message);
+  Say("");
+  // The user sees it too, not only the hidden log.
+  ShowProgressText(QString::fromStdString(message).left(60), true);
+  LProgress->setToolTip(QString::fromStdString(message));
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F12) {
+    // The log panel lies beside the phone: the window widens to show it.
+    bool show = !mmoLog->isVisible();
+    mmoLog->setVisible(show);
+    grpLogLevel->setVisible(show);
+    if (show) {
+      setMinimumSize(0, 0);
+      setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      clearMask();
+      resize(mmoLog->geometry().right() + 8, std::max(height(), grpLogLevel->geometry().bottom() + 8));
+    } else {
+      ApplyWindowShape();
+    }
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  // No event may reach a window on its way out; then the blocking stop.
+  DetachEvents();
+  Kodra.Stop(true);
+  FFPlayer.Stop(true);
+  event->accept();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      FDragFrom = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
+      FDragging = true;
+    }
+  } else if (event->type() == QEvent::MouseMove) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (FDragging && mouse->buttons() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier)
+      move(mouse->globalPosition().toPoint() - FDragFrom);
+    else
+      FDragging = false;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace vidora::app

@@ -1,0 +1,175 @@
+// TfrmMain: the program's window and the conductor of a conversion. It turns
+// a file the user picks or drops into one encoder job, starts, pauses and
+// ends the conversion, shows progress, a remaining-time estimate and preview
+// pictures, and keeps the log. Its rules live in plain functions
+// (progress_rules, remaining_time, control_rules); this class wires them.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/control_rules.h"
+#include "app/remaining_time.h"
+#include "media/base/logger.h"
+#include "media/encoder/encoder.h"
+#include "media/play/player.h"
+
+class QButtonGroup;
+class QGroupBox;
+class QMenu;
+class QPlainTextEdit;
+class QTimer;
+
+namespace vidora {
+class TfrmOption;
+class TRegionButton;
+class TSubtitleScheduler;
+}  // namespace vidora
+
+namespace vidora::app {
+
+class TImageBox;
+class TVideoPanel;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* ProgramVersion = "1.2";
+  static constexpr int LogCapacity = 5000;
+
+  explicit TfrmMain(TfrmOption& options, bool polish, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // A file named on the command line or dropped: added as the button adds one.
+  void AddFile(const std::string& fileName);
+  // A subtitle file named on the command line or dropped.
+  void LoadSubtitles(const std::string& fileName);
+  // Each log line is also written to standard error (-v).
+  void SetEchoLog(bool on) { FEchoLog = on; }
+  // The short red reason shown in the progress label after a failed add.
+  bool ShowsFailure() const { return FShowsFailure; }
+
+  // The components, named as skin files address them.
+  QWidget* Panel1;
+  TImageBox* ImageBgn;
+  QLabel* LProgress;
+  TImageBox* ImageProgress;
+  TImageBox* ImageInfoPL;
+  TImageBox* ImageInfoEn;
+  TVideoPanel* PanelVideo;
+  TImageBox* Image1;
+  TImageBox* ImgT;
+  TImageBox* ImgN;
+  TRegionButton* btnAdd;
+  TRegionButton* btnStop;
+  TRegionButton* btnPause;
+  TRegionButton* btnPlay;
+  TRegionButton* btnClose;
+  TRegionButton* btnAddSub;
+  TRegionButton* btnSubOn;
+  TRegionButton* btnInfo;
+  TRegionButton* btnMinimize;
+  TRegionButton* btnHi;
+  TRegionButton* btnLo;
+  TRegionButton* btnVol1;
+  TRegionButton* btnVol2;
+  TRegionButton* btnSetup;
+  TRegionButton* btnStartConvert;
+  TRegionButton* btnPauseConvert;
+  TRegionButton* btnResumeConvert;
+  QPlainTextEdit* mmoLog;
+  QGroupBox* grpLogLevel;
+  QMenu* MSkin;
+  QAction* GetPhone;
+  QTimer* TimerStat;
+
+  TFFLogger FFLogger;  // first made, last gone: every component logs through it
+  TFFEncoder Kodra;
+  TFFPlayer FFPlayer;
+
+  int64_t TotalDuration = 0;
+  int64_t CurrentDuration = 0;
+
+  // Button handlers, public so that the skin menu and tests reach them.
+  void btnAddClick();
+  void btnAddSubClick();
+  void btnStartConvertClick();
+  void btnPauseConvertClick();
+  void btnResumeConvertClick();
+  void btnSubOnClick();
+  void TimerStatTimer();
+  // The dialogs, replaceable by tests: the chosen name, or empty when cancelled.
+  std::function<std::string()> ChooseInputFile;
+  std::function<std::string()> ChooseSubtitleFile;
+  // The bar drawn at fill position p.
+  void DrawProgress(int fill);
+  const TBoundedLog& Log() const { return FLog; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // main_window.cpp: the components, the look, the language.
+  void CreateComponents();
+  TRegionButton* Button(const char* name, QRect geometry);
+  TImageBox* Image(const char* name, QWidget* parent, QRect geometry);
+  void LoadStandardLook();
+  void ApplyWindowShape();
+  // The window's background: its size, its shape (the bottom-left pixel's colour is see-through).
+  void SetBackground(const QImage& background);
+  void Say(const std::string& line);  // a log line of the window's own
+  void AppendLog(const std::string& line);
+  void SayFailure(const std::string& prefix, const std::string& message);
+  void ShowProgressText(const QString& text, bool failure = false);
+  TLogLevel ChosenLogLevel() const;
+
+  // main_add.cpp: adding a file and its job.
+  bool EnsureEncoderLibraries();
+  void AddChosenFile(const std::string& fileName);
+  bool AddJob(TInputOptions& input, TOutputOptions& output);
+  void StartPreview(const std::string& fileName);
+  void SetSubtitlesOn(bool on);
+
+  // main_convert.cpp: the conversion's events.
+  void KodraProgress(const TProgressInfo& info);
+  void KodraTerminate(const TTerminateInfo& info);
+  void KodraPreviewBitmap(const TPreviewInfo& info);
+  void KodraCustomHook(THookInfo& info);
+  void FFLoggerLog(uint32_t threadId, TLogLevel level, const std::string& message);
+  void FFPlayerPosition(int64_t pts);
+  void BindEvents();
+  void DetachEvents();
+  QString TimeOfDay(int64_t milliseconds) const;
+
+  TfrmOption& FOptions;
+  bool FPolish;
+  QString FProgressPrefix;
+  std::string FRemainingText;
+  TRemainingTime FRemaining;
+  TBoundedLog FLog{LogCapacity};
+  bool FEchoLog = false;
+  bool FShowsFailure = false;
+  std::string FLibAVFolder;
+  double FSubtitleFrameRate = 1;  // of the file added last, for frame-numbered subtitles
+  // The job's subtitle scheduler, used by the worker thread's hook.
+  std::unique_ptr<TSubtitleScheduler> FScheduler;
+  // btnSubOn shown and down, for the worker thread (a widget is the GUI thread's).
+  std::atomic<bool> FBurnIn{false};
+  QButtonGroup* FLogLevels = nullptr;
+  QImage FBackground;  // as loaded, key colour and all
+  QPoint FDragFrom;
+  bool FDragging = false;
+};
+
+}  // namespace vidora::app

@@ -1,0 +1,217 @@
+// The real window, driven on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "app/image_box.h"
+#include "app/main_window.h"
+#include "app/qt_hand_over.h"
+#include "app/video_panel.h"
+#include "options/option_form.h"
+#include "skin/region_button.h"
+#include "test_support.h"
+
+namespace vidora::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Probe(const fs::path& file) {
+  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
+                        "-of csv=p=0 '" + file.string() + "'";
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  pclose(pipe);
+  return output;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FWindow = std::make_unique<TfrmMain>(FOptions, false);
+    FWindow->show();
+  }
+  void TearDown() override {
+    FWindow->close();
+    FWindow.reset();
+  }
+
+  fs::path Clip(const char* name) {
+    fs::path copy = FFolder.Path() / name;
+    fs::copy_file(std::string(CLIPS_DIR) + "/" + name, copy);
+    return copy;
+  }
+
+  // Serves the event loop until `done` or the time is up.
+  template <typename Done>
+  bool WaitFor(Done done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      QTest::qWait(5);
+    }
+    return true;
+  }
+
+  bool Logged(const std::string& text) const {
+    for (const std::string& line : FWindow->Log().Lines())
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  void Drop(const std::vector<fs::path>& files) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const fs::path& file : files) urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+    data->setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(FWindow.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(FWindow.get(), &drop);
+    delete data;
+  }
+
+  test::TTempFolder FFolder;
+  TfrmOption FOptions;
+  std::unique_ptr<TfrmMain> FWindow;
+};
+
+TEST_F(MainWindowTest, AConversionReachesOneHundredPercentOnlyAtItsEnd) {
+  fs::path clip = Clip("clip.mp4");
+  FWindow->AddFile(clip.string());
+  ASSERT_TRUE(FWindow->btnStartConvert->isEnabled()) << FWindow->LProgress->text().toStdString();
+  EXPECT_TRUE(Logged("***File has been added to convert list."));
+  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1);
+  EXPECT_TRUE(FWindow->btnAddSub->isEnabled());
+  EXPECT_FALSE(FWindow->btnLo->isEnabled()) << "the quality not chosen is disabled";
+
+  QTest::mouseClick(FWindow->btnStartConvert, Qt::LeftButton, Qt::NoModifier, QPoint(60, 13));
+  EXPECT_FALSE(FWindow->btnAdd->isEnabled());
+  EXPECT_TRUE(FWindow->btnPauseConvert->isVisible());
+  bool earlyHundred = false;
+  ASSERT_TRUE(WaitFor([&] {
+    if (!FWindow->btnAdd->isEnabled() && FWindow->LProgress->text().contains("100%")) earlyHundred = true;
+    return FWindow->btnAdd->isEnabled();
+  }));
+  EXPECT_FALSE(earlyHundred) << "100% is shown by the end, not by a progress report";
+  EXPECT_EQ(FWindow->LProgress->text(), "Progress: 100%");
+  EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
+  EXPECT_TRUE(FWindow->btnStartConvert->isVisible());
+  EXPECT_EQ(FWindow->ImageProgress->Tag, 135);
+  EXPECT_EQ(Probe(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+}
+
+TEST_F(MainWindowTest, PauseHoldsTheOutputStill) {
+  fs::path clip = Clip("grey.mp4");
+  FWindow->AddFile(clip.string());
+  fs::path output = FFolder.Path() / "grey_(Vidora)_3GP.3gp";
+  FWindow->btnStartConvertClick();
+  FWindow->btnPauseConvertClick();
+  QTest::qWait(300);  // whatever was on its way is written
+  std::error_code error;
+  auto size = fs::file_size(output, error);
+  QTest::qWait(700);
+  EXPECT_EQ(fs::file_size(output, error), size) << "a paused run writes nothing";
+  EXPECT_TRUE(FWindow->btnResumeConvert->isVisible());
+  FWindow->btnResumeConvertClick();
+  ASSERT_TRUE(WaitFor([&] { return FWindow->btnAdd->isEnabled(); }));
+  EXPECT_EQ(FWindow->LProgress->text(), "Progress: 100%");
+}
+
+TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
+  fs::path clip = Clip("grey.mp4");
+  FWindow->AddFile(clip.string());
+  FWindow->btnStartConvertClick();
+  QTest::qWait(50);
+  FWindow->close();
+  EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
+  EXPECT_EQ(Probe(FFolder.Path() / "grey_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+}
+
+TEST_F(MainWindowTest, FailuresAreShownNotOnlyLogged) {
+  fs::path noise = Clip("noise.mp4");
+  FWindow->AddFile(noise.string());
+  EXPECT_TRUE(Logged("***File load error: "));
+  EXPECT_TRUE(FWindow->ShowsFailure());
+  EXPECT_TRUE(FWindow->LProgress->text().contains("Invalid data")) << FWindow->LProgress->text().toStdString();
+  EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
+}
+
+TEST_F(MainWindowTest, DropsAndDialogs) {
+  fs::path clip = Clip("clip.mp4"), part = Clip("part1.mp4");
+  Drop({clip, part});
+  EXPECT_EQ(FWindow->Kodra.TasksCount(), 0) << "two films add nothing";
+  fs::path subtitles = FFolder.Path() / "clip.srt";
+  std::ofstream(subtitles) << "1\n00:00:00,500 --> 00:00:01,500\nHello\n";
+  Drop({subtitles});
+  EXPECT_FALSE(FWindow->btnSubOn->isVisible()) << "no subtitles before a film";
+  Drop({clip});
+  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1);
+  Drop({subtitles});
+  EXPECT_TRUE(FWindow->btnSubOn->isVisible());
+  EXPECT_TRUE(FWindow->btnSubOn->Down());
+
+  // The list is cleared before the dialog: a cancelled one leaves it empty.
+  FWindow->ChooseInputFile = [] { return std::string(); };
+  FWindow->btnAddClick();
+  EXPECT_EQ(FWindow->Kodra.TasksCount(), 0);
+  FWindow->ChooseInputFile = [&] { return part.string(); };
+  FWindow->btnAddClick();
+  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1) << "one job at a time";
+}
+
+// A picture of the window with a clip added and a preview picture shown, for people to look at.
+TEST_F(MainWindowTest, Screenshot) {
+  fs::path clip = Clip("clip.mp4");
+  FWindow->AddFile(clip.string());
+  ASSERT_TRUE(WaitFor([&] { return !FWindow->PanelVideo->LastPicture().isNull(); }, std::chrono::seconds(10)))
+      << testing::PrintToString(FWindow->Log().Lines());
+  QTest::qWait(300);
+  QImage shot = FWindow->grab().toImage();
+  EXPECT_EQ(shot.size(), FWindow->ImageBgn->Picture().isNull() ? QSize(576, 500) : FWindow->ImageBgn->Picture().size());
+  EXPECT_TRUE(shot.save(QString(BUILD_DIR) + "/vidora3gp-window.png"));
+}
+
+// Open, add, convert, close, again and again in one process: for the sanitizers.
+TEST(MainWindowCycles, TwentyWindowsInARow) {
+  test::TTempFolder folder;
+  fs::path clip = folder.Path() / "part1.mp4";
+  fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    TfrmOption options;
+    TfrmMain window(options, cycle % 2 == 1);
+    window.show();
+    window.AddFile(clip.string());
+    window.btnStartConvertClick();
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!window.btnAdd->isEnabled() && std::chrono::steady_clock::now() < end) QTest::qWait(5);
+    ASSERT_TRUE(window.btnAdd->isEnabled()) << "cycle " << cycle;
+    window.close();
+    fs::remove(folder.Path() / "part1_(Vidora)_3GP.3gp");
+  }
+}
+
+}  // namespace
+}  // namespace vidora::app
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  QApplication application(argc, argv);
+  vidora::app::TQtMainThreadHandOver handOver;
+  vidora::SetMainThreadHandOver(&handOver);
+  ::testing::InitGoogleTest(&argc, argv);
+  int status = RUN_ALL_TESTS();
+  vidora::SetMainThreadHandOver(nullptr);
+  return status;
+}
