@@ -41,6 +41,10 @@ case "${1:-}" in
     sample="$BUILD_DIR/sample/sample.mp4"
     tools/make_sample.sh "$sample"
     rm -f "$BUILD_DIR"/sample/sample_\(Vidora*
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      # With a display: the window, with the sample added; press CONVERT.
+      exec "$BUILD_DIR/src/program/vidora3gp" "$sample"
+    fi
     "$BUILD_DIR/src/cli/vidora3gp-cli" "$sample"
     echo "What ffprobe reads in it:"
     ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels:format=duration \
