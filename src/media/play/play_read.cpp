@@ -7,6 +7,7 @@
 #include "media/base/ff_utils.h"
 #include "media/base/loader.h"
 #include "media/base/logger.h"
+#include "media/base/main_thread.h"
 #include "media/base/text_format.h"
 #include "media/play/player.h"
 #include "media/play/video_state.h"
@@ -41,7 +42,11 @@ bool TVideoState::Start(bool startPaused) {
     OpenError = "SDL_CreateThread() failed.";
     return false;
   }
-  while (Opened == 0) sdl.SDL_Delay(2);
+  // The reading thread may hand calls (its log lines) to this thread meanwhile.
+  while (Opened == 0) {
+    ProcessPendingCalls();
+    sdl.SDL_Delay(2);
+  }
   return Opened > 0;
 }
 
