@@ -4,7 +4,13 @@
 #include <QLocale>
 #include <QScreen>
 
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <clocale>
+#include <csignal>
 #include <cstring>
 
 #include "app/main_window.h"
@@ -13,6 +19,34 @@
 #include "media/base/loader.h"
 #include "options/option_form.h"
 #include "options/settings_store.h"
+
+namespace {
+
+int SignalPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  char byte = 1;
+  [[maybe_unused]] ssize_t written = write(SignalPipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGHUP and SIGINT (a logout, a service manager, Ctrl-C) close the
+// window as its close key does: a running conversion finishes its file.
+void CloseOnStopSignals(QWidget& window) {
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, SignalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte;
+    [[maybe_unused]] ssize_t read = ::read(SignalPipe[0], &byte, 1);
+    window.close();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace vidora;
@@ -37,6 +71,7 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     window.SetEchoLog(arguments.removeAll("-v") > 0);
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    CloseOnStopSignals(window);
     window.show();
     // A file named on the command line is added as if dropped; a subtitle file may follow it.
     if (!arguments.isEmpty() && QFileInfo::exists(arguments[0])) {
