@@ -179,8 +179,7 @@ void TfrmMain::CreateComponents() {
   connect(btnClose, &QAbstractButton::clicked, this, &QWidget::close);
   connect(btnMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(TimerStat, &QTimer::timeout, this, &TfrmMain::TimerStatTimer);
-  for (QWidget* draggable : {static_cast<QWidget*>(ImageBgn), static_cast<QWidget*>(Image1)})
-    draggable->installEventFilter(this);
+  ConnectControls();
 }
 
 namespace {
@@ -317,23 +316,6 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   Kodra.Stop(true);
   FFPlayer.Stop(true);
   event->accept();
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton) {
-      FDragFrom = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
-      FDragging = true;
-    }
-  } else if (event->type() == QEvent::MouseMove) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (FDragging && mouse->buttons() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier)
-      move(mouse->globalPosition().toPoint() - FDragFrom);
-    else
-      FDragging = false;
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace vidora::app

@@ -14,6 +14,7 @@
 
 #include "app/control_rules.h"
 #include "app/remaining_time.h"
+#include "app/web_pages.h"
 #include "media/base/logger.h"
 #include "media/encoder/encoder.h"
 #include "media/play/player.h"
@@ -102,6 +103,12 @@ class TfrmMain : public QWidget {
   void btnPauseConvertClick();
   void btnResumeConvertClick();
   void btnSubOnClick();
+  void btnPlayClick();
+  void btnPauseClick();
+  void btnStopClick();
+  void btnInfoClick();
+  // Where the web pages go; tests record them instead.
+  TUrlOpener UrlOpener;
   void TimerStatTimer();
   // The dialogs, replaceable by tests: the chosen name, or empty when cancelled.
   std::function<std::string()> ChooseInputFile;
@@ -115,6 +122,8 @@ class TfrmMain : public QWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -133,6 +142,10 @@ class TfrmMain : public QWidget {
   void SayFailure(const std::string& prefix, const std::string& message);
   void ShowProgressText(const QString& text, bool failure = false);
   TLogLevel ChosenLogLevel() const;
+
+  // main_controls.cpp: the window's own controls.
+  void ConnectControls();
+  void QualityClick(bool hi);
 
   // main_add.cpp: adding a file and its job.
   bool EnsureEncoderLibraries();

@@ -1,0 +1,120 @@
+// The window's own controls: preview transport, seek bar, volume, the quality
+// pair, the information view, the web pages and dragging.
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "app/image_box.h"
+#include "app/main_window.h"
+#include "app/progress_rules.h"
+#include "app/video_panel.h"
+#include "app/web_pages.h"
+#include "media/base/main_thread.h"
+#include "skin/region_button.h"
+
+namespace vidora::app {
+
+void TfrmMain::ConnectControls() {
+  connect(btnPlay, &QAbstractButton::clicked, this, &TfrmMain::btnPlayClick);
+  connect(btnPause, &QAbstractButton::clicked, this, &TfrmMain::btnPauseClick);
+  connect(btnStop, &QAbstractButton::clicked, this, &TfrmMain::btnStopClick);
+  connect(btnVol1, &QAbstractButton::clicked, this, [this] { FFPlayer.SetAudioVolume(VolumeDown(FFPlayer.AudioVolume())); });
+  connect(btnVol2, &QAbstractButton::clicked, this, [this] { FFPlayer.SetAudioVolume(VolumeUp(FFPlayer.AudioVolume())); });
+  connect(btnHi, &QAbstractButton::clicked, this, [this] { QualityClick(true); });
+  connect(btnLo, &QAbstractButton::clicked, this, [this] { QualityClick(false); });
+  connect(btnInfo, &QAbstractButton::clicked, this, &TfrmMain::btnInfoClick);
+  connect(GetPhone, &QAction::triggered, this, [this] { UrlOpener.Open(PhonePage(ServerAddress())); });
+  for (QWidget* watched : {static_cast<QWidget*>(ImageProgress), static_cast<QWidget*>(ImageInfoPL),
+                           static_cast<QWidget*>(ImageInfoEn)})
+    watched->installEventFilter(this);
+}
+
+void TfrmMain::btnPlayClick() {
+  btnPause->setEnabled(true);
+  btnPause->SetDown(false);
+  btnPlay->setEnabled(true);
+  if (PanelVideo->Tag == 1) {
+    btnStop->setEnabled(true);
+    FFPlayer.Resume();
+  } else {
+    Kodra.Resume();
+  }
+}
+
+void TfrmMain::btnPauseClick() {
+  btnPause->setEnabled(true);
+  btnPlay->setEnabled(true);
+  btnPlay->SetDown(false);
+  if (PanelVideo->Tag == 1)
+    FFPlayer.Pause();
+  else
+    Kodra.Pause();
+}
+
+void TfrmMain::btnStopClick() {
+  btnStop->setEnabled(false);
+  if (PanelVideo->Tag != 1) {
+    Kodra.Stop(true);
+    return;
+  }
+  FFPlayer.Seek(1);  // one microsecond: the first picture shows
+  ProcessPendingCalls();
+  FFPlayer.Pause();
+  btnPlay->setEnabled(true);
+  btnPause->setEnabled(false);
+  btnPlay->SetDown(false);
+  btnPause->SetDown(false);
+}
+
+// Runs after the clicked button has toggled itself.
+void TfrmMain::QualityClick(bool hi) {
+  QMetaObject::invokeMethod(this, [this, hi] {
+    TQualityPair pair = AfterQualityClick({btnHi->Down(), btnHi->isEnabled(), btnLo->Down(), btnLo->isEnabled()}, hi);
+    btnHi->SetDown(pair.HiDown);
+    btnLo->SetDown(pair.LoDown);
+  }, Qt::QueuedConnection);
+}
+
+void TfrmMain::btnInfoClick() {
+  // The speed button toggles after this: its state now is the state before the click.
+  int shift = btnInfo->Down() ? -width() : width();
+  if (!btnInfo->Down()) {
+    PanelVideo->hide();
+    (FPolish ? ImageInfoPL : ImageInfoEn)->show();
+  } else {
+    ImageInfoPL->hide();
+    ImageInfoEn->hide();
+    PanelVideo->show();
+  }
+  for (TRegionButton* button : {btnStartConvert, btnPauseConvert, btnResumeConvert})
+    button->move(button->x() + shift, button->y());
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::MouseButtonPress) return QWidget::eventFilter(watched, event);
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (watched == ImageProgress && btnStartConvert->isEnabled()) {
+    FFPlayer.Seek(SeekTarget(TotalDuration, static_cast<int>(mouse->position().x()), ImageProgress->width()));
+    return true;
+  }
+  if (watched == ImageInfoPL || watched == ImageInfoEn) {
+    UrlOpener.Open(InformationPage(ServerAddress(), ProgramVersion));
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// Presses and moves on the background, the phone picture and the preview
+// picture come here; dragging needs the left button alone, without modifiers.
+void TfrmMain::mousePressEvent(QMouseEvent* event) {
+  FDragging = event->button() == Qt::LeftButton;
+  FDragFrom = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void TfrmMain::mouseMoveEvent(QMouseEvent* event) {
+  if (FDragging && event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier)
+    move(event->globalPosition().toPoint() - FDragFrom);
+  else
+    FDragging = false;
+}
+
+}  // namespace vidora::app
