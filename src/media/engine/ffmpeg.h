@@ -315,6 +315,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int FitPixelFormat(const AVCodec* codec, int pixFmt) const;
   AVSampleFormat FitSampleFormat(const AVCodec* codec, int sampleFmt) const;
   int FitSampleRate(const AVCodec* codec, int sampleRate);
+  // The value of the zero-ended list nearest to the request (the first of
+  // equally near ones); a different one is logged as "Requested <what> unsupported ...".
+  int FitToSupported(const char* what, const int* supported, int requested);
 
   // output_streams.cpp
   void new_video_stream(TOutputFile& file);

@@ -42,6 +42,12 @@ class EngineTest : public ::testing::Test {
       if (line.second.find(text) != std::string::npos) return true;
     return false;
   }
+  bool Logged(const std::string& text, TLogLevel level) {
+    std::lock_guard lock(FLock);
+    for (const auto& line : FLog)
+      if (line.first == level && line.second.find(text) != std::string::npos) return true;
+    return false;
+  }
 
   // Runs the call and returns the message it raised, or "" when it did not raise.
   template <typename Call>
