@@ -294,7 +294,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int OpenOutputFile(const std::string& fileName, bool join);
   // Whether the open inputs (in join mode only the first) hold video, audio, subtitles.
   void check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const;
-  // The kinds of stream the inputs hold; `firstOnly` looks at the first input alone.
+  // The kinds of stream the inputs hold (a cover picture is no video); `firstOnly` looks at the first input alone.
   void InputKinds(bool firstOnly, bool& has_video, bool& has_audio, bool& has_subtitle) const;
 
   int nb_input_files() const { return static_cast<int>(Finput_files.size()); }
@@ -479,6 +479,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t ReportInterval = 500000;
   int64_t PreviewInterval = 100000;
 };
+
+// A cover picture (an attached picture) beside the sound is not a video to convert.
+inline bool IsAttachedPicture(const AVStream* st) { return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0; }
 
 // The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
 int AMRNBModeRate(int64_t bitRate);

@@ -35,7 +35,7 @@ void TCustomFFmpeg::InputKinds(bool firstOnly, bool& has_video, bool& has_audio,
     const AVFormatContext* ctx = Finput_files[i]->ctx;
     for (unsigned s = 0; s < ctx->nb_streams; ++s) {
       switch (ctx->streams[s]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: has_video = true; break;
+        case AVMEDIA_TYPE_VIDEO: has_video = has_video || !IsAttachedPicture(ctx->streams[s]); break;
         case AVMEDIA_TYPE_AUDIO: has_audio = true; break;
         case AVMEDIA_TYPE_SUBTITLE: has_subtitle = true; break;
         default: break;

@@ -105,8 +105,11 @@ TAVInputStream* TCustomFFmpeg::FindSource(const TAVOutputStream& ost, int part) 
   AVMediaType type = ost.enc->codec_type;
   TAVInputStream* best = nullptr;
   int64_t bestFrames = -1;
+  auto candidate = [type](const TAVInputStream& ist) {
+    return ist.dec->codec_type == type && ist.st->discard != AVDISCARD_ALL && !IsAttachedPicture(ist.st);
+  };
   for (auto& ist : Fist_table) {
-    if (!ist->discard || ist->st->discard == AVDISCARD_ALL || ist->dec->codec_type != type) continue;
+    if (!ist->discard || !candidate(*ist)) continue;
     if (FJoinMode && ist->file_index != part) continue;
     if (ist->st->nb_frames > bestFrames) {
       best = ist.get();
@@ -116,7 +119,7 @@ TAVInputStream* TCustomFFmpeg::FindSource(const TAVOutputStream& ost, int part) 
   if (best || FJoinMode) return best;
   // An input stream may feed several output streams of its kind.
   for (auto it = Fist_table.rbegin(); it != Fist_table.rend(); ++it)
-    if ((*it)->dec->codec_type == type && (*it)->st->discard != AVDISCARD_ALL) return it->get();
+    if (candidate(**it)) return it->get();
   return nullptr;
 }
 
