@@ -60,3 +60,6 @@ ff -i song.mp3 -i cover.png -map 0 -map 1 -c copy -disposition:v attached_pic so
 ff -i song.mp3 -i cover.png -map 0 -map 1 -c:a flac -c:v copy -disposition:v attached_pic song_cover.flac
 ff -i song.mp3 -i cover.png -map 0 -map 1 -c:a aac -c:v copy -disposition:v attached_pic song_cover.m4a
 ff -i picture.avi -i cover.png -map 0 -map 1 -c copy -disposition:v:1 attached_pic picture_cover.mp4
+# One picture, and one picture a second.
+ff -f lavfi -i testsrc=size=176x144:rate=25 -frames:v 1 -c:v mpeg4 one_frame.mp4
+ff -f lavfi -i testsrc=size=176x144:rate=1:duration=5 -c:v mpeg4 one_per_second.mp4

@@ -26,6 +26,10 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
         ost.last_picture_type = stats[4];
       }
       if (ost.logfile && enc->stats_out) std::fputs(enc->stats_out, ost.logfile);
+      // Every coded picture stands for one tick of the encoder's clock; the
+      // video encoders leave that out, and without it the last picture would
+      // end where it begins, in the muxer and in the progress.
+      if (!Fenc_pkt->duration) Fenc_pkt->duration = 1;
     } else {
       Faudio_size += size;
     }
