@@ -368,6 +368,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void OpenDecoders();
   void CopyMetadataMaps();
   void WriteHeaders();
+  void OpenBitstreamFilters();
   void LogStreamMapping();
   void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist);
   void FreeFilterGraph();
@@ -399,6 +400,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void DrainEncoder(TAVOutputStream& ost);
   void ReceivePackets(TAVOutputStream& ost);
   void write_frame(TAVOutputStream& ost, AVPacket* pkt);
+  // Through bitstream filter `index` and those after it; `end` tells the
+  // filter that the stream has ended, `pkt` then only receives.
+  void FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* pkt, bool end);
+  void FlushBitstreamFilters(TAVOutputStream& ost);
+  void MuxPacket(TAVOutputStream& ost, AVPacket* pkt);
   void WriteVideoStats(TAVOutputStream& ost, int frameSize);
   void print_report(bool isLast, int fileIndex);
   // hooks.cpp

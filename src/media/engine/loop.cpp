@@ -155,6 +155,7 @@ void TCustomFFmpeg::Transcode() {
 
   for (auto& ist : Fist_table)
     if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
+  for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
     int result = avformat.av_write_trailer(Foutput_files[f]->ctx);

@@ -37,5 +37,16 @@ TEST_F(RunEndTest, TheFinalReportOfAFinishedRunCoversTheWholeInput) {
   }
 }
 
+TEST_F(RunEndTest, BitstreamFiltersHandOnEveryPacketAndAreDrainedAtTheEnd) {
+  // 2 s at 44100 Hz in packets of 1024 samples: 86 whole ones, and a last one
+  // the filter pads and gives only when told that the stream has ended; it
+  // then passes the filter after it.
+  Convert(Clip("tone.wav"), Out("rechunked.mkv"),
+          {"acodec", "pcm_s16le", "absf", "pcm_rechunk", "absf", "null"});
+  EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+  EXPECT_EQ(PacketCount(Out("rechunked.mkv"), "a"), 87);
+  EXPECT_NEAR(ProbeFile(Out("rechunked.mkv")).Duration, 87 * 1024 / 44100.0, 0.01);
+}
+
 }  // namespace
 }  // namespace vidora::test
