@@ -86,6 +86,10 @@ struct TOutputStreamCodec {
 struct TOutputFile {
   AVFormatContext* ctx = nullptr;
   std::string file_name;  // as the user gave it
+  // The regular file the engine created for it; empty for what is not one
+  // (a device, a pipe, a client's stream, a network address).
+  std::string created_file;
+  bool finished = false;  // its trailer is written
   std::vector<TOutputStreamCodec> streams;
   AVDictionary* mux_opts = nullptr;  // handed to the muxer with the header
 };
@@ -376,6 +380,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void ReleaseRun();
   int ChooseInputFile(bool* noPacket);
   void SwitchJoinPart(int part);
+  void WriteTrailers();
   int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
   int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);

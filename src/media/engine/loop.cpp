@@ -156,13 +156,22 @@ void TCustomFFmpeg::Transcode() {
   for (auto& ist : Fist_table)
     if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
   for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
-  int files = FJoinMode ? 1 : nb_output_files();
-  for (int f = 0; f < files; ++f) {
-    int result = avformat.av_write_trailer(Foutput_files[f]->ctx);
-    if (result < 0) throw FFmpegException(ErrorText(Foutput_files[f]->file_name, result));
-  }
+  WriteTrailers();
   print_report(true, -1);
   FFinished = !FBroken;
+}
+
+void TCustomFFmpeg::WriteTrailers() {
+  // Every file that can be finished is, whatever another one's trailer did.
+  std::string failure;
+  int files = FJoinMode ? 1 : nb_output_files();
+  for (int f = 0; f < files; ++f) {
+    TOutputFile& file = *Foutput_files[f];
+    int result = avformat.av_write_trailer(file.ctx);
+    file.finished = result >= 0;
+    if (result < 0 && failure.empty()) failure = ErrorText(file.file_name, result);
+  }
+  if (!failure.empty()) throw FFmpegException(failure);
 }
 
 void TCustomFFmpeg::SwitchJoinPart(int part) {

@@ -1,10 +1,73 @@
 // How a run ends: inputs that break off, outputs that cannot be written, the
 // last progress report and what the bitstream filters still hold.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
 #include "engine_fixture.h"
+#include "media/base/client_stream.h"
 #include "probe.h"
 
 namespace vidora::test {
 namespace {
+
+namespace fs = std::filesystem;
+
+// A client stream over bytes in memory whose reads and writes fail from a given offset on.
+class TBreakingStream : public IClientStream {
+ public:
+  TBreakingStream(std::string data, int64_t breakAt) : FData(std::move(data)), FBreakAt(breakAt) {}
+  int Read(uint8_t* buffer, int size) override {
+    if (FPosition >= FBreakAt) return -1;
+    int64_t count = std::min<int64_t>({size, FBreakAt - FPosition, static_cast<int64_t>(FData.size()) - FPosition});
+    if (count <= 0) return 0;
+    std::memcpy(buffer, FData.data() + FPosition, static_cast<size_t>(count));
+    FPosition += count;
+    return static_cast<int>(count);
+  }
+  int Write(const uint8_t* buffer, int size) override {
+    if (FPosition + size > FBreakAt) return -1;
+    FData.replace(static_cast<size_t>(FPosition), static_cast<size_t>(size), reinterpret_cast<const char*>(buffer),
+                  static_cast<size_t>(size));
+    FPosition += size;
+    return size;
+  }
+  int64_t Seek(int64_t offset, int whence) override {
+    int64_t base = whence == SEEK_CUR ? FPosition : whence == SEEK_END ? static_cast<int64_t>(FData.size()) : 0;
+    if (base + offset < 0) return -1;
+    return FPosition = base + offset;
+  }
+  int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+
+ private:
+  std::string FData;
+  int64_t FBreakAt;
+  int64_t FPosition = 0;
+};
+
+// Files of this process may not grow beyond `bytes` while it lives: a write
+// past it fails with EFBIG, as one on a full disk fails with ENOSPC.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = FOld;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    std::signal(SIGXFSZ, FOldHandler);
+  }
+
+ private:
+  rlimit FOld{};
+  void (*FOldHandler)(int) = nullptr;
+};
 
 class RunEndTest : public EngineTest {
  protected:
@@ -18,6 +81,30 @@ class RunEndTest : public EngineTest {
     FEngine.StartConvert(false);
   }
 };
+
+TEST_F(RunEndTest, AnOutputThatCannotBeFinishedIsRemoved) {
+  {
+    TFileSizeLimit limit(20000);
+    Convert(Clip("clip.mp4"), Out("full.3gp"), Phone);
+  }
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_FALSE(FEngine.Finished());
+  EXPECT_NE(FEngine.FatalMessage().find("File too large"), std::string::npos) << FEngine.FatalMessage();
+  EXPECT_FALSE(fs::exists(Out("full.3gp")));
+  EXPECT_TRUE(Logged(Out("full.3gp") + ": removed, the conversion could not finish it", TLogLevel::llError));
+
+  // A client's stream is the client's to discard.
+  FEngine.Reset();
+  TBreakingStream output({}, 20000);
+  std::string name = RegisterClientStream(&output, "out.3gp");
+  std::vector<std::string> options = Phone;
+  options.insert(options.end(), {"f", "3gp"});
+  Convert(Clip("clip.mp4"), name, options);
+  UnregisterClientStream(&output);
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_NE(FEngine.FatalMessage().find("Input/output error"), std::string::npos) << FEngine.FatalMessage();
+  EXPECT_FALSE(Logged(name + ": removed"));
+}
 
 TEST_F(RunEndTest, TheFinalReportOfAFinishedRunCoversTheWholeInput) {
   // An ordinary clip, a single picture, and pictures a second apart.
