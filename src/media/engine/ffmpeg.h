@@ -381,6 +381,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int ChooseInputFile(bool* noPacket);
   void SwitchJoinPart(int part);
   void WriteTrailers();
+  // How far into the input file the reading got, microseconds from its start.
+  int64_t InputTimeReached(int fileIndex) const;
   int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
   int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);

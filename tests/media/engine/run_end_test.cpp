@@ -6,6 +6,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
 
 #include "engine_fixture.h"
 #include "media/base/client_stream.h"
@@ -69,6 +72,11 @@ class TFileSizeLimit {
   void (*FOldHandler)(int) = nullptr;
 };
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
 class RunEndTest : public EngineTest {
  protected:
   // The phone profile: 176x144 at 150000 bit/s, 8000 Hz mono at 12200 bit/s.
@@ -81,6 +89,31 @@ class RunEndTest : public EngineTest {
     FEngine.StartConvert(false);
   }
 };
+
+TEST_F(RunEndTest, AnInputThatBreaksOffEndsTheOutputPlayably) {
+  std::string data = ReadAll(Clip("clip.ts"));
+  ASSERT_FALSE(data.empty());
+  TBreakingStream input(data, static_cast<int64_t>(data.size() / 2));
+  std::string name = RegisterClientStream(&input, "clip.ts");
+  Convert(name, Out("broken.3gp"), Phone);
+  UnregisterClientStream(&input);
+
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_FALSE(FEngine.Finished());
+  std::smatch match;
+  std::string message = FEngine.FatalMessage();
+  ASSERT_TRUE(std::regex_match(message, match, std::regex(R"(input broke off at (\d+\.\d) s: Input/output error)")))
+      << message;
+  double reached = std::stod(match[1]);
+  EXPECT_GT(reached, 0.8);
+  EXPECT_LT(reached, 2.2) << "half of a 3 s clip";
+
+  TProbe probe = ProbeFile(Out("broken.3gp"));
+  ASSERT_TRUE(probe.Valid) << "the output has its index";
+  EXPECT_NEAR(probe.Duration, reached, 0.3);
+  EXPECT_TRUE(DecodesCleanly(Out("broken.3gp")));
+  EXPECT_FALSE(Logged("removed, the conversion could not finish it"));
+}
 
 TEST_F(RunEndTest, AnOutputThatCannotBeFinishedIsRemoved) {
   {
