@@ -54,3 +54,13 @@ ff -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -c:v mpeg2video -g 12 -q:
 ff -f lavfi -i color=c=0x808080:size=320x240:rate=25:duration=4 -f lavfi -i sine=frequency=440:duration=4 \
    -c:v mpeg4 -q:v 3 -c:a aac -shortest grey.mp4
 ff -f lavfi -i sine=frequency=700:duration=1 -c:a libmp3lame second.mp3
+# Songs with cover art: an attached picture beside the sound; and one beside a video.
+ff -f lavfi -i testsrc=size=64x64 -frames:v 1 cover.png
+ff -f lavfi -i sine=frequency=500:duration=2 -c:a libmp3lame song.mp3
+ff -i song.mp3 -i cover.png -map 0 -map 1 -c copy -disposition:v attached_pic song_cover.mp3
+ff -i song.mp3 -i cover.png -map 0 -map 1 -c:a flac -c:v copy -disposition:v attached_pic song_cover.flac
+ff -i song.mp3 -i cover.png -map 0 -map 1 -c:a aac -c:v copy -disposition:v attached_pic song_cover.m4a
+ff -i picture.avi -i cover.png -map 0 -map 1 -c copy -disposition:v:1 attached_pic picture_cover.mp4
+# One picture, and one picture a second.
+ff -f lavfi -i testsrc=size=176x144:rate=25 -frames:v 1 -c:v mpeg4 one_frame.mp4
+ff -f lavfi -i testsrc=size=176x144:rate=1:duration=5 -c:v mpeg4 one_per_second.mp4

@@ -10,6 +10,8 @@ namespace vidora {
 class TAMRNBEncoder {
  public:
   static constexpr int FrameSamples = 160;  // 20 ms of 16-bit mono at 8000 Hz
+  static constexpr int SampleRates[] = {8000, 0};
+  static constexpr int ChannelCounts[] = {1, 0};
   static constexpr int MaxPacketSize = 32;
 
   // The mode is the one whose rate is nearest to the bit rate.

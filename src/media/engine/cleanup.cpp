@@ -22,15 +22,17 @@ void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
   file.streams.clear();
   avutil.av_dict_free(&file.mux_opts);
   if (!file.ctx) return;
-  bool ownsFile = !(file.ctx->oformat->flags & AVFMT_NOFILE) && file.ctx->pb;
-  if (ownsFile) CloseIO(&file.ctx->pb);
+  if (!(file.ctx->oformat->flags & AVFMT_NOFILE) && file.ctx->pb) CloseIO(&file.ctx->pb);
   avformat.avformat_free_context(file.ctx);
   file.ctx = nullptr;
-  // A file that received nothing (the run failed before the header) is not kept.
-  if (ownsFile && FileSizeOf(file.file_name) == 0) {
-    std::error_code error;
-    std::filesystem::remove(file.file_name, error);
-  }
+  if (file.created_file.empty()) return;
+  // A file the failed run could not finish does not play, and one that
+  // received nothing is nothing: neither is kept.
+  bool unfinished = FFatalException && !file.finished;
+  if (!unfinished && FileSizeOf(file.created_file) != 0) return;
+  std::error_code error;
+  std::filesystem::remove(file.created_file, error);
+  if (unfinished) Log(TLogLevel::llError, "%s: removed, the conversion could not finish it", file.file_name.c_str());
 }
 
 void TCustomFFmpeg::Cleanup() {

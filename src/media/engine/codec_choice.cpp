@@ -66,10 +66,14 @@ AVSampleFormat TCustomFFmpeg::FitSampleFormat(const AVCodec* codec, int sampleFm
 
 int TCustomFFmpeg::FitSampleRate(const AVCodec* codec, int sampleRate) {
   if (!codec || !codec->supported_samplerates) return sampleRate;
-  int best = codec->supported_samplerates[0];
-  for (const int* rate = codec->supported_samplerates; *rate; ++rate)
-    if (std::abs(*rate - sampleRate) < std::abs(best - sampleRate)) best = *rate;
-  if (best != sampleRate) Log(TLogLevel::llWarning, "Requested sampling rate unsupported using closest supported (%d)", best);
+  return FitToSupported("sampling rate", codec->supported_samplerates, sampleRate);
+}
+
+int TCustomFFmpeg::FitToSupported(const char* what, const int* supported, int requested) {
+  int best = supported[0];
+  for (const int* value = supported; *value; ++value)
+    if (std::abs(*value - requested) < std::abs(best - requested)) best = *value;
+  if (best != requested) Log(TLogLevel::llWarning, "Requested %s unsupported using closest supported (%d)", what, best);
   return best;
 }
 

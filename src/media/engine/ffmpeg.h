@@ -86,6 +86,10 @@ struct TOutputStreamCodec {
 struct TOutputFile {
   AVFormatContext* ctx = nullptr;
   std::string file_name;  // as the user gave it
+  // The regular file the engine created for it; empty for what is not one
+  // (a device, a pipe, a client's stream, a network address).
+  std::string created_file;
+  bool finished = false;  // its trailer is written
   std::vector<TOutputStreamCodec> streams;
   AVDictionary* mux_opts = nullptr;  // handed to the muxer with the header
 };
@@ -295,7 +299,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int OpenOutputFile(const std::string& fileName, bool join);
   // Whether the open inputs (in join mode only the first) hold video, audio, subtitles.
   void check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const;
-  // The kinds of stream the inputs hold; `firstOnly` looks at the first input alone.
+  // The kinds of stream the inputs hold (a cover picture is no video); `firstOnly` looks at the first input alone.
   void InputKinds(bool firstOnly, bool& has_video, bool& has_audio, bool& has_subtitle) const;
 
   int nb_input_files() const { return static_cast<int>(Finput_files.size()); }
@@ -316,6 +320,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int FitPixelFormat(const AVCodec* codec, int pixFmt) const;
   AVSampleFormat FitSampleFormat(const AVCodec* codec, int sampleFmt) const;
   int FitSampleRate(const AVCodec* codec, int sampleRate);
+  // The value of the zero-ended list nearest to the request (the first of
+  // equally near ones); a different one is logged as "Requested <what> unsupported ...".
+  int FitToSupported(const char* what, const int* supported, int requested);
 
   // output_streams.cpp
   void new_video_stream(TOutputFile& file);
@@ -366,6 +373,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void OpenDecoders();
   void CopyMetadataMaps();
   void WriteHeaders();
+  void OpenBitstreamFilters();
   void LogStreamMapping();
   void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist);
   void FreeFilterGraph();
@@ -373,6 +381,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void ReleaseRun();
   int ChooseInputFile(bool* noPacket);
   void SwitchJoinPart(int part);
+  void WriteTrailers();
+  // How far into the input file the reading got, microseconds from its start.
+  int64_t InputTimeReached(int fileIndex) const;
   int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
   int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);
@@ -397,6 +408,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void DrainEncoder(TAVOutputStream& ost);
   void ReceivePackets(TAVOutputStream& ost);
   void write_frame(TAVOutputStream& ost, AVPacket* pkt);
+  // Through bitstream filter `index` and those after it; `end` tells the
+  // filter that the stream has ended, `pkt` then only receives.
+  void FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* pkt, bool end);
+  void FlushBitstreamFilters(TAVOutputStream& ost);
+  void MuxPacket(TAVOutputStream& ost, AVPacket* pkt);
   void WriteVideoStats(TAVOutputStream& ost, int frameSize);
   void print_report(bool isLast, int fileIndex);
   // hooks.cpp
@@ -479,6 +495,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t ReportInterval = 500000;
   int64_t PreviewInterval = 100000;
 };
+
+// A cover picture (an attached picture) beside the sound is not a video to convert.
+inline bool IsAttachedPicture(const AVStream* st) { return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0; }
 
 // The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
 int AMRNBModeRate(int64_t bitRate);

@@ -42,7 +42,9 @@ void* LoadHookLibrary(const std::string& file) {
 }  // namespace
 
 bool TFrameHookChain::Add(const std::string& value) {
-  std::vector<std::string> words = SplitWords(value);
+  auto entry = std::make_unique<TFrameHookEntry>();
+  entry->Words = SplitWords(value);
+  const std::vector<std::string>& words = entry->Words;
   if (words.empty()) return false;
   if (static_cast<int>(words.size()) > MaxFrameHookWords) {
     avutil.av_log(nullptr, AV_LOG_ERROR, "A frame hook takes at most %d words\n", MaxFrameHookWords);
@@ -51,39 +53,37 @@ bool TFrameHookChain::Add(const std::string& value) {
   void* library = LoadHookLibrary(words[0]);
   if (!library) return false;
 
-  TFrameHookEntry entry;
-  entry.Configure = reinterpret_cast<TFrameHookConfigureFn>(dlsym(library, "Configure"));
-  entry.Process = reinterpret_cast<TFrameHookProcessFn>(dlsym(library, "Process"));
-  entry.Release = reinterpret_cast<TFrameHookReleaseFn>(dlsym(library, "Release"));
+  entry->Configure = reinterpret_cast<TFrameHookConfigureFn>(dlsym(library, "Configure"));
+  entry->Process = reinterpret_cast<TFrameHookProcessFn>(dlsym(library, "Process"));
+  entry->Release = reinterpret_cast<TFrameHookReleaseFn>(dlsym(library, "Release"));
   const char* file = words[0].c_str();
-  if (!entry.Process) {
+  if (!entry->Process) {
     avutil.av_log(nullptr, AV_LOG_ERROR, "Failed to find Process entrypoint in %s\n", file);
     return false;
   }
-  if (!entry.Configure && words.size() > 1) {
+  if (!entry->Configure && words.size() > 1) {
     avutil.av_log(nullptr, AV_LOG_ERROR, "Failed to find Configure entrypoint in %s\n", file);
     return false;
   }
-  if (entry.Configure) {
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    if (entry.Configure(&entry.Context, static_cast<int>(words.size()), argv.data()) != 0) {
+  if (entry->Configure) {
+    for (std::string& word : entry->Words) entry->Argv.push_back(word.data());
+    entry->Argv.push_back(nullptr);
+    if (entry->Configure(&entry->Context, static_cast<int>(words.size()), entry->Argv.data()) != 0) {
       avutil.av_log(nullptr, AV_LOG_ERROR, "Failed to Configure %s\n", file);
       return false;
     }
   }
-  FEntries.push_back(entry);
+  FEntries.push_back(std::move(entry));
   return true;
 }
 
 void TFrameHookChain::Process(uint8_t* data[4], int linesize[4], int pixFmt, int width, int height, int64_t pts) {
-  for (TFrameHookEntry& entry : FEntries) entry.Process(entry.Context, data, linesize, pixFmt, width, height, pts);
+  for (auto& entry : FEntries) entry->Process(entry->Context, data, linesize, pixFmt, width, height, pts);
 }
 
 void TFrameHookChain::Release() {
-  for (TFrameHookEntry& entry : FEntries)
-    if (entry.Release) entry.Release(entry.Context);
+  for (auto& entry : FEntries)
+    if (entry->Release) entry->Release(entry->Context);
   FEntries.clear();
 }
 

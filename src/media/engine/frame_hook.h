@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct TFrameHookEntry {
   TFrameHookProcessFn Process = nullptr;
   TFrameHookReleaseFn Release = nullptr;
   void* Context = nullptr;
+  // The words Configure received: a plug-in may keep pointers to them, so
+  // they live, unmoved, until the entry is released.
+  std::vector<std::string> Words;
+  std::vector<char*> Argv;
 };
 
 class TFrameHookChain {
@@ -46,7 +51,7 @@ class TFrameHookChain {
   size_t Count() const { return FEntries.size(); }
 
  private:
-  std::vector<TFrameHookEntry> FEntries;
+  std::vector<std::unique_ptr<TFrameHookEntry>> FEntries;  // never moved: the arguments stay where they are
 };
 
 }  // namespace vidora

@@ -51,6 +51,7 @@ void TCustomFFmpeg::Transcode() {
   Fcurrent_part = 0;
   bool noPacket[MAX_FILES] = {};
   int noPacketCount = 0;
+  std::string brokeOff;  // the first input that broke off, and where
 
   while (!FBroken) {
     WaitWhilePaused();  // a paused run stops here, between packets
@@ -76,10 +77,12 @@ void TCustomFFmpeg::Transcode() {
       continue;
     }
     if (result < 0) {
-      // Damaged data ends a file like its end does; a failing read (a vanished
-      // input, a broken connection) ends the task.
-      if (result != AVERROR_EOF && is->pb && is->pb->error < 0)
-        throw FFmpegException(ErrorText(Finput_files[fileIndex]->file_name, is->pb->error));
+      // Damaged data ends a file like its end does, and so does a failing read
+      // (a vanished input, a broken connection): what was read is converted
+      // and the output finished, and then the run reports the break.
+      if (is->pb && is->pb->error < 0 && brokeOff.empty())
+        brokeOff = ErrorText(Format("input broke off at %.1f s", InputTimeReached(fileIndex) / 1000000.0),
+                             is->pb->error);
       Ffile_table[fileIndex].eof_reached = 1;
       if (FJoinMode) {
         if (fileIndex + 1 >= nb_input_files()) break;
@@ -155,13 +158,34 @@ void TCustomFFmpeg::Transcode() {
 
   for (auto& ist : Fist_table)
     if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
+  for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
+  WriteTrailers();
+  print_report(true, -1);
+  if (!brokeOff.empty()) throw FFmpegException(brokeOff);
+  FFinished = !FBroken;
+}
+
+void TCustomFFmpeg::WriteTrailers() {
+  // Every file that can be finished is, whatever another one's trailer did.
+  std::string failure;
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
-    int result = avformat.av_write_trailer(Foutput_files[f]->ctx);
-    if (result < 0) throw FFmpegException(ErrorText(Foutput_files[f]->file_name, result));
+    TOutputFile& file = *Foutput_files[f];
+    int result = avformat.av_write_trailer(file.ctx);
+    file.finished = result >= 0;
+    if (result < 0 && failure.empty()) failure = ErrorText(file.file_name, result);
   }
-  print_report(true, -1);
-  FFinished = !FBroken;
+  if (!failure.empty()) throw FFmpegException(failure);
+}
+
+int64_t TCustomFFmpeg::InputTimeReached(int fileIndex) const {
+  const TAVInputFile& file = Ffile_table[fileIndex];
+  int64_t reached = 0;
+  for (int s = 0; s < file.nb_streams; ++s) {
+    const TAVInputStream& ist = *Fist_table[file.ist_index + s];
+    if (!ist.discard && ist.next_pts != AV_NOPTS_VALUE) reached = std::max(reached, ist.next_pts);
+  }
+  return std::max<int64_t>(reached - file.part_start, 0);
 }
 
 void TCustomFFmpeg::SwitchJoinPart(int part) {
@@ -181,6 +205,7 @@ void TCustomFFmpeg::SwitchJoinPart(int part) {
     partEnd = std::max(partEnd, fed);
   }
   Finput_files[part]->ts_offset += partEnd;
+  Ffile_table[part].part_start = partEnd;
   for (size_t o = 0; o < Fost_table.size(); ++o) {
     TAVOutputStream& ost = *Fost_table[o];
     ost.source_index = Fjoin_sources[part][o];

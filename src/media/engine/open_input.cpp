@@ -153,6 +153,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     dec->pkt_timebase = st->time_base;
     switch (dec->codec_type) {
       case AVMEDIA_TYPE_VIDEO: {
+        if (IsAttachedPicture(st)) break;  // a cover's size and rate are not the video settings
         ApplyOptions(FOptions, dec, FOptions.avcodec_opts[AVMEDIA_TYPE_VIDEO],
                      AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
         Fframe_height = dec->height;

@@ -1,7 +1,9 @@
 // Creating an output file and its streams from the pending output settings.
 #include <ctime>
+#include <filesystem>
 
 #include "media/base/bindings.h"
+#include "media/base/client_stream.h"
 #include "media/base/ff_utils.h"
 #include "media/base/file_names.h"
 #include "media/base/text_format.h"
@@ -22,6 +24,16 @@ std::string CreationTimeText(int64_t seconds) {
   return text;
 }
 
+// The regular file an output name stands for; empty for a device (/dev/full),
+// a pipe, a client's stream or a network address, which are not ours to remove.
+std::string RegularFilePath(const std::string& fileName) {
+  if (IsClientStreamName(fileName) || fileName == "-") return {};
+  std::string url = LibraryFileName(fileName);
+  std::string path = IsUnicodeName(url) ? WideFileName(url) : url.rfind("file:", 0) == 0 ? url.substr(5) : url;
+  std::error_code error;
+  return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)) ? path : std::string();
+}
+
 }  // namespace
 
 void TCustomFFmpeg::check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const {
@@ -35,7 +47,7 @@ void TCustomFFmpeg::InputKinds(bool firstOnly, bool& has_video, bool& has_audio,
     const AVFormatContext* ctx = Finput_files[i]->ctx;
     for (unsigned s = 0; s < ctx->nb_streams; ++s) {
       switch (ctx->streams[s]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: has_video = true; break;
+        case AVMEDIA_TYPE_VIDEO: has_video = has_video || !IsAttachedPicture(ctx->streams[s]); break;
         case AVMEDIA_TYPE_AUDIO: has_audio = true; break;
         case AVMEDIA_TYPE_SUBTITLE: has_subtitle = true; break;
         default: break;
@@ -153,6 +165,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   if (!(format->flags & AVFMT_NOFILE)) {
     int code = OpenIO(&oc->pb, LibraryFileName(fileName), AVIO_FLAG_WRITE);
     if (code < 0) return fail(ErrorText(fileName, code));
+    file->created_file = RegularFilePath(fileName);
   }
 
   oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);

@@ -218,8 +218,9 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
       stream.opencore_amrnb = true;
       enc->codec_id = AV_CODEC_ID_AMR_NB;
       enc->sample_fmt = AV_SAMPLE_FMT_S16;
-      enc->sample_rate = 8000;
-      avutil.av_channel_layout_default(&enc->ch_layout, 1);
+      enc->sample_rate = FitToSupported("sampling rate", TAMRNBEncoder::SampleRates, Faudio_sample_rate);
+      avutil.av_channel_layout_default(&enc->ch_layout,
+                                       FitToSupported("channel count", TAMRNBEncoder::ChannelCounts, Faudio_channels));
       enc->frame_size = TAMRNBEncoder::FrameSamples;
       int mode = AMRNBModeRate(enc->bit_rate);
       if (mode != enc->bit_rate) Log(TLogLevel::llInfo, "AMR-NB: using the %d bit/s mode", mode);

@@ -24,6 +24,7 @@ struct TAVInputFile {
   int eof_reached = 0;  // reading returned end of file or an error
   int ist_index = 0;    // the file's first stream in the input-stream table
   int nb_streams = 0;
+  int64_t part_start = 0;  // join mode: where this file's part starts in the output, microseconds
 };
 
 struct TAVInputStream {

@@ -75,6 +75,7 @@ void TCustomFFmpeg::SetUpRun() {
   }
   CopyMetadataMaps();
   WriteHeaders();
+  OpenBitstreamFilters();
   LogStreamMapping();
 }
 
@@ -105,8 +106,11 @@ TAVInputStream* TCustomFFmpeg::FindSource(const TAVOutputStream& ost, int part) 
   AVMediaType type = ost.enc->codec_type;
   TAVInputStream* best = nullptr;
   int64_t bestFrames = -1;
+  auto candidate = [type](const TAVInputStream& ist) {
+    return ist.dec->codec_type == type && ist.st->discard != AVDISCARD_ALL && !IsAttachedPicture(ist.st);
+  };
   for (auto& ist : Fist_table) {
-    if (!ist->discard || ist->st->discard == AVDISCARD_ALL || ist->dec->codec_type != type) continue;
+    if (!ist->discard || !candidate(*ist)) continue;
     if (FJoinMode && ist->file_index != part) continue;
     if (ist->st->nb_frames > bestFrames) {
       best = ist.get();
@@ -116,7 +120,7 @@ TAVInputStream* TCustomFFmpeg::FindSource(const TAVOutputStream& ost, int part) 
   if (best || FJoinMode) return best;
   // An input stream may feed several output streams of its kind.
   for (auto it = Fist_table.rbegin(); it != Fist_table.rend(); ++it)
-    if ((*it)->dec->codec_type == type && (*it)->st->discard != AVDISCARD_ALL) return it->get();
+    if (candidate(**it)) return it->get();
   return nullptr;
 }
 
@@ -340,14 +344,20 @@ void TCustomFFmpeg::OpenEncoders() {
       if (!ost.fifo) throw FFmpegException("av_fifo_alloc fail");
     }
   }
-  // Bitstream filters start from the stream's final parameters.
+}
+
+void TCustomFFmpeg::OpenBitstreamFilters() {
+  // After the headers: a muxer may change a stream's time base there, and the
+  // first filter takes the packets in the one they are written in; each next
+  // filter takes what the one before gives.
   for (auto& ost : Fost_table) {
     for (const TBitstreamFilterItem& item : ost->codec->bitstream_filters) {
       AVBSFContext* bsf = nullptr;
       if (avcodec.av_bsf_alloc(item.filter, &bsf) < 0) throw FFmpegException("av_mallocz fail");
+      const AVBSFContext* previous = ost->bsfs.empty() ? nullptr : ost->bsfs.back();
       ost->bsfs.push_back(bsf);
-      avcodec.avcodec_parameters_copy(bsf->par_in, ost->st->codecpar);
-      bsf->time_base_in = ost->st->time_base;
+      avcodec.avcodec_parameters_copy(bsf->par_in, previous ? previous->par_out : ost->st->codecpar);
+      bsf->time_base_in = previous ? previous->time_base_out : ost->st->time_base;
       if (!item.args.empty() && bsf->priv_data) avutil.av_opt_set(bsf->priv_data, "args", item.args.c_str(), 0);
       if (avcodec.av_bsf_init(bsf) < 0)
         throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name));

@@ -26,6 +26,10 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
         ost.last_picture_type = stats[4];
       }
       if (ost.logfile && enc->stats_out) std::fputs(enc->stats_out, ost.logfile);
+      // Every coded picture stands for one tick of the encoder's clock; the
+      // video encoders leave that out, and without it the last picture would
+      // end where it begins, in the muxer and in the progress.
+      if (!Fenc_pkt->duration) Fenc_pkt->duration = 1;
     } else {
       Faudio_size += size;
     }
@@ -36,21 +40,44 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
 }
 
 void TCustomFFmpeg::write_frame(TAVOutputStream& ost, AVPacket* pkt) {
-  pkt->stream_index = ost.index;
-  for (AVBSFContext* bsf : ost.bsfs) {
-    int result = avcodec.av_bsf_send_packet(bsf, pkt);
-    if (result >= 0) result = avcodec.av_bsf_receive_packet(bsf, pkt);
-    if (result == AVERROR(EAGAIN)) return;  // the filter wants more input first
-    if (result < 0) {
-      std::string message = ErrorText(Format("%s failed for stream %d, codec %s", bsf->filter->name, ost.index,
-                                             ost.codec->stream_copy ? "copy" : ost.enc->codec->name),
-                                      result);
-      avcodec.av_packet_unref(pkt);
-      if (Fexit_on_error) throw FFmpegException(message);
-      Log(TLogLevel::llError, "%s", message.c_str());
-      return;
-    }
+  if (ost.bsfs.empty())
+    MuxPacket(ost, pkt);
+  else
+    FilterPacket(ost, 0, pkt, false);
+}
+
+void TCustomFFmpeg::FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* pkt, bool end) {
+  AVBSFContext* bsf = ost.bsfs[index];
+  // A filter may give several packets for one, or none until it has more.
+  int result = avcodec.av_bsf_send_packet(bsf, end ? nullptr : pkt);
+  while (result >= 0) {
+    result = avcodec.av_bsf_receive_packet(bsf, pkt);
+    if (result < 0) break;
+    if (index + 1 < ost.bsfs.size())
+      FilterPacket(ost, index + 1, pkt, false);
+    else
+      MuxPacket(ost, pkt);
   }
+  if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+  const char* codec = ost.codec->stream_copy ? "copy"
+                      : ost.enc->codec    ? ost.enc->codec->name
+                                          : avcodec.avcodec_get_name(ost.enc->codec_id);  // opencore's AMR-NB
+  std::string message =
+      ErrorText(Format("%s failed for stream %d, codec %s", bsf->filter->name, ost.index, codec), result);
+  avcodec.av_packet_unref(pkt);
+  if (Fexit_on_error) throw FFmpegException(message);
+  Log(TLogLevel::llError, "%s", message.c_str());
+}
+
+void TCustomFFmpeg::FlushBitstreamFilters(TAVOutputStream& ost) {
+  // Each filter in turn learns that the stream has ended; what it still held
+  // goes through the filters after it.
+  for (size_t index = 0; index < ost.bsfs.size(); ++index) FilterPacket(ost, index, Fenc_pkt, true);
+}
+
+void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
+  pkt->stream_index = ost.index;
+  if (!ost.bsfs.empty()) avcodec.av_packet_rescale_ts(pkt, ost.bsfs.back()->time_base_out, ost.st->time_base);
   int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
   if (end != AV_NOPTS_VALUE)
     ost.mux_end = std::max(ost.mux_end, avutil.av_rescale_q(end + pkt->duration, ost.st->time_base, Microseconds));

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,11 @@ class EngineTest : public ::testing::Test {
   static std::string Clip(const std::string& name) { return std::string(CLIPS_DIR) + "/" + name; }
   std::string Out(const std::string& name) const { return (FFolder.Path() / name).string(); }
 
-  bool Logged(const std::string& text) {
+  // Whether a line (of that level, when one is given) holds the text.
+  bool Logged(const std::string& text, std::optional<TLogLevel> level = std::nullopt) {
     std::lock_guard lock(FLock);
     for (const auto& line : FLog)
-      if (line.second.find(text) != std::string::npos) return true;
+      if ((!level || line.first == *level) && line.second.find(text) != std::string::npos) return true;
     return false;
   }
 

@@ -26,6 +26,19 @@ TEST_F(FrameHookTest, APluginProcessesPicturesInChainOrder) {
   EXPECT_EQ(FEngine.FrameHooks().Count(), 0u);
 }
 
+TEST_F(FrameHookTest, APluginMayKeepItsArgumentsUntilItIsReleased) {
+  FEngine.ParseOption("vhook", std::string(KEEP_ARGS_HOOK_PATH) + " 77");
+  FEngine.ParseOption("vhook", std::string(KEEP_ARGS_HOOK_PATH) + " 99");  // the chain grows after the first
+  std::vector<std::string> churn(64, std::string(48, '5'));                 // reuses whatever was freed
+
+  std::vector<uint8_t> luma(4, 0);
+  uint8_t* data[4] = {luma.data(), nullptr, nullptr, nullptr};
+  int linesize[4] = {4, 0, 0, 0};
+  auto& hooks = const_cast<TFrameHookChain&>(FEngine.FrameHooks());
+  hooks.Process(data, linesize, AV_PIX_FMT_GRAY8, 4, 1, 0);
+  EXPECT_EQ(luma, std::vector<uint8_t>(4, 99)) << "both ran, the second last";
+}
+
 TEST_F(FrameHookTest, BrokenPluginsAreRefused) {
   std::string hook = INVERT_HOOK_PATH;
   EXPECT_EQ(Raised([&] { FEngine.ParseOption("vhook", hook + " 1 2"); }),

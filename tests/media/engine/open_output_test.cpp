@@ -54,6 +54,26 @@ TEST_F(OpenOutputTest, AMRNBBitRatesSnapToModes) {
   EXPECT_EQ(AMRNBModeRate(128000), 12200);
 }
 
+TEST_F(OpenOutputTest, AMRNBThroughOpencoreWarnsOfWhatItChanges) {
+  if (avcodec.avcodec_find_encoder(AV_CODEC_ID_AMR_NB)) GTEST_SKIP() << "libavcodec has an AMR-NB encoder";
+  ASSERT_TRUE(FEngine.OpenInputFile(Clip("tone.wav")));
+  FEngine.ParseOption("ar", "22050");
+  FEngine.ParseOption("ac", "2");
+  ASSERT_EQ(FEngine.OpenOutputFile(Out("fitted.3gp"), false), 1) << FEngine.LastErrMsg();
+  EXPECT_EQ(FEngine.OutStream(0, 0).codec->sample_rate, 8000);
+  EXPECT_EQ(FEngine.OutStream(0, 0).codec->ch_layout.nb_channels, 1);
+  EXPECT_TRUE(Logged("Requested sampling rate unsupported using closest supported (8000)", TLogLevel::llWarning));
+  EXPECT_TRUE(Logged("Requested channel count unsupported using closest supported (1)", TLogLevel::llWarning));
+
+  FEngine.Reset();
+  FLog.clear();
+  ASSERT_TRUE(FEngine.OpenInputFile(Clip("tone.wav")));
+  FEngine.ParseOption("ar", "8000");
+  FEngine.ParseOption("ac", "1");
+  ASSERT_EQ(FEngine.OpenOutputFile(Out("fits.3gp"), false), 1) << FEngine.LastErrMsg();
+  EXPECT_FALSE(Logged("unsupported using closest supported"));
+}
+
 TEST_F(OpenOutputTest, DisabledAndMissingKinds) {
   ASSERT_TRUE(FEngine.OpenInputFile(Clip("clip.mp4")));
   FEngine.ParseOption("an", "1");

@@ -79,4 +79,10 @@ bool DecodesCleanly(const std::string& path) {
   return errors.empty();
 }
 
+int PacketCount(const std::string& path, const std::string& kind) {
+  std::string output = Run("ffprobe -v error -select_streams " + kind + ":0 -count_packets -show_entries "
+                           "stream=nb_read_packets -of csv=p=0 " + Quoted(path) + " 2>/dev/null");
+  return output.empty() ? -1 : std::atoi(output.c_str());
+}
+
 }  // namespace vidora::test

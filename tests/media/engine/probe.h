@@ -31,5 +31,7 @@ double MeanVolume(const std::string& path);
 std::string SubtitlesAsSubRip(const std::string& path);
 // Decodes the whole file; true when ffmpeg reports no error.
 bool DecodesCleanly(const std::string& path);
+// The packets ffprobe reads from the file's first stream of a kind ("a", "v"); -1 when it cannot.
+int PacketCount(const std::string& path, const std::string& kind);
 
 }  // namespace vidora::test

@@ -96,6 +96,28 @@ TEST_F(TranscodeTest, AudioOnlyAndVideoOnlyInputs) {
   EXPECT_NEAR(picture.Duration, 1.0, 0.3);
 }
 
+TEST_F(TranscodeTest, CoverArtIsNoVideo) {
+  for (const char* song : {"song_cover.mp3", "song_cover.m4a", "song_cover.flac"}) {
+    SCOPED_TRACE(song);
+    FEngine.Reset();
+    Convert(Clip(song), Out(std::string(song) + ".3gp"), Phone);
+    ExpectFinished();
+    TProbe probe = ProbeFile(Out(std::string(song) + ".3gp"));
+    ASSERT_EQ(probe.Streams.size(), 1u);
+    EXPECT_EQ(probe.Streams[0]["codec_name"], "amr_nb");
+    EXPECT_NEAR(probe.Duration, 2.0, 0.3);
+  }
+
+  // Beside a video, the cover's size is not the video's.
+  FEngine.Reset();
+  Convert(Clip("picture_cover.mp4"), Out("picture_cover.3gp"), {"b", "150000"});
+  ExpectFinished();
+  TProbe probe = ProbeFile(Out("picture_cover.3gp"));
+  ASSERT_EQ(probe.Streams.size(), 1u);
+  EXPECT_EQ(probe.Streams[0]["width"], "176");
+  EXPECT_EQ(probe.Streams[0]["nb_frames"], "25");
+}
+
 TEST_F(TranscodeTest, TwoInputsMapped) {
   ASSERT_TRUE(FEngine.OpenInputFile(Clip("picture.avi")));
   Convert(Clip("tone.wav"), Out("mapped.3gp"), With(Phone, {"map", "0:0", "map", "1:0"}));

@@ -1,0 +1,158 @@
+// How a run ends: inputs that break off, outputs that cannot be written, the
+// last progress report and what the bitstream filters still hold.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "engine_fixture.h"
+#include "media/base/client_stream.h"
+#include "probe.h"
+
+namespace vidora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A client stream over bytes in memory that fails every read from `breakAt` on, and every write.
+class TBreakingStream : public IClientStream {
+ public:
+  TBreakingStream(std::string data, size_t breakAt) : FData(std::move(data)), FBreakAt(breakAt) {}
+  int Read(uint8_t* buffer, int size) override {
+    if (FPosition >= FBreakAt) return -1;
+    size_t count = std::min({static_cast<size_t>(size), FBreakAt - FPosition, FData.size() - FPosition});
+    std::memcpy(buffer, FData.data() + FPosition, count);
+    FPosition += count;
+    return static_cast<int>(count);
+  }
+  int Write(const uint8_t*, int) override { return -1; }
+  int64_t Seek(int64_t, int) override { return -1; }
+  int64_t Size() override { return -1; }
+
+ private:
+  std::string FData;
+  size_t FBreakAt;
+  size_t FPosition = 0;
+};
+
+// Files of this process may not grow beyond `bytes` while it lives: a write
+// past it fails with EFBIG, as one on a full disk fails with ENOSPC.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = FOld;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    std::signal(SIGXFSZ, FOldHandler);
+  }
+
+ private:
+  rlimit FOld{};
+  void (*FOldHandler)(int) = nullptr;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+class RunEndTest : public EngineTest {
+ protected:
+  // The phone profile: 176x144 at 150000 bit/s, 8000 Hz mono at 12200 bit/s.
+  const std::vector<std::string> Phone = {"s", "176x144", "b", "150000", "ar", "8000", "ac", "1", "ab", "12200"};
+
+  void Convert(const std::string& input, const std::string& output, const std::vector<std::string>& options) {
+    ASSERT_TRUE(FEngine.OpenInputFile(input)) << FEngine.LastErrMsg();
+    for (size_t i = 0; i + 1 < options.size(); i += 2) FEngine.ParseOption(options[i], options[i + 1]);
+    ASSERT_GT(FEngine.OpenOutputFile(output, false), 0) << FEngine.LastErrMsg();
+    FEngine.StartConvert(false);
+  }
+};
+
+TEST_F(RunEndTest, AnInputThatBreaksOffEndsTheOutputPlayably) {
+  std::string data = ReadAll(Clip("clip.ts"));
+  ASSERT_FALSE(data.empty());
+  TBreakingStream input(data, data.size() / 2);
+  std::string name = RegisterClientStream(&input, "clip.ts");
+  Convert(name, Out("broken.3gp"), Phone);
+  UnregisterClientStream(&input);
+
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_FALSE(FEngine.Finished());
+  std::smatch match;
+  std::string message = FEngine.FatalMessage();
+  ASSERT_TRUE(std::regex_match(message, match, std::regex(R"(input broke off at (\d+\.\d) s: Input/output error)")))
+      << message;
+  double reached = std::stod(match[1]);
+  EXPECT_GT(reached, 0.8);
+  EXPECT_LT(reached, 2.2) << "half of a 3 s clip";
+
+  TProbe probe = ProbeFile(Out("broken.3gp"));
+  ASSERT_TRUE(probe.Valid) << "the output has its index";
+  EXPECT_NEAR(probe.Duration, reached, 0.3);
+  EXPECT_TRUE(DecodesCleanly(Out("broken.3gp")));
+  EXPECT_FALSE(Logged("removed, the conversion could not finish it"));
+}
+
+TEST_F(RunEndTest, AnOutputThatCannotBeFinishedIsRemoved) {
+  {
+    TFileSizeLimit limit(20000);
+    Convert(Clip("clip.mp4"), Out("full.3gp"), Phone);
+  }
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_FALSE(FEngine.Finished());
+  EXPECT_NE(FEngine.FatalMessage().find("File too large"), std::string::npos) << FEngine.FatalMessage();
+  EXPECT_FALSE(fs::exists(Out("full.3gp")));
+  EXPECT_TRUE(Logged(Out("full.3gp") + ": removed, the conversion could not finish it", TLogLevel::llError));
+
+  // A client's stream is the client's to discard.
+  FEngine.Reset();
+  TBreakingStream output({}, 0);
+  std::string name = RegisterClientStream(&output, "out.3gp");
+  Convert(Clip("clip.mp4"), name, Phone);
+  UnregisterClientStream(&output);
+  EXPECT_NE(FEngine.FatalMessage().find("Input/output error"), std::string::npos) << FEngine.FatalMessage();
+  EXPECT_FALSE(Logged(name + ": removed"));
+}
+
+TEST_F(RunEndTest, TheFinalReportOfAFinishedRunCoversTheWholeInput) {
+  // An ordinary clip, a single picture, and pictures a second apart.
+  for (const char* clip : {"clip.mp4", "one_frame.mp4", "one_per_second.mp4"}) {
+    SCOPED_TRACE(clip);
+    FEngine.Reset();
+    int64_t current = -1, total = -1;
+    FEngine.SetOnProgress([&](const void*, int, int, int, float, float, int64_t, int64_t duration, int64_t whole) {
+      current = duration;
+      total = whole;
+    });
+    Convert(Clip(clip), Out(std::string(clip) + ".3gp"), Phone);
+    EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+    ASSERT_GT(total, 0);
+    EXPECT_GE(current, total);
+    EXPECT_LT(current, total + 100000) << "no further than the last frame";
+  }
+}
+
+TEST_F(RunEndTest, BitstreamFiltersHandOnEveryPacketAndAreDrainedAtTheEnd) {
+  // 2 s at 44100 Hz in packets of 1024 samples: 86 whole ones, and a last one
+  // the filter pads and gives only when told that the stream has ended; it
+  // then passes the filter after it.
+  Convert(Clip("tone.wav"), Out("rechunked.mkv"),
+          {"acodec", "pcm_s16le", "absf", "pcm_rechunk", "absf", "null"});
+  EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+  EXPECT_EQ(PacketCount(Out("rechunked.mkv"), "a"), 87);
+  EXPECT_NEAR(ProbeFile(Out("rechunked.mkv")).Duration, 87 * 1024 / 44100.0, 0.01);
+}
+
+}  // namespace
+}  // namespace vidora::test
