@@ -42,6 +42,8 @@ void CatchStopSignals() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A file-size limit is a write error like a full disk, reported as one, not a killed process.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void Say(const std::string& message) { std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str()); }

@@ -4,7 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,6 +182,69 @@ TEST(Converter, ShortRunsOnOneCPUEndCleanly) {
     ASSERT_EQ(status, 0) << "run " << run << ": " << output;
     ASSERT_EQ(Probe(result), "amr_nb,8000,1\n");
   }
+}
+
+// Serves the first `bytes` of a file to one client on 127.0.0.1, then resets the connection.
+class TBreakingServer {
+ public:
+  TBreakingServer(const fs::path& file, size_t bytes) {
+    FSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(FSocket, 1);
+    socklen_t length = sizeof address;
+    getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length);
+    FPort = ntohs(address.sin_port);
+    std::ifstream in(file, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), {});
+    data.resize(std::min(bytes, data.size()));
+    FThread = std::thread([this, data] {
+      int client = accept(FSocket, nullptr, nullptr);
+      if (client < 0) return;
+      send(client, data.data(), data.size(), MSG_NOSIGNAL);
+      usleep(300000);
+      linger reset{1, 0};  // close with a reset, as a dropped connection does
+      setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+      close(client);
+    });
+  }
+  ~TBreakingServer() {
+    shutdown(FSocket, SHUT_RDWR);
+    close(FSocket);
+    FThread.join();
+  }
+  int Port() const { return FPort; }
+
+ private:
+  int FSocket = -1;
+  int FPort = 0;
+  std::thread FThread;
+};
+
+TEST(Converter, AnInputThatBreaksOffStillGivesAFileThatPlays) {
+  TTempFolder folder;
+  fs::path result = folder.Path() / "live.3gp";
+  TBreakingServer server(fs::path(CLIPS_DIR) / "clip.ts", 150000);
+  auto [status, output] =
+      RunCli("-q -o '" + result.string() + "' tcp://127.0.0.1:" + std::to_string(server.Port()));
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find(": input broke off at "), std::string::npos) << output;
+  EXPECT_NE(output.find("Connection reset by peer; " + result.string() + " holds what was converted"), std::string::npos)
+      << output;
+  EXPECT_EQ(Probe(result), "h263,176,144\n");
+}
+
+TEST(Converter, AnOutputThatCannotBeFinishedIsRemoved) {
+  TTempFolder folder;
+  fs::path clip = folder.Path() / "grey.mp4";
+  fs::copy_file(std::string(CLIPS_DIR) + "/grey.mp4", clip);
+  // A 16 KiB file-size limit fails the writes as a full disk would.
+  auto [status, output] = RunCli("-q '" + clip.string() + "'", "ulimit -f 16; ");
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find("File too large; the unfinished "), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(folder.Path() / "grey_(Vidora)_3GP.3gp"));
 }
 
 TEST(Converter, BadInputsFailClearlyAndLeaveNothing) {
