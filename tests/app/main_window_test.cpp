@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -168,6 +169,107 @@ TEST_F(MainWindowTest, DropsAndDialogs) {
   FWindow->ChooseInputFile = [&] { return part.string(); };
   FWindow->btnAddClick();
   EXPECT_EQ(FWindow->Kodra.TasksCount(), 1) << "one job at a time";
+}
+
+TEST_F(MainWindowTest, ThePreviewPlaysToItsEndAndTheBarOnlyGrows) {
+  FWindow->AddFile(Clip("clip.mp4").string());
+  std::vector<int> fills;
+  ASSERT_TRUE(WaitFor([&] {
+    if (fills.empty() || fills.back() != FWindow->ImageProgress->Tag) fills.push_back(FWindow->ImageProgress->Tag);
+    return FWindow->FFPlayer.PlayState() == TPlayState::psEnd;
+  }, std::chrono::seconds(10)));
+  QTest::qWait(100);
+  EXPECT_TRUE(std::is_sorted(fills.begin(), fills.end())) << testing::PrintToString(fills);
+  EXPECT_GT(FWindow->ImageProgress->Tag, 120) << "near the end of the bar";
+  EXPECT_EQ(FWindow->LProgress->text().right(9), "/00:00:03") << FWindow->LProgress->text().toStdString();
+}
+
+TEST_F(MainWindowTest, TheBarSeeksAndTheTransportDrivesThePlayer) {
+  FWindow->AddFile(Clip("clip.mp4").string());
+  ASSERT_TRUE(WaitFor([&] { return FWindow->FFPlayer.CurrentPTS() > 200000; }));
+  QTest::mouseClick(FWindow->btnPause, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+  EXPECT_TRUE(FWindow->btnPause->Down());
+  EXPECT_FALSE(FWindow->btnPlay->Down());
+  QTest::qWait(200);
+  int64_t paused = FWindow->FFPlayer.CurrentPTS();
+  QTest::qWait(400);
+  EXPECT_EQ(FWindow->FFPlayer.CurrentPTS(), paused) << "a paused preview stands still";
+
+  // Column width - 4 is the end, column 0 the start (paused seeks still show their picture).
+  QTest::mouseClick(FWindow->ImageProgress, Qt::LeftButton, Qt::NoModifier, QPoint(135, 6));
+  EXPECT_TRUE(WaitFor([&] { return FWindow->FFPlayer.CurrentPTS() > 2800000; }, std::chrono::seconds(5)));
+  QTest::mouseClick(FWindow->ImageProgress, Qt::LeftButton, Qt::NoModifier, QPoint(0, 6));
+  EXPECT_TRUE(WaitFor([&] { return FWindow->FFPlayer.CurrentPTS() < 100000; }, std::chrono::seconds(5)));
+
+  QTest::mouseClick(FWindow->btnPlay, Qt::LeftButton, Qt::NoModifier, QPoint(20, 16));
+  EXPECT_TRUE(FWindow->btnPlay->Down());
+  EXPECT_TRUE(WaitFor([&] { return FWindow->FFPlayer.CurrentPTS() > 500000; }));
+  QTest::mouseClick(FWindow->btnStop, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+  EXPECT_FALSE(FWindow->btnStop->isEnabled());
+  EXPECT_FALSE(FWindow->btnPause->isEnabled());
+  EXPECT_TRUE(FWindow->FFPlayer.Paused());
+  EXPECT_TRUE(WaitFor([&] { return FWindow->FFPlayer.CurrentPTS() < 100000; }, std::chrono::seconds(5)))
+      << "stop goes back to the first picture";
+}
+
+TEST_F(MainWindowTest, VolumeQualityAndInformation) {
+  QTest::mouseClick(FWindow->btnVol2, Qt::LeftButton, Qt::NoModifier, QPoint(2, 10));
+  EXPECT_EQ(FWindow->FFPlayer.AudioVolume(), 128) << "up from the start changes nothing";
+  QTest::mouseClick(FWindow->btnVol1, Qt::LeftButton, Qt::NoModifier, QPoint(2, 10));
+  EXPECT_EQ(FWindow->FFPlayer.AudioVolume(), 118);
+
+  // Both enabled, Hi down: Lo takes over, and Hi takes back.
+  QTest::mouseClick(FWindow->btnLo, Qt::LeftButton, Qt::NoModifier, QPoint(9, 7));
+  QTest::qWait(10);
+  EXPECT_TRUE(FWindow->btnLo->Down());
+  EXPECT_FALSE(FWindow->btnHi->Down());
+  QTest::mouseClick(FWindow->btnHi, Qt::LeftButton, Qt::NoModifier, QPoint(9, 7));
+  QTest::qWait(10);
+  EXPECT_TRUE(FWindow->btnHi->Down());
+  EXPECT_FALSE(FWindow->btnLo->Down());
+  // With Lo disabled (a file was added), Hi stays down.
+  FWindow->btnLo->setEnabled(false);
+  QTest::mouseClick(FWindow->btnHi, Qt::LeftButton, Qt::NoModifier, QPoint(9, 7));
+  QTest::qWait(10);
+  EXPECT_TRUE(FWindow->btnHi->Down());
+  EXPECT_FALSE(FWindow->btnLo->Down());
+
+  std::vector<QUrl> opened;
+  FWindow->UrlOpener.Open = [&](const QUrl& url) { opened.push_back(url); };
+  int startLeft = FWindow->btnStartConvert->x();
+  QTest::mouseClick(FWindow->btnInfo, Qt::LeftButton, Qt::NoModifier, QPoint(39, 33));
+  EXPECT_TRUE(FWindow->btnInfo->Down());
+  EXPECT_TRUE(FWindow->ImageInfoEn->isVisible());
+  EXPECT_FALSE(FWindow->PanelVideo->isVisible());
+  EXPECT_EQ(FWindow->btnStartConvert->x(), startLeft + FWindow->width()) << "out of sight";
+  QTest::mouseClick(FWindow->ImageInfoEn, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+  FWindow->GetPhone->trigger();
+  ASSERT_EQ(opened.size(), 2u);
+  // Without an update server both lead to the help page installed with the program.
+  EXPECT_TRUE(opened[0].isLocalFile() && opened[0].path().endsWith("help.html")) << opened[0].toString().toStdString();
+  EXPECT_EQ(opened[1], opened[0]);
+  QTest::mouseClick(FWindow->btnInfo, Qt::LeftButton, Qt::NoModifier, QPoint(39, 33));
+  EXPECT_FALSE(FWindow->ImageInfoEn->isVisible());
+  EXPECT_EQ(FWindow->btnStartConvert->x(), startLeft);
+}
+
+TEST_F(MainWindowTest, OnlyTheLeftButtonAloneDragsTheWindow) {
+  auto drag = [&](Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+    QPoint from = FWindow->ImageBgn->mapToGlobal(QPoint(130, 60));
+    QPoint before = FWindow->pos();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(130, 60), QPointF(from), button, button, modifiers);
+    QCoreApplication::sendEvent(FWindow->ImageBgn, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(160, 90), QPointF(from + QPoint(30, 30)), Qt::NoButton, button,
+                     modifiers);
+    QCoreApplication::sendEvent(FWindow->ImageBgn, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(160, 90), QPointF(from + QPoint(30, 30)), button,
+                        Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(FWindow->ImageBgn, &release);
+    return FWindow->pos() - before;
+  };
+  EXPECT_EQ(drag(Qt::RightButton, Qt::NoModifier), QPoint(0, 0));
+  EXPECT_EQ(drag(Qt::LeftButton, Qt::ShiftModifier), QPoint(0, 0));
+  EXPECT_EQ(drag(Qt::LeftButton, Qt::NoModifier), QPoint(30, 30));
 }
 
 // A picture of the window with a clip added and a preview picture shown, for people to look at.
