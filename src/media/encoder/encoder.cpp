@@ -34,9 +34,16 @@ int TFFmpegList::Add(std::unique_ptr<TEncoderTask> task) {
   return Count() - 1;
 }
 
-void TFFmpegList::Delete(int index) { FItems.erase(FItems.begin() + index); }
+void TFFmpegList::Delete(int index) { FItems.erase(FItems.begin() + CheckedIndex(index)); }
 
-void TFFmpegList::Exchange(int index1, int index2) { std::swap(FItems.at(index1), FItems.at(index2)); }
+void TFFmpegList::Exchange(int index1, int index2) {
+  std::swap(FItems[CheckedIndex(index1)], FItems[CheckedIndex(index2)]);
+}
+
+size_t TFFmpegList::CheckedIndex(int index) const {
+  if (index < 0 || index >= Count()) throw std::out_of_range(Format("List index out of bounds (%d)", index));
+  return static_cast<size_t>(index);
+}
 
 int TFFmpegList::IndexOf(const TCustomFFmpeg* task) const {
   for (int i = 0; i < Count(); ++i)

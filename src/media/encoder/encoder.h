@@ -42,9 +42,10 @@ class TFFmpegList {
  public:
   int Add(std::unique_ptr<TEncoderTask> task);
   void Clear() { FItems.clear(); }
+  // Delete, Exchange and Items raise std::out_of_range for an index outside the list.
   void Delete(int index);
   void Exchange(int index1, int index2);
-  TEncoderTask& Items(int index) const { return *FItems.at(index); }
+  TEncoderTask& Items(int index) const { return *FItems[CheckedIndex(index)]; }
   int IndexOf(const TCustomFFmpeg* task) const;
   int Count() const { return static_cast<int>(FItems.size()); }
   void PauseAll();
@@ -54,6 +55,8 @@ class TFFmpegList {
   void SetPreviewBitmapAll(bool on);
 
  private:
+  size_t CheckedIndex(int index) const;
+
   std::vector<std::unique_ptr<TEncoderTask>> FItems;
 };
 

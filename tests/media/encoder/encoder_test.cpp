@@ -405,3 +405,25 @@ TEST_F(EncoderTest, AHookWithoutAHandlerLeavesPicturesAlone) {
 
 }  // namespace
 }  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+TEST_F(EncoderTest, AnIndexOutsideTheListRaises) {
+  AddPhoneTask("part1.mp4", "index.3gp");
+  auto raised = [](auto call) -> std::string {
+    try {
+      call();
+    } catch (const std::out_of_range& error) {
+      return error.what();
+    }
+    return "nothing raised";
+  };
+  EXPECT_EQ(raised([&] { FEncoder.RemoveTask(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(raised([&] { FEncoder.RemoveTask(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(raised([&] { FEncoder.Exchange(0, 5); }), "List index out of bounds (5)");
+  EXPECT_EQ(FEncoder.TasksCount(), 1) << "the list is unchanged";
+}
+
+}  // namespace
+}  // namespace vidora::test
