@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <utility>
@@ -350,6 +351,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // loop.cpp, output_packet.cpp, video_out.cpp, audio_out.cpp,
   // subtitle_out.cpp, write_frame.cpp, progress.cpp.
   void DoConvert();
+  // Marks the task converting unless it already is or has ended. Whoever
+  // claims the task delivers its end, so each run ends exactly once.
+  bool ClaimRun();
   void DoTerminate();
   void WaitWhilePaused() { FRunEvent.Wait(); }
   void Transcode();
@@ -454,6 +458,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
   // Threads and events.
+  std::mutex FThreadLock;  // guards FThread: started by StartConvert, joined by whichever Stop comes first
   std::thread FThread;
   TEvent FStopEvent{true};
   TEvent FRunEvent{true};  // reset while paused

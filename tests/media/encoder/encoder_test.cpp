@@ -409,6 +409,38 @@ TEST_F(EncoderTest, AHookWithoutAHandlerLeavesPicturesAlone) {
 namespace vidora::test {
 namespace {
 
+// Polls as the command-line tool does; false after 10 s.
+template <typename Component>
+bool WaitForTerminated(const Component& component) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!component.Terminated() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  return component.Terminated();
+}
+
+TEST_F(EncoderTest, ATaskIsTerminatedOnlyOnceItsEventHasReturned) {
+  TFFmpeg engine;
+  engine.Reset();
+  std::vector<int> ends;
+  engine.SetOnTerminate([&ends](const void*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ends.push_back(1);
+  });
+  ASSERT_TRUE(engine.OpenInputFile(Clip("part1.mp4")));
+  engine.ParseOption("t", "0.2");
+  ASSERT_EQ(engine.OpenOutputFile(Out("engine.mp4"), false), 1) << engine.LastErrMsg();
+  ASSERT_TRUE(engine.StartConvert(true));
+  ASSERT_TRUE(WaitForTerminated(engine));
+  EXPECT_EQ(ends.size(), 1u);
+  EXPECT_FALSE(engine.Converting());
+  engine.Stop(true);
+}
+
+}  // namespace
+}  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
 TEST_F(EncoderTest, AnIndexOutsideTheListRaises) {
   AddPhoneTask("part1.mp4", "index.3gp");
   auto raised = [](auto call) -> std::string {
