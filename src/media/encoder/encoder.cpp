@@ -78,13 +78,13 @@ TCustomEncoder::~TCustomEncoder() {
   // relay on a worker may be reading one until Stop returns.
   FDestroying = true;
   Stop(true);
-  // Wait for relays that are running, and for termination threads.
+  CloseDelivery();
+  // Wait for relays that are running.
   { std::lock_guard lock(FAudioHookLock); }
   { std::lock_guard lock(FPreviewLock); }
   { std::lock_guard lock(FProgressLock); }
   { std::lock_guard lock(FVideoHookLock); }
   { std::lock_guard lock(FTerminateLock); }
-  while (FTerminateThreads > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   FFFmpegList.Clear();
 }
 
@@ -244,14 +244,19 @@ bool TCustomEncoder::SetOutputStream(int taskIndex, IClientStream* stream, const
 }
 
 void TCustomEncoder::ClearTasks() {
-  if (FWorking && !FTerminated) throw std::runtime_error("Cannot ClearTasks while working.");
+  if (FWorking && !RunEnded()) throw std::runtime_error("Cannot ClearTasks while working.");
+  CloseDelivery();
   FFFmpegList.Clear();
   FLastErrMsg.clear();
-  FCompleteTasks = 0;
-  FCurrentTask = -1;
-  FPendingTasks = 0;
+  {
+    std::lock_guard lock(FTerminateLock);
+    FCompleteTasks = 0;
+    FCurrentTask = -1;
+    FPendingTasks = 0;
+    FThreadMode = false;
+    FRunEnded = false;
+  }
   FTerminated = false;
-  FThreadMode = false;
   FWorking = false;
 }
 
