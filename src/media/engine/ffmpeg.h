@@ -408,6 +408,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void RunInputHooks(TAVInputStream& ist, AVFrame* picture);
   AVFrame* RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts);
   void RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture);
+  std::shared_ptr<IPreviewer> OpenPreviewer();
+  void DropPostHook(TPostHook hook);
   void RunAudioHook(TAVInputStream& ist, AVFrame* samples);
   void ResetHookContexts();
 
@@ -449,12 +451,15 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool FInputHookActive = true;   // cleared when the handler detaches for this task
   bool FOutputHookActive = true;
   TRGBConvertContext FInputRGB;
-  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks
+  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks; the worker's alone while it runs
   AVFrame* FOutputPictureBuf = nullptr;
+  // Guarded by the process-wide post-hook lock (hooks.cpp).
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;
   int64_t Fpreview_last_time = 0;
-  std::unique_ptr<IPreviewer> FPreviewer;
+  // Shared with a paint in progress: switching the preview off while the
+  // worker paints closes the window when the paint returns.
+  std::shared_ptr<IPreviewer> FPreviewer;
   std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
   // Threads and events.

@@ -518,6 +518,55 @@ TEST_F(EncoderTest, ATaskIsTerminatedOnlyOnceItsEventHasReturned) {
 namespace vidora::test {
 namespace {
 
+// Ends the test program when the scope is not left in time: a deadlocked
+// test fails instead of hanging.
+class TWatchdog {
+ public:
+  TWatchdog(std::chrono::seconds limit, const char* what)
+      : FThread([this, limit, what] {
+          if (FLeft.WaitFor(limit)) return;
+          std::fprintf(stderr, "Deadlock: %s\n", what);
+          std::abort();
+        }) {}
+  ~TWatchdog() {
+    FLeft.Set();
+    FThread.join();
+  }
+
+ private:
+  TEvent FLeft{false};
+  std::thread FThread;
+};
+
+TEST_F(EncoderTest, SwitchingPreviewsWhileBitmapsWaitForTheMainThread) {
+  TMainThreadQueue queue;
+  SetMainThreadHandOver(&queue);
+  FEncoder.SetTriggerEventInMainThread(true);
+  std::atomic<int> previews{0};
+  FEncoder.SetOnPreviewBitmap([&](const void*, const TPreviewInfo& info) {
+    EXPECT_GT(info.Bitmap->Width(), 0);
+    ++previews;
+  });
+  FEncoder.SetPreviewBitmap(true);
+  AddPhoneTask("clip.mp4", "switched.3gp");
+  FEncoder.Task(0).PreviewInterval = 0;  // every picture waits for the main thread
+  FEncoder.Start(1);
+  TWatchdog watchdog(std::chrono::seconds(60), "switching the previews during a run");
+  for (int i = 0; i < 100; ++i) {
+    // A picture handed over meanwhile is waiting when the switch comes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (i % 2)
+      FEncoder.SetPreview(i % 4 == 1);
+    else
+      FEncoder.SetPreviewBitmap(i % 4 == 0);
+    queue.ProcessPending();
+  }
+  while (!FEncoder.Terminated()) queue.WaitAndProcess(std::chrono::milliseconds(10));
+  EXPECT_GT(previews, 0);
+  EXPECT_EQ(Ends().back().TaskIndex, -1);
+  EXPECT_TRUE(Ends().front().Finished) << Ends().front().ExceptionMsg;
+}
+
 TEST_F(EncoderTest, AnIndexOutsideTheListRaises) {
   AddPhoneTask("part1.mp4", "index.3gp");
   auto raised = [](auto call) -> std::string {
