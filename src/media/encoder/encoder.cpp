@@ -34,9 +34,16 @@ int TFFmpegList::Add(std::unique_ptr<TEncoderTask> task) {
   return Count() - 1;
 }
 
-void TFFmpegList::Delete(int index) { FItems.erase(FItems.begin() + index); }
+void TFFmpegList::Delete(int index) { FItems.erase(FItems.begin() + CheckedIndex(index)); }
 
-void TFFmpegList::Exchange(int index1, int index2) { std::swap(FItems.at(index1), FItems.at(index2)); }
+void TFFmpegList::Exchange(int index1, int index2) {
+  std::swap(FItems[CheckedIndex(index1)], FItems[CheckedIndex(index2)]);
+}
+
+size_t TFFmpegList::CheckedIndex(int index) const {
+  if (index < 0 || index >= Count()) throw std::out_of_range(Format("List index out of bounds (%d)", index));
+  return static_cast<size_t>(index);
+}
 
 int TFFmpegList::IndexOf(const TCustomFFmpeg* task) const {
   for (int i = 0; i < Count(); ++i)
@@ -71,13 +78,13 @@ TCustomEncoder::~TCustomEncoder() {
   // relay on a worker may be reading one until Stop returns.
   FDestroying = true;
   Stop(true);
-  // Wait for relays that are running, and for termination threads.
+  CloseDelivery();
+  // Wait for relays that are running.
   { std::lock_guard lock(FAudioHookLock); }
   { std::lock_guard lock(FPreviewLock); }
   { std::lock_guard lock(FProgressLock); }
   { std::lock_guard lock(FVideoHookLock); }
   { std::lock_guard lock(FTerminateLock); }
-  while (FTerminateThreads > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   FFFmpegList.Clear();
 }
 
@@ -246,14 +253,19 @@ bool TCustomEncoder::SetOutputStream(int taskIndex, IClientStream* stream, const
 }
 
 void TCustomEncoder::ClearTasks() {
-  if (FWorking && !FTerminated) throw std::runtime_error("Cannot ClearTasks while working.");
+  if (FWorking && !RunEnded()) throw std::runtime_error("Cannot ClearTasks while working.");
+  CloseDelivery();
   FFFmpegList.Clear();
   FLastErrMsg.clear();
-  FCompleteTasks = 0;
-  FCurrentTask = -1;
-  FPendingTasks = 0;
+  {
+    std::lock_guard lock(FTerminateLock);
+    FCompleteTasks = 0;
+    FCurrentTask = -1;
+    FPendingTasks = 0;
+    FThreadMode = false;
+    FRunEnded = false;
+  }
   FTerminated = false;
-  FThreadMode = false;
   FWorking = false;
 }
 

@@ -4,11 +4,14 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "media/base/base_component.h"
@@ -42,9 +45,10 @@ class TFFmpegList {
  public:
   int Add(std::unique_ptr<TEncoderTask> task);
   void Clear() { FItems.clear(); }
+  // Delete, Exchange and Items raise std::out_of_range for an index outside the list.
   void Delete(int index);
   void Exchange(int index1, int index2);
-  TEncoderTask& Items(int index) const { return *FItems.at(index); }
+  TEncoderTask& Items(int index) const { return *FItems[CheckedIndex(index)]; }
   int IndexOf(const TCustomFFmpeg* task) const;
   int Count() const { return static_cast<int>(FItems.size()); }
   void PauseAll();
@@ -54,6 +58,8 @@ class TFFmpegList {
   void SetPreviewBitmapAll(bool on);
 
  private:
+  size_t CheckedIndex(int index) const;
+
   std::vector<std::unique_ptr<TEncoderTask>> FItems;
 };
 
@@ -119,6 +125,10 @@ class TCustomEncoder : public TFFBaseComponent {
   bool SetOutputFile(int taskIndex, const std::string& fileName, const std::string& extOptions);
   bool SetOutputStream(int taskIndex, IClientStream* stream, const std::string& privateData,
                        TOutputOptions* options = nullptr);
+  // Raises "Cannot ClearTasks while working." until every task of the run has
+  // ended; then returns after the run's termination events have been delivered.
+  // An OnTerminate handler may call it once the run has ended: nothing more of
+  // that run is delivered, and meanwhile no other thread may use the encoder.
   void ClearTasks();
   void Exchange(int taskIndex1, int taskIndex2);
   void RemoveTask(int taskIndex);
@@ -128,6 +138,9 @@ class TCustomEncoder : public TFFBaseComponent {
   void Start(int threadCount);
   void Pause();
   void Resume();
+  // With waitForStop, returns when every task has ended and the run's
+  // termination events have been delivered; an OnTerminate handler calling it
+  // does not wait for the events queued behind its own.
   void Stop(bool waitForStop);
 
   TFFDecoder& Decoder() { return FDecoder; }
@@ -143,6 +156,7 @@ class TCustomEncoder : public TFFBaseComponent {
   void SetPreviewBitmap(bool on);
   int ProgressInterval() const { return FProgressInterval; }
   void SetProgressInterval(int milliseconds) { FProgressInterval = milliseconds <= 100 ? 100 : milliseconds; }
+  // True once the end-of-run event (task index -1) has been delivered.
   bool Terminated() const { return FTerminated; }
   bool Working() const { return FWorking; }
   bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
@@ -180,12 +194,22 @@ class TCustomEncoder : public TFFBaseComponent {
   bool OpenInput(TEncoderTask& task, const std::string& fileName, TInputOptions* options);
   void BindHooks(TEncoderTask& task, const TOutputOptions& options);
   void StartNext();
+  // The next pending task, counted as started; nullptr when none is left.
+  TEncoderTask* TakeNext();
   void FinishRun();
+  void NotifyTerminate(const TTerminateInfo& info);
   void VideoHook(const TVideoHookEvent& handler, TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts,
                  bool& update, bool& stopHook);
-  // Runs the client's terminate handler on a thread of its own; `waitForHandOver`
-  // first waits until the previous such thread has returned from its handler.
-  void StartTerminateThread(const TTerminateInfo& info, bool waitForHandOver);
+  // Thread mode: one delivery thread per run hands the termination events to
+  // the client in the order they were queued, every task's before the run's.
+  void StartDelivery();
+  void QueueEnd(const TTerminateInfo& info);
+  void DeliverEnds();
+  bool OnDeliveryThread();
+  // Waits until the queued events are delivered and joins the delivery
+  // threads; from a handler on the delivery thread, stops the delivery instead.
+  void CloseDelivery();
+  bool RunEnded();
   void Deliver(const std::function<void()>& call);
 
   std::string FLastErrMsg;
@@ -199,7 +223,6 @@ class TCustomEncoder : public TFFBaseComponent {
   std::atomic<bool> FTriggerEventInMainThread{true};
   int FVerbose = 1;
   TProgressInfo FProgressInfo;
-  TTerminateInfo FTerminateInfo;
   TPreviewInfo FPreviewInfo;
   THookInfo FVideoHookInfo;
   TProgressEvent FOnProgress;
@@ -209,17 +232,30 @@ class TCustomEncoder : public TFFBaseComponent {
   TVideoHookEvent FOnOutputVideoHook;
   TAudioHookEvent FOnAudioHook;
   std::mutex FAudioHookLock, FPreviewLock, FProgressLock, FVideoHookLock;
-  std::recursive_mutex FTerminateLock;  // also held by Start while the first tasks start
-  std::atomic<bool> FDestroying{false};
-  std::atomic<int> FTerminateThreads{0};
-  std::atomic<int> FTaskEndsOnTheirWay{0};
   TFFDecoder FDecoder;
   TFFmpegList FFFmpegList;
+
+  // The run's counters and the choice of its end, owned by FTerminateLock.
+  std::recursive_mutex FTerminateLock;
   int FCompleteTasks = 0;
   int FCurrentTask = -1;
   int FPendingTasks = 0;
-  std::atomic<bool> FTerminated{false};
   bool FThreadMode = false;
+  bool FRunEnded = false;  // every task has ended; the end-of-run event is on its way
+
+  // Termination events on their way to the client, owned by FDeliveryLock.
+  std::mutex FDeliveryLock;
+  std::condition_variable FDeliveryChanged;
+  std::deque<TTerminateInfo> FPendingEnds;
+  std::thread FDeliveryThread;                   // the current run's
+  bool FDelivering = false;                      // the current run's delivery thread has work left
+  bool FDeliveryClosing = false;                 // it ends once nothing is queued
+  std::vector<std::thread> FRetiredDeliveries;  // cleared their run from their own handler; joined later
+  int FRetiredRunning = 0;                       // of those, the ones still in that handler
+
+  // Read from any thread.
+  std::atomic<bool> FDestroying{false};
+  std::atomic<bool> FTerminated{false};
   std::atomic<bool> FWorking{false};
 };
 

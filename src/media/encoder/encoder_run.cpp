@@ -1,5 +1,6 @@
 // Running the task list: starting tasks, relaying their events, the end of the run.
-#include <thread>
+#include <algorithm>
+#include <chrono>
 
 #include "media/base/main_thread.h"
 #include "media/encoder/encoder.h"
@@ -8,85 +9,173 @@ namespace vidora {
 
 void TCustomEncoder::Start(int threadCount) {
   Guard("StartTask");
-  // Held while the first tasks start, so that a task ending meanwhile sees
-  // consistent counters (it takes this lock to start the next one).
   std::unique_lock lock(FTerminateLock);
   FCompleteTasks = 0;
   FCurrentTask = 0;
   FPendingTasks = TasksCount();
+  FRunEnded = false;
   FTerminated = false;
   FThreadMode = threadCount > 0;
   FWorking = true;
-  if (TasksCount() == 0) {
-    FinishRun();  // nothing to run: the run ends at once
+  if (FThreadMode) {
+    StartDelivery();
+    if (TasksCount() == 0) FinishRun();  // nothing to run: the run ends at once
+    // The lock stays held while the first tasks start, so that one ending
+    // meanwhile sees consistent counters (it takes the lock to start the next).
+    for (; threadCount > 0 && FPendingTasks > 0; --threadCount) StartNext();
     return;
   }
-  while (FPendingTasks > 0) {
-    StartNext();
-    if (FThreadMode && --threadCount == 0) break;
-  }
+  // Every task on this thread, one after another, with nothing held: a
+  // handler may call Stop from another thread.
+  lock.unlock();
+  if (TasksCount() == 0) FinishRun();
+  while (TEncoderTask* task = TakeNext()) task->StartConvert(false, FThreadPriority);
 }
 
-void TCustomEncoder::StartNext() {
-  if (FPendingTasks <= 0) return;
+TEncoderTask* TCustomEncoder::TakeNext() {
+  std::lock_guard lock(FTerminateLock);
+  if (FPendingTasks <= 0) return nullptr;
   --FPendingTasks;
   TEncoderTask& task = Task(FCurrentTask++);
   task.ReportInterval = int64_t{FProgressInterval} * 1000;
-  task.StartConvert(FThreadMode, FThreadPriority);
+  return &task;
+}
+
+void TCustomEncoder::StartNext() {
+  if (TEncoderTask* task = TakeNext()) task->StartConvert(true, FThreadPriority);
 }
 
 void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
-  std::lock_guard lock(FTerminateLock);
-  if (!task) {
-    FinishRun();
-    return;
-  }
-  if (FOnTerminate && !FDestroying) {
-    FTerminateInfo.TaskIndex = FFFmpegList.IndexOf(task);
-    FTerminateInfo.Finished = task->Finished();
-    FTerminateInfo.Exception = task->FatalException();
-    FTerminateInfo.ExceptionMsg = task->FatalMessage();
-    if (FThreadMode || !FWorking) {
-      StartTerminateThread(FTerminateInfo, false);
-    } else {
-      FOnTerminate(this, FTerminateInfo);
+  TTerminateInfo info;
+  bool last;
+  {
+    std::lock_guard lock(FTerminateLock);
+    info = TTerminateInfo{FFFmpegList.IndexOf(task), task->Finished(), task->FatalException(), task->FatalMessage()};
+    last = ++FCompleteTasks >= TasksCount() && FPendingTasks < 1;
+    if (FThreadMode) {
+      // Queued under the lock, so that the run's end is queued behind every task's.
+      QueueEnd(info);
+      if (last)
+        FinishRun();
+      else
+        StartNext();
+      return;
     }
   }
-  ++FCompleteTasks;
-  if (FPendingTasks < 1) {
-    if (FCompleteTasks >= TasksCount()) FinishRun();
-  } else if (FThreadMode) {
-    StartNext();
-  }
+  NotifyTerminate(info);
+  if (last) FinishRun();
 }
 
 void TCustomEncoder::FinishRun() {
-  if (FOnTerminate && !FDestroying) {
-    FTerminateInfo = TTerminateInfo{-1, true, false, ""};
-    if (FThreadMode || !FWorking)
-      StartTerminateThread(FTerminateInfo, true);
-    else
-      FOnTerminate(this, FTerminateInfo);
+  const TTerminateInfo end{-1, true, false, ""};
+  {
+    std::lock_guard lock(FTerminateLock);
+    if (FThreadMode) {
+      FRunEnded = true;
+      QueueEnd(end);  // Terminated turns true once the delivery thread has delivered it
+      return;
+    }
+  }
+  // The task that ended last is still on this thread's stack: the run counts
+  // as ended (ClearTasks may free the tasks) only once the event has returned.
+  NotifyTerminate(end);
+  {
+    std::lock_guard lock(FTerminateLock);
+    FRunEnded = true;
   }
   FTerminated = true;
 }
 
-void TCustomEncoder::StartTerminateThread(const TTerminateInfo& info, bool waitForHandOver) {
-  ++FTerminateThreads;
-  // Several tasks' ends can be on their way at once (a stopped run ends them
-  // together): the end of the run waits for all of them, not just the last started.
-  if (!waitForHandOver) ++FTaskEndsOnTheirWay;
-  std::thread([this, info, waitForHandOver, handler = FOnTerminate] {
-    if (waitForHandOver)
-      while (FTaskEndsOnTheirWay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    try {
-      if (handler) handler(this, info);
-    } catch (...) {
-      // A failing handler must not hold back the end-of-run event.
+bool TCustomEncoder::RunEnded() {
+  std::lock_guard lock(FTerminateLock);
+  return FRunEnded;
+}
+
+void TCustomEncoder::NotifyTerminate(const TTerminateInfo& info) {
+  if (!FOnTerminate || FDestroying) return;
+  try {
+    FOnTerminate(this, info);
+  } catch (...) {
+    // A failing handler must not hold back the end-of-run event.
+  }
+}
+
+void TCustomEncoder::StartDelivery() {
+  std::lock_guard lock(FDeliveryLock);
+  FPendingEnds.clear();
+  FDelivering = true;
+  FDeliveryClosing = false;
+  FDeliveryThread = std::thread([this] { DeliverEnds(); });
+}
+
+void TCustomEncoder::QueueEnd(const TTerminateInfo& info) {
+  std::lock_guard lock(FDeliveryLock);
+  FPendingEnds.push_back(info);
+  FDeliveryChanged.notify_all();
+}
+
+void TCustomEncoder::DeliverEnds() {
+  std::unique_lock lock(FDeliveryLock);
+  for (;;) {
+    FDeliveryChanged.wait(lock, [this] { return !FPendingEnds.empty() || FDeliveryClosing; });
+    if (FPendingEnds.empty()) break;
+    TTerminateInfo info = std::move(FPendingEnds.front());
+    FPendingEnds.pop_front();
+    lock.unlock();
+    NotifyTerminate(info);
+    lock.lock();
+    if (FDeliveryThread.get_id() != std::this_thread::get_id()) {
+      // The handler cleared the run and retired this thread: nothing more of the run goes out.
+      --FRetiredRunning;
+      FDeliveryChanged.notify_all();
+      return;
     }
-    if (!waitForHandOver) --FTaskEndsOnTheirWay;
-    --FTerminateThreads;
-  }).detach();
+    if (info.TaskIndex < 0) {
+      FTerminated = true;
+      break;
+    }
+  }
+  FDelivering = false;
+  FDeliveryChanged.notify_all();
+}
+
+bool TCustomEncoder::OnDeliveryThread() {
+  std::lock_guard lock(FDeliveryLock);
+  return FDeliveryThread.get_id() == std::this_thread::get_id();
+}
+
+void TCustomEncoder::CloseDelivery() {
+  std::thread::id self = std::this_thread::get_id();
+  std::vector<std::thread> finished;
+  {
+    std::unique_lock lock(FDeliveryLock);
+    if (FDeliveryThread.get_id() == self) {
+      // A handler on the delivery thread cannot join its own thread: the
+      // thread stops delivering and whoever closes next joins it.
+      FPendingEnds.clear();
+      FDelivering = false;
+      ++FRetiredRunning;
+      FRetiredDeliveries.push_back(std::move(FDeliveryThread));
+      return;
+    }
+    bool retiredSelf =
+        std::ranges::any_of(FRetiredDeliveries, [&](const std::thread& thread) { return thread.get_id() == self; });
+    FDeliveryClosing = true;
+    FDeliveryChanged.notify_all();
+    // Their handlers may be waiting for this thread (the main one, say).
+    while (!FDeliveryChanged.wait_for(lock, std::chrono::milliseconds(20), [&] {
+      return !FDelivering && FRetiredRunning == (retiredSelf ? 1 : 0);
+    })) {
+      lock.unlock();
+      ProcessPendingCalls();
+      lock.lock();
+    }
+    if (FDeliveryThread.joinable()) finished.push_back(std::move(FDeliveryThread));
+    for (std::thread& thread : FRetiredDeliveries)
+      if (thread.get_id() != self) finished.push_back(std::move(thread));
+    std::erase_if(FRetiredDeliveries, [](const std::thread& thread) { return !thread.joinable(); });
+  }
+  for (std::thread& thread : finished) thread.join();
 }
 
 void TCustomEncoder::Pause() { FFFmpegList.PauseAll(); }
@@ -99,6 +188,8 @@ void TCustomEncoder::Stop(bool waitForStop) {
     FPendingTasks = 0;  // no further task starts
   }
   if (FWorking) FFFmpegList.StopAll(waitForStop);
+  // Every task has ended now, unless this is one of their own handlers.
+  if (waitForStop && RunEnded() && !OnDeliveryThread()) CloseDelivery();
 }
 
 void TCustomEncoder::Deliver(const std::function<void()>& call) {

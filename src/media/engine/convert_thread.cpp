@@ -34,7 +34,7 @@ void ApplyPriority(TThreadPriority priority) {
 }  // namespace
 
 bool TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority) {
-  if (FConverting || FTerminated) return false;
+  if (!ClaimRun()) return false;
   const char* missing = Foutput_files.empty()  ? "At least one output file must be specified"
                         : Finput_files.empty() ? "At least one input file must be specified"
                                                : nullptr;
@@ -46,13 +46,13 @@ bool TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority) {
     DoTerminate();
     return false;
   }
-  FConverting = true;
-  FBroken = FFinished = FTerminated = false;
+  FBroken = FFinished = false;
   FRunEvent.Set();
   if (!useThread) {
     DoConvert();
     return false;
   }
+  std::lock_guard lock(FThreadLock);
   if (FThread.joinable()) FThread.join();
   FStopEvent.Reset();
   FThread = std::thread([this, priority] {
@@ -72,13 +72,25 @@ void TCustomFFmpeg::DoConvert() {
   Guarded(*this, FFatalException, FFatalMessage, [this] { DoTerminate(); });
 }
 
+bool TCustomFFmpeg::ClaimRun() {
+  bool idle = false;
+  if (!FConverting.compare_exchange_strong(idle, true)) return false;
+  if (!FTerminated) return true;
+  FConverting = false;  // it ended while we looked
+  return false;
+}
+
 void TCustomFFmpeg::DoTerminate() {
-  FConverting = false;
-  FTerminated = true;
   if (FOnTerminate) FOnTerminate(this);
+  // Only now: whoever sees the task terminated may rely on its event having
+  // returned. Terminated turns true before Converting turns false, so that
+  // StopOrTerminate never finds a run that is neither converting nor ended.
+  FTerminated = true;
+  FConverting = false;
 }
 
 void TCustomFFmpeg::Pause() {
+  std::lock_guard lock(FThreadLock);
   if (FConverting && FThread.joinable()) FRunEvent.Reset();
 }
 
@@ -87,18 +99,23 @@ void TCustomFFmpeg::Resume() { FRunEvent.Set(); }
 void TCustomFFmpeg::Stop(bool waitForStop) {
   FBroken = true;
   FRunEvent.Set();  // a paused run must wake to see the request
-  // The run's own thread (a handler asking to stop) cannot wait for itself.
-  if (!waitForStop || !FThread.joinable() || FThread.get_id() == std::this_thread::get_id()) return;
+  if (!waitForStop) return;
+  {
+    std::lock_guard lock(FThreadLock);
+    // The run's own thread (a handler asking to stop) cannot wait for itself.
+    if (!FThread.joinable() || FThread.get_id() == std::this_thread::get_id()) return;
+  }
   while (!FStopEvent.WaitFor(std::chrono::milliseconds(20))) ProcessPendingCalls();
-  FThread.join();
+  // Several threads may have waited (the host and a handler, say): one joins.
+  std::lock_guard lock(FThreadLock);
+  if (FThread.joinable()) FThread.join();
 }
 
 void TCustomFFmpeg::StopOrTerminate(bool waitForStop) {
-  if (FConverting) {
+  if (ClaimRun())
+    DoTerminate();  // it never started: its end is delivered here, once
+  else if (FConverting)
     Stop(waitForStop);
-  } else if (!FTerminated) {
-    DoTerminate();
-  }
 }
 
 }  // namespace vidora

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <utility>
@@ -358,6 +359,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // loop.cpp, output_packet.cpp, video_out.cpp, audio_out.cpp,
   // subtitle_out.cpp, write_frame.cpp, progress.cpp.
   void DoConvert();
+  // Marks the task converting unless it already is or has ended. Whoever
+  // claims the task delivers its end, so each run ends exactly once.
+  bool ClaimRun();
   void DoTerminate();
   void WaitWhilePaused() { FRunEvent.Wait(); }
   void Transcode();
@@ -421,6 +425,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void RunInputHooks(TAVInputStream& ist, AVFrame* picture);
   AVFrame* RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts);
   void RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture);
+  std::shared_ptr<IPreviewer> OpenPreviewer();
+  void DropPostHook(TPostHook hook);
   void RunAudioHook(TAVInputStream& ist, AVFrame* samples);
   void ResetHookContexts();
 
@@ -464,15 +470,19 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool FInputHookActive = true;   // cleared when the handler detaches for this task
   bool FOutputHookActive = true;
   TRGBConvertContext FInputRGB;
-  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks
+  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks; the worker's alone while it runs
   AVFrame* FOutputPictureBuf = nullptr;
+  // Guarded by the process-wide post-hook lock (hooks.cpp).
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;
   int64_t Fpreview_last_time = 0;
-  std::unique_ptr<IPreviewer> FPreviewer;
+  // Shared with a paint in progress: switching the preview off while the
+  // worker paints closes the window when the paint returns.
+  std::shared_ptr<IPreviewer> FPreviewer;
   std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
   // Threads and events.
+  std::mutex FThreadLock;  // guards FThread: started by StartConvert, joined by whichever Stop comes first
   std::thread FThread;
   TEvent FStopEvent{true};
   TEvent FRunEvent{true};  // reset while paused

@@ -17,9 +17,10 @@ std::mutex& PostHookLock() {
 }  // namespace
 
 void TCustomFFmpeg::SetPostHooks(TPostHooks hooks) {
+  std::shared_ptr<IPreviewer> closed;  // closed once the lock is free, or by a paint still in progress
   std::lock_guard lock(PostHookLock());
   if (hooks == FPostHooks) return;
-  if ((FPostHooks & phPreview) && !(hooks & phPreview)) FPreviewer.reset();
+  if ((FPostHooks & phPreview) && !(hooks & phPreview)) closed = std::move(FPreviewer);
   FPostHooks = hooks;
   FPostHooksChanged = true;
 }
@@ -37,9 +38,10 @@ void TCustomFFmpeg::SetVideoHookBitsPixel(int bitsPixel) {
 
 void TCustomFFmpeg::ResetHookContexts() {
   FInputRGB.Reset(FVideoHookBitsPixel);
-  std::lock_guard lock(PostHookLock());
   FOutputRGB.Reset(FVideoHookBitsPixel);
-  FPreviewer.reset();
+  std::shared_ptr<IPreviewer> closed;
+  std::lock_guard lock(PostHookLock());
+  closed = std::move(FPreviewer);
   Fpreview_last_time = 0;
 }
 
@@ -114,33 +116,54 @@ AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_
   return result;
 }
 
+// What is due is decided under the lock; the picture goes out after it is
+// released: the bitmap handler may wait for the main thread while the main
+// thread switches the previews. The bitmap is FOutputRGB's, the worker's own.
 void TCustomFFmpeg::RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture) {
-  std::lock_guard lock(PostHookLock());
-  if (!FPostHooks) return;
-  int64_t now = avutil.av_gettime_relative();
-  bool bitmapEvent = (FPostHooks & phBitmap) && FOnPreviewBitmap;
-  if ((bitmapEvent || (FPostHooks & phPreview)) && now - Fpreview_last_time > PreviewInterval) {
+  TPostHook hook;
+  bool changed;
+  std::shared_ptr<IPreviewer> previewer;
+  {
+    std::lock_guard lock(PostHookLock());
+    if (!FPostHooks) return;
+    int64_t now = avutil.av_gettime_relative();
+    bool bitmapEvent = (FPostHooks & phBitmap) && FOnPreviewBitmap;
+    changed = FPostHooksChanged;
+    FPostHooksChanged = false;
+    if (!(bitmapEvent || (FPostHooks & phPreview)) || now - Fpreview_last_time <= PreviewInterval) return;
     Fpreview_last_time = now;
-    bool converted = (bitmapIsPicture && !FPostHooksChanged) || FOutputRGB.ToRGB(picture);
-    TPostHook hook = bitmapEvent ? phBitmap : phPreview;
-    if (!converted) {
-      Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
-      FPostHooks &= ~hook;
-    } else if (bitmapEvent) {
-      try {
-        FOnPreviewBitmap(this, FOutputRGB.Bitmap(), frameNumber, pts);
-      } catch (const std::exception& error) {
-        Log(TLogLevel::llError, "Error occurs PreviewBitmap event: %s", error.what());
-      }
-    } else {
-      if (!FPreviewer && FPreviewerFactory) FPreviewer = FPreviewerFactory();
-      if (!FPreviewer || !FPreviewer->PaintFrame(FOutputRGB.Bitmap(), frameNumber, pts)) {
-        FPostHooks &= ~phPreview;
-        FPreviewer.reset();
-      }
-    }
+    hook = bitmapEvent ? phBitmap : phPreview;
+    previewer = FPreviewer;
   }
-  FPostHooksChanged = false;
+  if (!(bitmapIsPicture && !changed) && !FOutputRGB.ToRGB(picture)) {
+    Log(TLogLevel::llError, "Cannot initialize the toRGB conversion context");
+    DropPostHook(hook);
+  } else if (hook == phBitmap) {
+    try {
+      FOnPreviewBitmap(this, FOutputRGB.Bitmap(), frameNumber, pts);
+    } catch (const std::exception& error) {
+      Log(TLogLevel::llError, "Error occurs PreviewBitmap event: %s", error.what());
+    }
+  } else {
+    if (!previewer) previewer = OpenPreviewer();
+    if (!previewer || !previewer->PaintFrame(FOutputRGB.Bitmap(), frameNumber, pts)) DropPostHook(phPreview);
+  }
+}
+
+// Made outside the lock: the host may make its window on its main thread.
+std::shared_ptr<IPreviewer> TCustomFFmpeg::OpenPreviewer() {
+  std::shared_ptr<IPreviewer> previewer = FPreviewerFactory ? FPreviewerFactory() : nullptr;
+  std::lock_guard lock(PostHookLock());
+  if (!(FPostHooks & phPreview)) return nullptr;  // switched off meanwhile: the new window closes at once
+  FPreviewer = previewer;
+  return previewer;
+}
+
+void TCustomFFmpeg::DropPostHook(TPostHook hook) {
+  std::shared_ptr<IPreviewer> closed;
+  std::lock_guard lock(PostHookLock());
+  FPostHooks &= ~hook;
+  if (hook == phPreview) closed = std::move(FPreviewer);
 }
 
 void TCustomFFmpeg::RunAudioHook(TAVInputStream& ist, AVFrame* samples) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "media/base/event.h"
 #include "media/base/ff_utils.h"
 #include "media/base/main_thread.h"
 #include "media/encoder/encoder.h"
@@ -401,6 +402,185 @@ TEST_F(EncoderTest, AHookWithoutAHandlerLeavesPicturesAlone) {
   std::string hooked = convert("hooked.mp4", "<CRLF>VideoInputHook=1");
   EXPECT_FALSE(plain.empty());
   EXPECT_TRUE(plain == hooked);
+}
+
+}  // namespace
+}  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+// A task of 0.2 s of part1.mp4: hundreds of runs fit in a few seconds.
+int AddShortTask(TCustomEncoder& encoder, const std::string& output) {
+  int task = encoder.AddTask(Clip("part1.mp4"), std::string());
+  EXPECT_GE(task, 0) << encoder.LastErrMsg();
+  EXPECT_TRUE(encoder.SetOutputFile(task, output, "t=0.2<CRLF>s=176x144<CRLF>ar=8000<CRLF>ac=1"))
+      << encoder.LastErrMsg();
+  return task;
+}
+
+// Polls as the command-line tool does; false after 10 s.
+template <typename Component>
+bool WaitForTerminated(const Component& component) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!component.Terminated() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  return component.Terminated();
+}
+
+// The handler writes into the client's locals, which the client reads and
+// destroys as soon as Terminated says the run is over: any event still on its
+// way then writes into freed memory. Run pinned to one CPU and under the
+// sanitizers, where the race shows.
+TEST_F(EncoderTest, ShortRunsAreOverWhenTerminatedSaysSo) {
+  constexpr int Runs = 300;
+  for (int run = 0; run < Runs; ++run) {
+    int threads = 1 + run % 2;
+    {
+      std::vector<int> ends;
+      FEncoder.SetOnTerminate([&ends](const void*, const TTerminateInfo& info) { ends.push_back(info.TaskIndex); });
+      AddShortTask(FEncoder, Out("short-0.3gp"));
+      AddShortTask(FEncoder, Out("short-1.3gp"));
+      FEncoder.Start(threads);
+      ASSERT_TRUE(WaitForTerminated(FEncoder)) << "run " << run;
+      ASSERT_EQ(ends.size(), 3u) << "run " << run << " with " << threads << " threads";
+      ASSERT_EQ(ends.back(), -1) << "run " << run;
+      ASSERT_EQ(ends[0] + ends[1], 1) << "tasks 0 and 1, in either order";
+    }
+    FEncoder.ClearTasks();
+  }
+}
+
+TEST_F(EncoderTest, StopWaitsForEveryEventOfTheRun) {
+  std::vector<int> ends;
+  FEncoder.SetOnTerminate([&ends](const void*, const TTerminateInfo& info) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow handler
+    ends.push_back(info.TaskIndex);
+  });
+  for (int i = 0; i < 3; ++i) AddPhoneTask("clip.mp4", "wait-" + std::to_string(i) + ".3gp", true);
+  FEncoder.Start(2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  FEncoder.Stop(true);
+  EXPECT_TRUE(FEncoder.Terminated());
+  ASSERT_EQ(ends.size(), 4u);
+  EXPECT_EQ(ends.back(), -1);
+}
+
+TEST_F(EncoderTest, HandlersMayStopAndClear) {
+  // The first task's end stops the rest; the end of the run clears the list
+  // from the delivery thread, which cannot join itself.
+  TEvent cleared(false);
+  std::vector<int> ends;
+  FEncoder.SetOnTerminate([&](const void*, const TTerminateInfo& info) {
+    if (info.TaskIndex == 0) FEncoder.Stop(true);
+    if (info.TaskIndex == -1) FEncoder.ClearTasks();
+    ends.push_back(info.TaskIndex);
+    if (info.TaskIndex == -1) cleared.Set();
+  });
+  for (int i = 0; i < 3; ++i) AddShortTask(FEncoder, Out("cleared-" + std::to_string(i) + ".3gp"));
+  FEncoder.Start(1);
+  ASSERT_TRUE(cleared.WaitFor(std::chrono::seconds(10)));
+  EXPECT_EQ(ends, (std::vector<int>{0, 1, 2, -1}));
+  EXPECT_FALSE(FEncoder.Working());
+  EXPECT_FALSE(FEncoder.Terminated()) << "cleared: a new list, not yet run";
+  EXPECT_EQ(FEncoder.TasksCount(), 0);
+
+  // The retired delivery thread is joined by the next run's clearing.
+  ends.clear();
+  FEncoder.SetOnTerminate([&](const void*, const TTerminateInfo& info) { ends.push_back(info.TaskIndex); });
+  AddShortTask(FEncoder, Out("again.3gp"));
+  FEncoder.Start(1);
+  ASSERT_TRUE(WaitForTerminated(FEncoder));
+  EXPECT_EQ(ends, (std::vector<int>{0, -1}));
+  FEncoder.ClearTasks();
+}
+
+TEST_F(EncoderTest, ATaskIsTerminatedOnlyOnceItsEventHasReturned) {
+  TFFmpeg engine;
+  engine.Reset();
+  std::vector<int> ends;
+  engine.SetOnTerminate([&ends](const void*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ends.push_back(1);
+  });
+  ASSERT_TRUE(engine.OpenInputFile(Clip("part1.mp4")));
+  engine.ParseOption("t", "0.2");
+  ASSERT_EQ(engine.OpenOutputFile(Out("engine.mp4"), false), 1) << engine.LastErrMsg();
+  ASSERT_TRUE(engine.StartConvert(true));
+  ASSERT_TRUE(WaitForTerminated(engine));
+  EXPECT_EQ(ends.size(), 1u);
+  EXPECT_FALSE(engine.Converting());
+  engine.Stop(true);
+}
+
+}  // namespace
+}  // namespace vidora::test
+
+namespace vidora::test {
+namespace {
+
+// Ends the test program when the scope is not left in time: a deadlocked
+// test fails instead of hanging.
+class TWatchdog {
+ public:
+  TWatchdog(std::chrono::seconds limit, const char* what)
+      : FThread([this, limit, what] {
+          if (FLeft.WaitFor(limit)) return;
+          std::fprintf(stderr, "Deadlock: %s\n", what);
+          std::abort();
+        }) {}
+  ~TWatchdog() {
+    FLeft.Set();
+    FThread.join();
+  }
+
+ private:
+  TEvent FLeft{false};
+  std::thread FThread;
+};
+
+TEST_F(EncoderTest, SwitchingPreviewsWhileBitmapsWaitForTheMainThread) {
+  TMainThreadQueue queue;
+  SetMainThreadHandOver(&queue);
+  FEncoder.SetTriggerEventInMainThread(true);
+  std::atomic<int> previews{0};
+  FEncoder.SetOnPreviewBitmap([&](const void*, const TPreviewInfo& info) {
+    EXPECT_GT(info.Bitmap->Width(), 0);
+    ++previews;
+  });
+  FEncoder.SetPreviewBitmap(true);
+  AddPhoneTask("clip.mp4", "switched.3gp");
+  FEncoder.Task(0).PreviewInterval = 0;  // every picture waits for the main thread
+  FEncoder.Start(1);
+  TWatchdog watchdog(std::chrono::seconds(60), "switching the previews during a run");
+  for (int i = 0; i < 100; ++i) {
+    // A picture handed over meanwhile is waiting when the switch comes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (i % 2)
+      FEncoder.SetPreview(i % 4 == 1);
+    else
+      FEncoder.SetPreviewBitmap(i % 4 == 0);
+    queue.ProcessPending();
+  }
+  while (!FEncoder.Terminated()) queue.WaitAndProcess(std::chrono::milliseconds(10));
+  EXPECT_GT(previews, 0);
+  EXPECT_EQ(Ends().back().TaskIndex, -1);
+  EXPECT_TRUE(Ends().front().Finished) << Ends().front().ExceptionMsg;
+}
+
+TEST_F(EncoderTest, AnIndexOutsideTheListRaises) {
+  AddPhoneTask("part1.mp4", "index.3gp");
+  auto raised = [](auto call) -> std::string {
+    try {
+      call();
+    } catch (const std::out_of_range& error) {
+      return error.what();
+    }
+    return "nothing raised";
+  };
+  EXPECT_EQ(raised([&] { FEncoder.RemoveTask(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(raised([&] { FEncoder.RemoveTask(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(raised([&] { FEncoder.Exchange(0, 5); }), "List index out of bounds (5)");
+  EXPECT_EQ(FEncoder.TasksCount(), 1) << "the list is unchanged";
 }
 
 }  // namespace

@@ -227,6 +227,46 @@ TEST_F(HooksTest, PreviewWindowPaintsUntilItIsClosed) {
   EXPECT_EQ(FEngine.PostHooks(), 0) << "a closed window takes phPreview away";
 }
 
+// A window whose first paint lasts until the host has switched the preview off.
+class TSlowPreviewer : public IPreviewer {
+ public:
+  TSlowPreviewer(TEvent& painting, TEvent& switched, std::atomic<int>& paints, std::atomic<bool>& closed)
+      : FPainting(painting), FSwitched(switched), FPaints(paints), FClosed(closed) {}
+  ~TSlowPreviewer() override { FClosed = true; }
+  bool PaintFrame(const TBitmap& bitmap, int, int64_t) override {
+    FPainting.Set();
+    FSwitched.WaitFor(std::chrono::seconds(3));
+    EXPECT_FALSE(bitmap.Empty());
+    ++FPaints;
+    return true;
+  }
+
+ private:
+  TEvent& FPainting;
+  TEvent& FSwitched;
+  std::atomic<int>& FPaints;
+  std::atomic<bool>& FClosed;
+};
+
+TEST_F(HooksTest, SwitchingThePreviewOffDoesNotWaitForAPaint) {
+  TEvent painting(false), switched(false);
+  std::atomic<int> paints{0};
+  std::atomic<bool> closed{false};
+  FEngine.SetPreviewerFactory([&] { return std::make_unique<TSlowPreviewer>(painting, switched, paints, closed); });
+  FEngine.SetPostHooks(phPreview);
+  FEngine.PreviewInterval = 0;
+  Convert("switched-off.mp4", false);
+  ASSERT_TRUE(FEngine.StartConvert(true));
+  ASSERT_TRUE(painting.WaitFor(std::chrono::seconds(10)));
+  FEngine.SetPostHooks(0);
+  EXPECT_EQ(paints, 0) << "switched while the paint was still going on";
+  EXPECT_FALSE(closed) << "the window is not closed under the paint";
+  switched.Set();
+  FEngine.Stop(true);
+  EXPECT_EQ(paints, 1) << "no paint after the switch";
+  EXPECT_TRUE(closed) << "closed once the paint returned";
+}
+
 TEST_F(HooksTest, AudioHookSeesSamplesBeforeTheVolume) {
   int calls = 0;
   FEngine.SetOnAudioHook([&](const void*, int64_t, uint8_t** samples, int size, int rate, int channels,
