@@ -23,17 +23,7 @@ namespace vidora::app {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Probe(const fs::path& file) {
-  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
-                        "-of csv=p=0 '" + file.string() + "'";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
-  pclose(pipe);
-  return output;
-}
+using test::StreamSummary;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -109,7 +99,7 @@ TEST_F(MainWindowTest, AConversionReachesOneHundredPercentOnlyAtItsEnd) {
   EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
   EXPECT_TRUE(FWindow->btnStartConvert->isVisible());
   EXPECT_EQ(FWindow->ImageProgress->Tag, 135);
-  EXPECT_EQ(Probe(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }
 
 TEST_F(MainWindowTest, PauseHoldsTheOutputStill) {
@@ -136,7 +126,7 @@ TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
   QTest::qWait(50);
   FWindow->close();
   EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
-  EXPECT_EQ(Probe(FFolder.Path() / "grey_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(FFolder.Path() / "grey_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }
 
 TEST_F(MainWindowTest, FailuresAreShownNotOnlyLogged) {

@@ -62,18 +62,6 @@ std::pair<int, std::string> RunCli(const std::string& arguments, const std::stri
   return {WEXITSTATUS(status), output};
 }
 
-// What ffprobe reads of the streams: "codec width height sample_rate channels" lines.
-std::string Probe(const fs::path& file) {
-  std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
-                        "-of csv=p=0 '" + file.string() + "'";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
-  pclose(pipe);
-  return output;
-}
-
 TEST(Converter, ConvertsBatchesTwoAtATime) {
   TTempFolder folder;
   for (const char* name : {"a", "b", "c"}) fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", folder.Path() / (std::string(name) + ".mp4"));
@@ -134,7 +122,7 @@ TEST(Converter, OutputsAreNeverWrittenOverOrThrough) {
   EXPECT_EQ(fs::file_size(chosen), 7u);
   auto [replaced, replacedText] = RunCli("-q --overwrite -o '" + chosen.string() + "' -- '" + clip.string() + "'");
   EXPECT_EQ(replaced, 0) << replacedText;
-  EXPECT_EQ(Probe(chosen), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(chosen), "h263,176,144\namr_nb,8000,1\n");
 
   fs::path link = folder.Path() / "link.3gp", target = folder.Path() / "gone" / "x.3gp";
   fs::create_symlink(target, link);
@@ -168,7 +156,7 @@ TEST(Converter, StopSignalsFinishWhatAPipeGave) {
   int status = pclose(pipe);
   EXPECT_EQ(WEXITSTATUS(status), 1) << output;
   EXPECT_NE(output.find("stopped; " + result.string() + " holds what was converted"), std::string::npos) << output;
-  EXPECT_EQ(Probe(result), "h263,176,144\n");
+  EXPECT_EQ(StreamSummary(result), "h263,176,144\n");
 }
 
 // The end of a run used to race with its report: short runs on one CPU crashed.
@@ -180,7 +168,7 @@ TEST(Converter, ShortRunsOnOneCPUEndCleanly) {
     fs::path result = folder.Path() / ("run" + std::to_string(run) + ".3gp");
     auto [status, output] = RunCli("-q -o '" + result.string() + "' '" + sound.string() + "'", "taskset -c 0 ");
     ASSERT_EQ(status, 0) << "run " << run << ": " << output;
-    ASSERT_EQ(Probe(result), "amr_nb,8000,1\n");
+    ASSERT_EQ(StreamSummary(result), "amr_nb,8000,1\n");
   }
 }
 
@@ -233,7 +221,7 @@ TEST(Converter, AnInputThatBreaksOffStillGivesAFileThatPlays) {
   EXPECT_NE(output.find(": input broke off at "), std::string::npos) << output;
   EXPECT_NE(output.find("Connection reset by peer; " + result.string() + " holds what was converted"), std::string::npos)
       << output;
-  EXPECT_EQ(Probe(result), "h263,176,144\n");
+  EXPECT_EQ(StreamSummary(result), "h263,176,144\n");
 }
 
 TEST(Converter, AnOutputThatCannotBeFinishedIsRemoved) {
@@ -292,7 +280,7 @@ TEST(Converter, BurnsSubtitlesIntoThePicture) {
   auto [status, output] = RunCli("-q '" + clip.string() + "' '" + subtitles.string() + "'");
   ASSERT_EQ(status, 0) << output;
   fs::path result = folder.Path() / "grey_(Vidora)_3GP.3gp";
-  EXPECT_EQ(Probe(result), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(result), "h263,176,144\namr_nb,8000,1\n");
 
   auto band = [&](double seconds) {
     std::vector<uint8_t> luma = LumaAt(result, seconds, 176 * 144);
@@ -331,13 +319,13 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   auto [fixed, fixedText] = RunCli("-q --lo '" + clip.string() + "'");
   ASSERT_EQ(fixed, 0) << fixedText;
   fs::path lo = folder.Path() / "clip_(Vidora)_3GP.3gp";
-  EXPECT_EQ(Probe(lo), "mpeg4,320,240\naac,22050,2\n");
+  EXPECT_EQ(StreamSummary(lo), "mpeg4,320,240\naac,22050,2\n");
   std::string decodeAll = "ffmpeg -v error -xerror -i '" + lo.string() + "' -f null - 2>&1";
   EXPECT_EQ(std::system(decodeAll.c_str()), 0) << "every packet decodes";
 
   auto [skin, skinText] = RunCli("-q --skin Phone320 '" + clip.string() + "'");
   ASSERT_EQ(skin, 0) << skinText;
-  EXPECT_EQ(Probe(folder.Path() / "clip_(Vidora)_Phone320.3gp"), "mpeg4,320,240\naac,22050,2\n");
+  EXPECT_EQ(StreamSummary(folder.Path() / "clip_(Vidora)_Phone320.3gp"), "mpeg4,320,240\naac,22050,2\n");
   auto [again, againText] = RunCli("-q --lo '" + clip.string() + "'");
   ASSERT_EQ(again, 0) << againText;
   EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";

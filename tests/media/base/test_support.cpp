@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "media/base/loader.h"
 
 namespace vidora::test {
@@ -31,6 +33,21 @@ void LoadMediaLibraries() {
   TFFLoader& loader = FFLoader();
   loader.SetLibraryPath("");
   ASSERT_TRUE(loader.Load(EncoderLibraries)) << loader.LastErrMsg();
+}
+
+std::string CommandOutput(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return output;
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  pclose(pipe);
+  return output;
+}
+
+std::string StreamSummary(const std::filesystem::path& file) {
+  return CommandOutput("ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
+                       "-of csv=p=0 '" + file.string() + "'");
 }
 
 }  // namespace vidora::test

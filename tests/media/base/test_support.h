@@ -23,4 +23,10 @@ std::filesystem::path SystemLibraryPath(const std::string& fileName);
 // Loads the libraries the tests of the helpers need, or fails the test.
 void LoadMediaLibraries();
 
+// What a shell command writes to its standard output.
+std::string CommandOutput(const std::string& command);
+// What ffprobe reads of a file's streams: "codec,width,height" or
+// "codec,sample_rate,channels" lines.
+std::string StreamSummary(const std::filesystem::path& file);
+
 }  // namespace vidora::test
