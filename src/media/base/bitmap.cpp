@@ -18,6 +18,7 @@ void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
   FBitsPerPixel = bitsPerPixel;
   FStride = StrideFor(width, storedBits);
   FPixels.assign(static_cast<size_t>(FStride) * height, 0);
+  FMadeFrom = 0;
 }
 
 void TBitmap::Clear() {
@@ -25,6 +26,7 @@ void TBitmap::Clear() {
   FPixels.clear();
   FPixels.shrink_to_fit();
   FPending = nullptr;
+  FMadeFrom = 0;
 }
 
 }  // namespace vidora

@@ -27,22 +27,28 @@ class TBitmap {
   int Stride() const { return FStride; }
   bool Empty() const { return FWidth == 0 || FHeight == 0; }
 
-  // Pixel access: the first access after SetPendingPixels makes the pixels.
-  uint8_t* Bits() { return Materialize(); }
-  const uint8_t* Bits() const { return Materialize(); }
-  uint8_t* ScanLine(int row) { return Materialize() + static_cast<size_t>(row) * FStride; }
-  const uint8_t* ScanLine(int row) const { return Materialize() + static_cast<size_t>(row) * FStride; }
+  // Pixel access: ScanLine(row) makes the pending rows from `row` on, Bits() all of them.
+  uint8_t* Bits() { return Materialize(0); }
+  const uint8_t* Bits() const { return Materialize(0); }
+  uint8_t* ScanLine(int row) { return Materialize(row) + static_cast<size_t>(row) * FStride; }
+  const uint8_t* ScanLine(int row) const { return Materialize(row) + static_cast<size_t>(row) * FStride; }
 
-  // Pixels that are made only if someone looks: `fill` runs on the first
-  // access (through RawBits, which does not trigger it again).
-  void SetPendingPixels(std::function<void(TBitmap&)> fill) {
+  // Pixels that are made only if someone looks: `fill(bitmap, first, end)`
+  // makes rows [first, end) through RawBits (it may start earlier, for a
+  // picture's row pairs) and returns the first row it made. A hook that draws
+  // only near the bottom makes only those rows.
+  using TFill = std::function<int(TBitmap&, int first, int end)>;
+  void SetPendingPixels(TFill fill) {
     FPending = std::move(fill);
+    FMadeFrom = FHeight;
     FTouched = false;
   }
   void DropPendingPixels() { FPending = nullptr; }
   bool HasPendingPixels() const { return static_cast<bool>(FPending); }
   // Whether the pixels were read or drawn since SetPendingPixels.
   bool Touched() const { return FTouched; }
+  // The first row made since SetPendingPixels (Height() when none was); 0 for a bitmap without pending pixels.
+  int MadeFrom() const { return FMadeFrom; }
   uint8_t* RawBits() { return FPixels.data(); }
 
   // Held while a thread draws on the pixels or reads them for display.
@@ -51,12 +57,11 @@ class TBitmap {
   static int StrideFor(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
  private:
-  uint8_t* Materialize() const {
+  uint8_t* Materialize(int row) const {
     FTouched = true;
-    if (FPending) {
-      auto fill = std::move(FPending);
-      FPending = nullptr;
-      fill(const_cast<TBitmap&>(*this));
+    if (FPending && row < FMadeFrom) {
+      FMadeFrom = FPending(const_cast<TBitmap&>(*this), row < 0 ? 0 : row, FMadeFrom);
+      if (FMadeFrom <= 0) FPending = nullptr;
     }
     return const_cast<uint8_t*>(FPixels.data());
   }
@@ -67,7 +72,8 @@ class TBitmap {
   int FStride = 0;
   std::vector<uint8_t> FPixels;
   std::mutex FCanvas;
-  mutable std::function<void(TBitmap&)> FPending;
+  mutable TFill FPending;
+  mutable int FMadeFrom = 0;
   mutable bool FTouched = false;
 };
 

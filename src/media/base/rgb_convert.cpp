@@ -1,5 +1,6 @@
 #include "media/base/rgb_convert.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "media/base/bindings.h"
@@ -23,20 +24,50 @@ AVFrame* AlignedFrame(AVFrame*& frame, int width, int height, AVPixelFormat form
   frame->format = format;
   frame->width = width;
   frame->height = height;
-  if (avutil.av_frame_get_buffer(frame, 0) < 0) avutil.av_frame_free(&frame);
+  if (avutil.av_frame_get_buffer(frame, 0) < 0) {
+    avutil.av_frame_free(&frame);
+    return nullptr;
+  }
+  // The scaler reads the padding after a row's pixels too: known bytes.
+  for (AVBufferRef* buffer : frame->buf)
+    if (buffer) std::memset(buffer->data, 0, buffer->size);
   return frame;
+}
+
+// Whole scaler blocks per row, the right way up: the scaler may use the target rows themselves.
+bool ScalesInPlace(int width, bool flip) { return !flip && width % 16 == 0; }
+
+const AVPixFmtDescriptor* Descriptor(const AVFrame* picture) {
+  return avutil.av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture->format));
+}
+
+// The picture's planes from row `first` on: the chroma planes (1 and 2) move by
+// their own, subsampled rows.
+void PlanesFrom(const AVFrame* picture, int first, uint8_t* planes[4]) {
+  const AVPixFmtDescriptor* descriptor = Descriptor(picture);
+  for (int plane = 0; plane < 4; ++plane) {
+    int rows = (plane == 1 || plane == 2) ? first >> descriptor->log2_chroma_h : first;
+    planes[plane] = picture->data[plane] ? picture->data[plane] + static_cast<ptrdiff_t>(rows) * picture->linesize[plane]
+                                         : nullptr;
+  }
 }
 
 }  // namespace
 
-bool ScaleIntoBitmap(SwsContext* scaler, const AVFrame* picture, TBitmap& bitmap, AVPixelFormat format,
-                     AVFrame*& staging, bool flip) {
-  int height = bitmap.Height();
-  if (!AlignedFrame(staging, bitmap.Width(), height, format)) return false;
-  swscale.sws_scale(scaler, picture->data, picture->linesize, 0, picture->height, staging->data, staging->linesize);
-  uint8_t* target = flip ? bitmap.ScanLine(height - 1) : bitmap.Bits();
-  int stride = bitmap.Stride();
-  CopyRows(target, flip ? -stride : stride, staging->data[0], staging->linesize[0], stride, height);
+bool ScaleRows(SwsContext* scaler, const uint8_t* const planes[4], const int linesizes[4], int sourceRows,
+               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, AVFrame*& staging,
+               bool flip) {
+  if (ScalesInPlace(width, flip)) {
+    uint8_t* targets[4] = {target, nullptr, nullptr, nullptr};
+    int strides[4] = {targetStride, 0, 0, 0};
+    swscale.sws_scale(scaler, planes, linesizes, 0, sourceRows, targets, strides);
+    return true;
+  }
+  if (!AlignedFrame(staging, width, rows, format)) return false;
+  swscale.sws_scale(scaler, planes, linesizes, 0, sourceRows, staging->data, staging->linesize);
+  uint8_t* first = flip ? target + static_cast<ptrdiff_t>(rows - 1) * targetStride : target;
+  CopyRows(first, flip ? -targetStride : targetStride, staging->data[0], staging->linesize[0],
+           std::abs(targetStride), rows);
   return true;
 }
 
@@ -68,7 +99,7 @@ bool TRGBConvertContext::Direct(const AVFrame* picture) const {
 void TRGBConvertContext::Attach(const AVFrame* picture) {
   FFailed = false;
   FBitmap.SetSize(picture->width, picture->height, FBitsPixel);
-  FBitmap.SetPendingPixels([this, picture](TBitmap&) { Fill(picture); });
+  FBitmap.SetPendingPixels([this, picture](TBitmap&, int first, int end) { return Fill(picture, first, end); });
 }
 
 bool TRGBConvertContext::ToRGB(const AVFrame* picture) {
@@ -77,22 +108,35 @@ bool TRGBConvertContext::ToRGB(const AVFrame* picture) {
   return !FFailed;
 }
 
-void TRGBConvertContext::Fill(const AVFrame* picture) {
-  ++FConversions;
-  uint8_t* bits = FBitmap.RawBits();
+int TRGBConvertContext::FirstRow(const AVFrame* picture, int first) const {
+  const AVPixFmtDescriptor* descriptor = Descriptor(picture);
+  // A palette is no plane to move down; such pictures are made whole.
+  if (!descriptor || (descriptor->flags & AV_PIX_FMT_FLAG_PAL)) return 0;
+  int pair = 1 << descriptor->log2_chroma_h;
+  return first / pair * pair;
+}
+
+int TRGBConvertContext::Fill(const AVFrame* picture, int first, int end) {
+  if (end == picture->height) ++FConversions;
+  first = FirstRow(picture, first);
+  int rows = end - first;
   int stride = FBitmap.Stride();
+  uint8_t* target = FBitmap.RawBits() + static_cast<ptrdiff_t>(first) * stride;
   if (Direct(picture)) {
-    CopyRows(bits, stride, picture->data[0], picture->linesize[0], stride, picture->height);
-    return;
+    CopyRows(target, stride, picture->data[0] + static_cast<ptrdiff_t>(first) * picture->linesize[0],
+             picture->linesize[0], stride, rows);
+    return first;
   }
-  FToRGB = swscale.sws_getCachedContext(FToRGB, picture->width, picture->height,
-                                        static_cast<AVPixelFormat>(picture->format), picture->width, picture->height,
-                                        FRGBPixFmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
-  if (!FToRGB) {
+  FToRGB = swscale.sws_getCachedContext(FToRGB, picture->width, rows, static_cast<AVPixelFormat>(picture->format),
+                                        picture->width, rows, FRGBPixFmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  uint8_t* planes[4];
+  PlanesFrom(picture, first, planes);
+  if (!FToRGB || !ScaleRows(FToRGB, planes, picture->linesize, rows, target, stride, picture->width, rows, FRGBPixFmt,
+                            FStaging)) {
     FFailed = true;
-    return;
+    return 0;
   }
-  if (!ScaleIntoBitmap(FToRGB, picture, FBitmap, FRGBPixFmt, FStaging)) FFailed = true;
+  return first;
 }
 
 TRGBConvertContext::THookResult TRGBConvertContext::FinishHook(AVFrame* picture, bool update, bool convertUntouched) {
@@ -107,19 +151,34 @@ TRGBConvertContext::THookResult TRGBConvertContext::FinishHook(AVFrame* picture,
 }
 
 bool TRGBConvertContext::FromRGB(AVFrame* picture) {
-  const uint8_t* bits = FBitmap.Bits();
+  // Only the rows the handler made can have changed.
+  int first = FBitmap.MadeFrom();
+  const uint8_t* bits = FBitmap.Bits() + static_cast<ptrdiff_t>(first) * FBitmap.Stride();
   int stride = FBitmap.Stride();
+  int rows = picture->height - first;
+  if (rows <= 0) return true;
   if (Direct(picture)) {
-    CopyRows(picture->data[0], picture->linesize[0], bits, stride, stride, picture->height);
+    CopyRows(picture->data[0] + static_cast<ptrdiff_t>(first) * picture->linesize[0], picture->linesize[0], bits,
+             stride, stride, rows);
     return true;
   }
-  FFromRGB = swscale.sws_getCachedContext(FFromRGB, picture->width, picture->height, FRGBPixFmt, picture->width,
-                                          picture->height, static_cast<AVPixelFormat>(picture->format), SWS_BICUBIC,
-                                          nullptr, nullptr, nullptr);
-  AVFrame* staging = AlignedFrame(FStaging, picture->width, picture->height, FRGBPixFmt);
-  if (!FFromRGB || !staging) return false;
-  CopyRows(staging->data[0], staging->linesize[0], bits, stride, stride, picture->height);
-  swscale.sws_scale(FFromRGB, staging->data, staging->linesize, 0, picture->height, picture->data, picture->linesize);
+  FFromRGB = swscale.sws_getCachedContext(FFromRGB, picture->width, rows, FRGBPixFmt, picture->width, rows,
+                                          static_cast<AVPixelFormat>(picture->format), SWS_BICUBIC, nullptr, nullptr,
+                                          nullptr);
+  if (!FFromRGB) return false;
+  const uint8_t* source[4] = {bits, nullptr, nullptr, nullptr};
+  int sourceStride[4] = {stride, 0, 0, 0};
+  if (!ScalesInPlace(picture->width, false)) {
+    // The scaler reads whole blocks too: past the last row of the bitmap.
+    AVFrame* staging = AlignedFrame(FStaging, picture->width, rows, FRGBPixFmt);
+    if (!staging) return false;
+    CopyRows(staging->data[0], staging->linesize[0], bits, stride, stride, rows);
+    source[0] = staging->data[0];
+    sourceStride[0] = staging->linesize[0];
+  }
+  uint8_t* planes[4];
+  PlanesFrom(picture, first, planes);
+  swscale.sws_scale(FFromRGB, source, sourceStride, 0, rows, planes, picture->linesize);
   return true;
 }
 

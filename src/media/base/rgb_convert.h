@@ -8,12 +8,14 @@
 
 namespace vidora {
 
-// Scales `picture` into `bitmap`, already sized for the scaler's output in
-// `format`, upside down with `flip`. The scaler writes whole vectors past a
-// row's end while a bitmap's rows are only four-byte aligned, so it works in
-// `staging`, a library-aligned frame this (re)makes; false without memory.
-bool ScaleIntoBitmap(SwsContext* scaler, const AVFrame* picture, TBitmap& bitmap, AVPixelFormat format,
-                     AVFrame*& staging, bool flip = false);
+// Scales `sourceRows` rows of a picture's planes into `rows` four-byte-aligned
+// rows of `format` at `target`, upside down with `flip`. The scaler writes
+// whole blocks of pixels, past a row's end (onto the next row, or past the
+// last one) when the width is not a multiple of its block: such widths go
+// through `staging`, a library-aligned frame this (re)makes. False without memory.
+bool ScaleRows(SwsContext* scaler, const uint8_t* const planes[4], const int linesizes[4], int sourceRows,
+               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, AVFrame*& staging,
+               bool flip = false);
 
 class TRGBConvertContext {
  public:
@@ -49,14 +51,17 @@ class TRGBConvertContext {
 
  private:
   bool Direct(const AVFrame* picture) const;
-  void Fill(const AVFrame* picture);
+  // Makes rows [first, end) of the bitmap (from the picture's row pair of
+  // `first`); returns the first row made.
+  int Fill(const AVFrame* picture, int first, int end);
+  int FirstRow(const AVFrame* picture, int first) const;
 
   TBitmap FBitmap;
   int FBitsPixel = 24;
   AVPixelFormat FRGBPixFmt = AV_PIX_FMT_BGR24;
   SwsContext* FToRGB = nullptr;
   SwsContext* FFromRGB = nullptr;
-  AVFrame* FStaging = nullptr;  // the scaler's aligned side of the bitmap
+  AVFrame* FStaging = nullptr;  // the scaler's side of the bitmap, for widths that need it
   bool FFailed = false;
   int64_t FConversions = 0;
 };

@@ -236,7 +236,9 @@ void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
   display_sws = swscale.sws_getCachedContext(display_sws, frame->width, frame->height,
                                              static_cast<AVPixelFormat>(frame->format), width, height,
                                              AV_PIX_FMT_BGRA, Owner.Fsws_flags, nullptr, nullptr, nullptr);
-  if (!display_sws || !ScaleIntoBitmap(display_sws, frame, display, AV_PIX_FMT_BGRA, display_staging, Owner.FVerticalFlip))
+  if (!display_sws || !ScaleRows(display_sws, frame->data, frame->linesize, frame->height, display.Bits(),
+                                 display.Stride(), width, height, AV_PIX_FMT_BGRA, display_staging,
+                                 Owner.FVerticalFlip))
     return;
   Owner.FScreen->ShowPicture(display, (screenWidth - width) / 2, (screenHeight - height) / 2, pts);
 }

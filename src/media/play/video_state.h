@@ -118,7 +118,7 @@ struct TVideoState {
   std::atomic<bool> force_refresh{false};
   TBitmap display;  // the picture at the display size
   SwsContext* display_sws = nullptr;
-  AVFrame* display_staging = nullptr;  // the scaler's aligned side of `display`
+  AVFrame* display_staging = nullptr;  // the scaler's side of `display`, for sizes that need it
 
   // The preview draws no subtitles: their packets are dropped as read.
   std::atomic<int> subtitle_stream{-1};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "media/base/bindings.h"
@@ -25,6 +26,8 @@ TFramePtr GreyPicture(int width, int height) {
   frame->height = height;
   frame->format = AV_PIX_FMT_YUV420P;
   EXPECT_EQ(avutil.av_frame_get_buffer(frame.get(), 0), 0);
+  for (AVBufferRef* buffer : frame->buf)  // the padding too, as a decoder leaves it
+    if (buffer) std::memset(buffer->data, 0, buffer->size);
   for (int row = 0; row < height; ++row)
     for (int x = 0; x < width; ++x) frame->data[0][row * frame->linesize[0] + x] = Luma(x, row);
   for (int plane = 1; plane < 3; ++plane)
@@ -68,6 +71,28 @@ TEST_F(RGBConvert, EveryWidthAndDepthRoundTripsThroughTheHookPath) {
           EXPECT_EQ(ChangedLuma(*picture), 0);
         }
       }
+    }
+  }
+}
+
+// A hook that draws near the bottom makes and puts back only the rows from
+// there on (from the row pair that holds the first one).
+TEST_F(RGBConvert, AHandlerDrawingLowMakesOnlyTheRowsFromThere) {
+  for (int depth : {8, 24, 32}) {
+    TRGBConvertContext context(depth);
+    for (int width : {176, 426}) {
+      SCOPED_TRACE(testing::Message() << width << " at " << depth << " bits");
+      TFramePtr picture = GreyPicture(width, 143);
+      context.Attach(picture.get());
+      uint8_t* row = context.Bitmap().ScanLine(135);
+      std::fill_n(row, width * depth / 8, 0xFF);  // a white line
+      EXPECT_EQ(context.Bitmap().MadeFrom(), 134) << "the row pair of 4:2:0 pictures";
+      ASSERT_EQ(context.FinishHook(picture.get(), true, true), TRGBConvertContext::THookResult::Updated);
+      for (int y = 0; y < 134; ++y)
+        for (int x = 0; x < width; ++x)
+          ASSERT_EQ(picture->data[0][y * picture->linesize[0] + x], Luma(x, y)) << "row " << y << " stays as decoded";
+      for (int x = 0; x < width; ++x) ASSERT_GT(picture->data[0][135 * picture->linesize[0] + x], 230) << x;
+      EXPECT_LE(std::abs(picture->data[0][142 * picture->linesize[0] + 5] - Luma(5, 142)), 3 + (depth == 8) * 40);
     }
   }
 }
