@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -233,6 +234,12 @@ void TfrmMain::ApplyWindowShape() {
 void TfrmMain::showEvent(QShowEvent* event) {
   ApplyWindowShape();
   QWidget::showEvent(event);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  // Back to the background's size and shape unless the log panel is open.
+  if (!mmoLog->isVisible() && !FBackground.isNull() && event->size() != FBackground.size()) ApplyWindowShape();
+  QWidget::resizeEvent(event);
 }
 
 void TfrmMain::changeEvent(QEvent* event) {

@@ -281,8 +281,11 @@ TEST(MainWindowCycles, TwentyWindowsInARow) {
   fs::copy_file(std::string(CLIPS_DIR) + "/part1.mp4", clip);
   for (int cycle = 0; cycle < 20; ++cycle) {
     TfrmOption options;
-    TfrmMain window(options, cycle % 2 == 1);
+    bool polish = cycle % 2 == 1;
+    TfrmMain window(options, polish);
     window.show();
+    EXPECT_EQ(window.LProgress->text(), polish ? QString::fromUtf8("Postęp:  0%") : QString("Progress:  0%"));
+    EXPECT_EQ(window.GetPhone->text(), polish ? QString::fromUtf8("Pobierz Swój Telefon") : QString("Get Your Phone"));
     window.AddFile(clip.string());
     window.btnStartConvertClick();
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
