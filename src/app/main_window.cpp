@@ -170,6 +170,12 @@ void TfrmMain::CreateComponents() {
   TimerStat = new QTimer(this);
   TimerStat->setObjectName("TimerStat");
   TimerStat->setInterval(3000);
+  TimerCheckVersion = new QTimer(this);
+  TimerCheckVersion->setObjectName("TimerCheckVersion");
+  TimerCheckVersion->setInterval(3000);
+  TimerCheckVersion->setSingleShot(true);
+  connect(TimerCheckVersion, &QTimer::timeout, this, &TfrmMain::TimerCheckVersionTimer);
+  TimerCheckVersion->start();
 
   connect(btnAdd, &QAbstractButton::clicked, this, &TfrmMain::btnAddClick);
   connect(btnAddSub, &QAbstractButton::clicked, this, &TfrmMain::btnAddSubClick);
@@ -319,6 +325,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   // No event may reach a window on its way out; then the blocking stop.
+  FUpdate.Abort();
   DetachEvents();
   Kodra.Stop(true);
   FFPlayer.Stop(true);

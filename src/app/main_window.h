@@ -18,6 +18,7 @@
 #include "media/base/logger.h"
 #include "media/encoder/encoder.h"
 #include "media/play/player.h"
+#include "update/update_request.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -88,6 +89,7 @@ class TfrmMain : public QWidget {
   QMenu* MSkin;
   QAction* GetPhone;
   QTimer* TimerStat;
+  QTimer* TimerCheckVersion;
 
   TFFLogger FFLogger;  // first made, last gone: every component logs through it
   TFFEncoder Kodra;
@@ -110,6 +112,10 @@ class TfrmMain : public QWidget {
   // Where the web pages go; tests record them instead.
   TUrlOpener UrlOpener;
   void TimerStatTimer();
+  // Once, 3 s after start-up: the daily update check (main_update.cpp).
+  void TimerCheckVersionTimer();
+  // The update server; empty: no request. Tests point it at their own.
+  std::function<std::string()> UpdateServer = ServerAddress;
   // The dialogs, replaceable by tests: the chosen name, or empty when cancelled.
   std::function<std::string()> ChooseInputFile;
   std::function<std::string()> ChooseSubtitleFile;
@@ -181,6 +187,7 @@ class TfrmMain : public QWidget {
   // btnSubOn shown and down, for the worker thread (a widget is the GUI thread's).
   std::atomic<bool> FBurnIn{false};
   QButtonGroup* FLogLevels = nullptr;
+  TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all
   QPoint FDragFrom;
   bool FDragging = false;

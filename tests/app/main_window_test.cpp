@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTest>
 
 #include <algorithm>
@@ -15,7 +16,10 @@
 #include "app/main_window.h"
 #include "app/qt_hand_over.h"
 #include "app/video_panel.h"
+#include "http_test_server.h"
 #include "options/option_form.h"
+#include "options/settings_store.h"
+#include "update/update_rules.h"
 #include "skin/region_button.h"
 #include "test_support.h"
 
@@ -274,6 +278,45 @@ TEST_F(MainWindowTest, Screenshot) {
   EXPECT_TRUE(shot.save(QString(BUILD_DIR) + "/vidora3gp-window.png"));
 }
 
+TEST_F(MainWindowTest, TheDailyUpdateCheck) {
+  std::vector<QUrl> opened;
+  FWindow->UrlOpener.Open = [&](const QUrl& url) { opened.push_back(url); };
+  test::THttpTestServer server([](const std::string&) { return "HTTP/1.0 200 OK\r\n\r\nOpenWWW=http://new.invalid/v2\r\n"; });
+  FWindow->UpdateServer = [&] { return server.Address(); };
+  SettingsStore own(OwnOrganisation, OwnApplication);
+  own.WriteBinary("LastLU", "");  // a first start: nothing stored
+  own.Sync();
+  FWindow->TimerCheckVersionTimer();
+  QTest::qWait(300);
+  EXPECT_TRUE(server.Requests().empty()) << "no request on a first start";
+  std::optional<double> stored = DecodeLastStart(SettingsStore(OwnOrganisation, OwnApplication).ReadBinary("LastLU").value_or(""));
+  ASSERT_TRUE(stored.has_value()) << "the start is written as 8 bytes";
+
+  // The day before: the check is due, and the answer's address opens.
+  SettingsStore again(OwnOrganisation, OwnApplication);
+  again.WriteBinary("LastLU", EncodeLastStart(*stored - 1));
+  again.Sync();
+  FWindow->TimerCheckVersionTimer();
+  EXPECT_TRUE(WaitFor([&] { return !opened.empty(); }, std::chrono::seconds(5)));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl("http://new.invalid/v2"));
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ClosingDuringAnUnansweredCheckTakesUnderASecond) {
+  test::THttpTestServer server([](const std::string&) { return std::string(); });
+  FWindow->UpdateServer = [&] { return server.Address(); };
+  SettingsStore own(OwnOrganisation, OwnApplication);
+  own.WriteBinary("LastLU", EncodeLastStart(1.0));  // long ago
+  own.Sync();
+  FWindow->TimerCheckVersionTimer();
+  QTest::qWait(300);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  auto start = std::chrono::steady_clock::now();
+  FWindow->close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
 // Open, add, convert, close, again and again in one process: for the sanitizers.
 TEST(MainWindowCycles, TwentyWindowsInARow) {
   test::TTempFolder folder;
@@ -303,6 +346,9 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication application(argc, argv);
+  // The program's settings go to a folder of the test's, not the user's.
+  vidora::test::TTempFolder settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.Str()));
   vidora::app::TQtMainThreadHandOver handOver;
   vidora::SetMainThreadHandOver(&handOver);
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,32 @@
+// The daily update check: at most once a day, the server may name a page to open.
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "media/encoder/option_text.h"
+#include "options/settings_store.h"
+#include "update/update_rules.h"
+
+namespace vidora::app {
+
+void TfrmMain::TimerCheckVersionTimer() {
+  TimerCheckVersion->stop();
+  double now = NowAsDateTime();
+  std::optional<double> lastStart;
+  {
+    // "LastLU" is rewritten at every start, whether a check follows or not.
+    SettingsStore own(OwnOrganisation, OwnApplication);
+    lastStart = DecodeLastStart(own.ReadBinary("LastLU").value_or(""));
+    own.WriteBinary("LastLU", EncodeLastStart(now));
+    own.Sync();
+  }
+  std::string server = UpdateServer();
+  if (!UpdateCheckDue(lastStart, now) || server.empty()) return;
+  FUpdate.Start(server + UpdateCheckPath, UpdateCheckBody(ProgramVersion), [this](bool ok, const std::string& body) {
+    std::optional<std::string> address = ok ? AddressInAnswer(body) : std::nullopt;
+    if (!address) return;  // failures and answers without an address end the check silently
+    QUrl url(QString::fromStdString(*address));
+    QMetaObject::invokeMethod(this, [this, url] { UrlOpener.Open(url); }, Qt::QueuedConnection);
+  });
+}
+
+}  // namespace vidora::app
