@@ -1,7 +1,6 @@
 // The preview's pace and cost: plays CLIP in the window's 160x90 panel for
 // SECONDS (offscreen, SDL's dummy sound) and prints
 // "wall_s picture_s pace cpu_cores": pace is wall time over picture time.
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -11,9 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/main_window.h"
-#include "app/qt_hand_over.h"
-#include "options/option_form.h"
+#include "window_host.h"
 
 namespace {
 
@@ -31,16 +28,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Usage: preview_bench CLIP SECONDS\n");
     return 2;
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  QApplication application(argc, argv);
-  app::TQtMainThreadHandOver handOver;
-  SetMainThreadHandOver(&handOver);
   double seconds = std::atof(argv[2]);
-  TfrmOption options;
-  {
-    app::TfrmMain window(options, false);
-    window.show();
+  return bench::WithWindow(argc, argv, [&](app::TfrmMain& window) {
     window.AddFile(argv[1]);
     // From the first picture on screen: wall clock against the picture clock.
     QEventLoop loop;
@@ -63,7 +52,6 @@ int main(int argc, char** argv) {
     double wallSeconds = wall.nsecsElapsed() / 1e9, pictureSeconds = (lastPts - firstPts) / 1e6;
     std::printf("%.3f %.3f %.4f %.3f\n", wallSeconds, pictureSeconds, wallSeconds / pictureSeconds,
                 (CpuSeconds() - cpuStart) / wallSeconds);
-  }
-  SetMainThreadHandOver(nullptr);
-  return 0;
+    return 0;
+  });
 }

@@ -1,7 +1,6 @@
 // The window's speed: how soon it shows, how long a conversion started from it
 // takes, and the longest stall of the GUI thread meanwhile (offscreen).
 // Usage: window_bench CLIP  — prints "shown_ms convert_s max_gap_ms".
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -13,10 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/main_window.h"
-#include "app/qt_hand_over.h"
-#include "options/option_form.h"
 #include "skin/region_button.h"
+#include "window_host.h"
 
 namespace {
 
@@ -44,17 +41,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Usage: window_bench CLIP\n");
     return 2;
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  QApplication application(argc, argv);
-  app::TQtMainThreadHandOver handOver;
-  SetMainThreadHandOver(&handOver);
-  TfrmOption options;
-  int status = 0;
-  {
-    app::TfrmMain window(options, false);
-    window.show();
-    QCoreApplication::processEvents();
+  return bench::WithWindow(argc, argv, [&](app::TfrmMain& window) {
     double shownMs = MillisecondsSinceProcessStart();
 
     window.AddFile(argv[1]);
@@ -82,8 +69,6 @@ int main(int argc, char** argv) {
     double seconds = static_cast<double>(converting.nsecsElapsed()) / 1e9;
     ticker.stop();
     std::printf("%.1f %.3f %.1f\n", shownMs, seconds, static_cast<double>(maxGapNs) / 1e6 - 10.0);
-    status = window.LProgress->text().contains("100%") ? 0 : 1;
-  }
-  SetMainThreadHandOver(nullptr);
-  return status;
+    return window.LProgress->text().contains("100%") ? 0 : 1;
+  });
 }

@@ -6,13 +6,12 @@
 #include <memory>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "../media/base/test_support.h"
+#include "http_test_server.h"
 #include "cli_options.h"
 #include "progress_display.h"
 
@@ -176,15 +175,7 @@ TEST(Converter, ShortRunsOnOneCPUEndCleanly) {
 class TBreakingServer {
  public:
   TBreakingServer(const fs::path& file, size_t bytes) {
-    FSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(FSocket, 1);
-    socklen_t length = sizeof address;
-    getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length);
-    FPort = ntohs(address.sin_port);
+    FSocket = test::ListenOnLoopback(FPort);
     std::ifstream in(file, std::ios::binary);
     std::string data((std::istreambuf_iterator<char>(in)), {});
     data.resize(std::min(bytes, data.size()));

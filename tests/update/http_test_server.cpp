@@ -10,18 +10,21 @@
 
 namespace vidora::test {
 
-THttpTestServer::THttpTestServer(THandler handler) : FHandler(std::move(handler)) {
-  FSocket = socket(AF_INET, SOCK_STREAM, 0);
-  int yes = 1;
-  setsockopt(FSocket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+int ListenOnLoopback(int& port) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(FSocket, 8);
+  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(listener, 8);
   socklen_t length = sizeof address;
-  getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length);
-  FPort = ntohs(address.sin_port);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
+THttpTestServer::THttpTestServer(THandler handler) : FHandler(std::move(handler)) {
+  FSocket = ListenOnLoopback(FPort);
   FThread = std::thread([this] { Serve(); });
 }
 

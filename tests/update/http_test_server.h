@@ -11,6 +11,9 @@
 
 namespace vidora::test {
 
+// A listening TCP socket on 127.0.0.1 at a free port, which `port` receives.
+int ListenOnLoopback(int& port);
+
 class THttpTestServer {
  public:
   // The whole answer for a request's path ("HTTP/1.0 200 OK\r\n\r\n…"); empty: keep the client waiting.
