@@ -5,6 +5,7 @@
 
 #include "app/image_box.h"
 #include "app/main_window.h"
+#include "app/preview_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
@@ -87,6 +88,8 @@ bool TfrmMain::AddJob(TInputOptions& input, TOutputOptions& output) {
     SayFailure("File open error: ", Kodra.LastErrMsg());
     return false;
   }
+  // Should the preview window be asked for, the engine paints into ours.
+  Kodra.Task(index).SetPreviewerFactory([] { return std::make_unique<TPreviewer>(); });
   if (!Kodra.SetOutputFile(index, output.FileName, &output)) {
     Kodra.RemoveTask(index);
     SayFailure("Cannot do convert, error: ", Kodra.LastErrMsg());

@@ -8,12 +8,15 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/image_box.h"
 #include "app/main_window.h"
+#include "app/preview_window.h"
 #include "app/qt_hand_over.h"
 #include "app/video_panel.h"
 #include "http_test_server.h"
@@ -315,6 +318,30 @@ TEST_F(MainWindowTest, ClosingDuringAnUnansweredCheckTakesUnderASecond) {
   auto start = std::chrono::steady_clock::now();
   FWindow->close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(PreviewWindow, ShowsTheEnginesFramesUntilTheUserClosesIt) {
+  TBitmap frame(64, 48, 24);
+  std::fill_n(frame.Bits(), frame.Stride() * 48, 0x80);
+  std::unique_ptr<TPreviewer> previewer;
+  std::atomic<bool> painted{false};
+  // The engine makes its previewer and paints from its worker thread.
+  std::thread worker([&] {
+    previewer = std::make_unique<TPreviewer>();
+    painted = previewer->PaintFrame(frame, 1, 2500000);
+  });
+  while (!painted) QTest::qWait(5);
+  worker.join();
+  TPreviewWindow* window = previewer->Window();
+  while (!window->isVisible()) QTest::qWait(5);
+  EXPECT_EQ(window->size(), QSize(64, 48));
+  EXPECT_EQ(window->windowTitle(), "00:00:02.500");
+  EXPECT_EQ(window->Picture().pixel(10, 10), qRgb(0x80, 0x80, 0x80));
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+  window->close();
+  EXPECT_FALSE(previewer->PaintFrame(frame, 2, 2540000)) << "closed by the user: no more painting";
+  previewer.reset();
+  QTest::qWait(10);
 }
 
 // Open, add, convert, close, again and again in one process: for the sanitizers.
