@@ -2,9 +2,7 @@
 
 #include <QDesktopServices>
 
-#include <filesystem>
-
-#include "media/base/ff_utils.h"
+#include "options/data_folders.h"
 #include "options/settings_store.h"
 
 namespace vidora::app {
@@ -27,13 +25,9 @@ QUrl PhonePage(const std::string& server) {
 }
 
 QUrl HelpPage() {
-  for (const std::string& candidate : {ProgramFolder() + "help.html", ProgramFolder() + "../share/vidora3gp/help.html",
-                                       std::string(VIDORA_DATA_DIR) + "/help.html"}) {
-    std::error_code error;
-    if (std::filesystem::is_regular_file(candidate, error))
-      return QUrl::fromLocalFile(QString::fromStdString(std::filesystem::weakly_canonical(candidate).string()));
-  }
-  return {};
+  std::string page = FindDataFile("help.html");
+  if (page.empty()) return {};
+  return QUrl::fromLocalFile(QString::fromStdString(page));
 }
 
 TUrlOpener::TUrlOpener() : Open([](const QUrl& url) { QDesktopServices::openUrl(url); }) {}

@@ -6,6 +6,7 @@
 
 #include "media/base/ff_utils.h"
 #include "media/base/text_codec.h"
+#include "options/data_folders.h"
 
 namespace vidora {
 
@@ -76,10 +77,7 @@ std::optional<std::string> TSkinFile::ProfileLine() const {
 }
 
 std::string FindSkinFolder(const std::string& name) {
-  // Beside the program, where an installed program keeps its data, and the
-  // source tree for a program run from its build folder.
-  for (const std::string& root :
-       {ProgramFolder() + "Skins", ProgramFolder() + "../share/vidora3gp/skins", std::string(VIDORA_SKINS_DIR)}) {
+  for (const std::string& root : SkinRoots()) {
     std::filesystem::path folder = std::filesystem::path(root) / name;
     std::error_code error;
     if (std::filesystem::is_regular_file(folder / "skin.all", error)) return folder.string();

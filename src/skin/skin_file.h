@@ -31,8 +31,8 @@ class TSkinFile {
   bool FWide = false;  // the file was Unicode: its lines are UTF-8
 };
 
-// The folder of skin `name`: beside the program ("Skins"), else the installed
-// data folder; empty when neither holds a "skin.all" for it.
+// The folder of skin `name` in the first of the skin roots that holds a
+// "skin.all" for it; empty when none does.
 std::string FindSkinFolder(const std::string& name);
 
 }  // namespace vidora
