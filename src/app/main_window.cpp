@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFile>
@@ -46,7 +47,7 @@ TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
   font.setPointSize(8);
   setFont(font);
   CreateComponents();
-  LoadStandardLook();
+  LoadBuiltInLook();
 
   FProgressPrefix = FPolish ? QString::fromUtf8("Postęp: ") : QString("Progress: ");
   GetPhone->setText(FPolish ? QString::fromUtf8("Pobierz Swój Telefon") : QString("Get Your Phone"));
@@ -96,7 +97,6 @@ void TfrmMain::CreateComponents() {
   QFont bold = font();
   bold.setBold(true);
   LProgress->setFont(bold);
-  LProgress->setStyleSheet("color: silver; background: transparent;");
   ImageProgress = Image("ImageProgress", Panel1, {62, 246, 139, 12});
   ImageInfoPL = Image("ImageInfoPL", Panel1, {260, 92, 160, 213});
   ImageInfoEn = Image("ImageInfoEn", Panel1, {272, 92, 160, 213});
@@ -144,6 +144,7 @@ void TfrmMain::CreateComponents() {
 
   MSkin = new QMenu(this);
   MSkin->setObjectName("MSkin");
+  FSkinItems = new QActionGroup(MSkin);
   MSkin->addSeparator();
   GetPhone = MSkin->addAction("Get Your Phone");
   GetPhone->setObjectName("GetPhone");
@@ -189,12 +190,6 @@ void TfrmMain::CreateComponents() {
   ConnectControls();
 }
 
-namespace {
-
-QImage Resource(const QString& name) { return QImage(":/standard/" + name); }
-
-}  // namespace
-
 void TfrmMain::SetBackground(const QImage& background) {
   if (background.isNull()) return;
   FBackground = background;
@@ -211,21 +206,11 @@ void TfrmMain::SetBackground(const QImage& background) {
   ApplyWindowShape();
 }
 
-void TfrmMain::LoadStandardLook() {
-  SetBackground(Resource("Background.bmp"));
-  ImgT->SetPicture(Resource("ImgT.bmp"));
-  ImgN->SetPicture(Resource("ImgN.bmp"));
-  ImageInfoPL->SetPicture(Resource("ImageInfoPL.bmp"));
-  ImageInfoEn->SetPicture(Resource("ImageInfoEn.bmp"));
-  for (TRegionButton* button : Panel1->findChildren<TRegionButton*>()) {
-    QString name = button->objectName();
-    button->SetGlyph(gsUp, Resource(name + "_up.bmp"));
-    button->SetGlyph(gsDown, Resource(name + "_down.bmp"));
-    button->SetGlyph(gsDisabled, Resource(name + "_disabled.bmp"));
-    button->SetGlyph(gsOver, Resource(name + "_over.bmp"));
-  }
-  DrawProgress(ImageProgress->Tag);
-  ApplyWindowShape();
+// The built-in look is the "Standard" skin carried inside the program.
+void TfrmMain::LoadBuiltInLook() {
+  QFile description(":/standard/skin.all");
+  description.open(QIODevice::ReadOnly);
+  LoadLook(":/standard", description.readAll(), false);
 }
 
 // The window has exactly the background's size; its key colour (the
@@ -272,7 +257,8 @@ void TfrmMain::DrawProgress(int fill) {
 
 void TfrmMain::ShowProgressText(const QString& text, bool failure) {
   FShowsFailure = failure;
-  LProgress->setStyleSheet(failure ? "color: #ff5050; background: transparent;" : "color: silver; background: transparent;");
+  QColor colour = failure ? QColor(0xff, 0x50, 0x50) : FProgressColour;
+  LProgress->setStyleSheet(QString("color: %1; background: transparent;").arg(colour.name()));
   LProgress->setText(text);
   LProgress->adjustSize();  // the label grows with its text
 }

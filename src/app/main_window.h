@@ -20,6 +20,7 @@
 #include "media/play/player.h"
 #include "update/update_request.h"
 
+class QActionGroup;
 class QButtonGroup;
 class QGroupBox;
 class QMenu;
@@ -29,6 +30,8 @@ class QTimer;
 namespace vidora {
 class TfrmOption;
 class TRegionButton;
+class TSkinFile;
+struct TSkinSection;
 class TSubtitleScheduler;
 }  // namespace vidora
 
@@ -116,6 +119,13 @@ class TfrmMain : public QWidget {
   void TimerCheckVersionTimer();
   // The update server; empty: no request. Tests point it at their own.
   std::function<std::string()> UpdateServer = ServerAddress;
+  // main_skin.cpp: the skin menu and the skins. At start-up: the menu, then
+  // the stored skin unless it is the built-in "Standard".
+  void StartWithSkin(const std::string& name);
+  void WczytajNazwy();
+  void MenuSelectSkinClick(QAction* item);
+  void WczytajSkorke();
+  const std::string& SkinName() const { return FSkinName; }
   // The dialogs, replaceable by tests: the chosen name, or empty when cancelled.
   std::function<std::string()> ChooseInputFile;
   std::function<std::string()> ChooseSubtitleFile;
@@ -140,7 +150,16 @@ class TfrmMain : public QWidget {
   void CreateComponents();
   TRegionButton* Button(const char* name, QRect geometry);
   TImageBox* Image(const char* name, QWidget* parent, QRect geometry);
-  void LoadStandardLook();
+  void LoadBuiltInLook();
+  // main_skin.cpp: a skin folder's look (and profile) applied to the window.
+  void LoadLook(const QString& folder, const QByteArray& description, bool keepCentre);
+  QWidget* SkinComponent(const std::string& name) const;
+  void ApplySkinSection(const TSkinFile& skin, const TSkinSection& section, const QString& folder);
+  bool ApplyPlaceKey(QWidget& component, const std::string& key, const std::string& value);
+  void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value, const QString& folder);
+  void ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value);
+  QImage SkinPicture(const QString& folder, const QString& file, bool background);
+  void SkinProblem(const QWidget& component, const std::string& what);
   void ApplyWindowShape();
   // The window's background: its size, its shape (the bottom-left pixel's colour is see-through).
   void SetBackground(const QImage& background);
@@ -189,6 +208,9 @@ class TfrmMain : public QWidget {
   QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all
+  QColor FProgressColour{Qt::lightGray};
+  std::string FSkinName = "Standard";
+  QActionGroup* FSkinItems = nullptr;
   QPoint FDragFrom;
   bool FDragging = false;
 };

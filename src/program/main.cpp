@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
     // The options holder's start-up: the sister player's subtitle style, who we are.
     options.ReadSubtitleSettings(SettingsStore(SisterOrganisation, SisterApplication));
     SettingsStore own(OwnOrganisation, OwnApplication);
-    options.WriteIdentity(own, QCoreApplication::applicationFilePath().toStdString(), app::TfrmMain::ProgramVersion);
+    std::string skin =
+        options.WriteIdentity(own, QCoreApplication::applicationFilePath().toStdString(), app::TfrmMain::ProgramVersion);
+    window.StartWithSkin(skin);
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

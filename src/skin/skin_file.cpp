@@ -1,5 +1,6 @@
 #include "skin/skin_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -71,9 +72,13 @@ const TSkinSection* TSkinFile::Section(const std::string& name) const {
 std::optional<std::string> TSkinFile::ProfileLine() const {
   const TSkinSection* settings = Section("Settings");
   if (!settings) return std::nullopt;
+  return ProfileLine(*settings);
+}
+
+std::string TSkinFile::ProfileLine(const TSkinSection& settings) const {
   // A Unicode file carries the 8-bit line as characters below 256.
-  if (!FWide) return settings->FirstLine;
-  return Recode(settings->FirstLine, "UTF-8", "ISO-8859-1", true).value_or(settings->FirstLine);
+  if (!FWide) return settings.FirstLine;
+  return Recode(settings.FirstLine, "UTF-8", "ISO-8859-1", true).value_or(settings.FirstLine);
 }
 
 std::string FindSkinFolder(const std::string& name) {
@@ -83,6 +88,23 @@ std::string FindSkinFolder(const std::string& name) {
     if (std::filesystem::is_regular_file(folder / "skin.all", error)) return folder.string();
   }
   return {};
+}
+
+std::vector<std::string> SkinNames() {
+  std::vector<std::string> names;
+  for (const std::string& root : SkinRoots()) {
+    std::error_code error;
+    std::vector<std::string> found;
+    for (std::filesystem::directory_iterator entry(root, error), end; !error && entry != end; entry.increment(error)) {
+      std::error_code notFile;
+      if (std::filesystem::is_regular_file(entry->path() / "skin.all", notFile))
+        found.push_back(entry->path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    for (std::string& name : found)
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return names;
 }
 
 }  // namespace vidora

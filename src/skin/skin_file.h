@@ -23,8 +23,9 @@ class TSkinFile {
   void Parse(const std::string& bytes);
   const std::vector<TSkinSection>& Sections() const { return FSections; }
   const TSkinSection* Section(const std::string& name) const;
-  // The scrambled profile line of the "[Settings]" section, as 8-bit bytes.
+  // The scrambled profile line of the (first) "[Settings]" section, as 8-bit bytes.
   std::optional<std::string> ProfileLine() const;
+  std::string ProfileLine(const TSkinSection& settings) const;
 
  private:
   std::vector<TSkinSection> FSections;
@@ -34,5 +35,9 @@ class TSkinFile {
 // The folder of skin `name` in the first of the skin roots that holds a
 // "skin.all" for it; empty when none does.
 std::string FindSkinFolder(const std::string& name);
+
+// The names of the skins found in the skin roots, each once, in the order the
+// folders are enumerated (by name within a root, the roots in their order).
+std::vector<std::string> SkinNames();
 
 }  // namespace vidora

@@ -314,9 +314,9 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   std::string decodeAll = "ffmpeg -v error -xerror -i '" + lo.string() + "' -f null - 2>&1";
   EXPECT_EQ(std::system(decodeAll.c_str()), 0) << "every packet decodes";
 
-  auto [skin, skinText] = RunCli("-q --skin Phone320 '" + clip.string() + "'");
+  auto [skin, skinText] = RunCli("-q --skin Wide320 '" + clip.string() + "'");
   ASSERT_EQ(skin, 0) << skinText;
-  EXPECT_EQ(StreamSummary(folder.Path() / "clip_(Vidora)_Phone320.3gp"), "mpeg4,320,240\naac,22050,2\n");
+  EXPECT_EQ(StreamSummary(folder.Path() / "clip_(Vidora)_Wide320.3gp"), "mpeg4,320,240\naac,22050,2\n");
   auto [again, againText] = RunCli("-q --lo '" + clip.string() + "'");
   ASSERT_EQ(again, 0) << againText;
   EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";

@@ -48,7 +48,7 @@ TEST(SkinFile, TheProfileLineKeepsItsBytes) {
 }
 
 TEST(SkinFile, TheSampleSkinIsFound) {
-  std::string folder = FindSkinFolder("Phone320");
+  std::string folder = FindSkinFolder("Wide320");
   ASSERT_FALSE(folder.empty());
   TSkinFile skin;
   ASSERT_TRUE(skin.Load(folder + "/skin.all"));

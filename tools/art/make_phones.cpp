@@ -1,9 +1,10 @@
-// Renders the built-in look "Standard" from the vector sources of this folder
-// into the 24-bit bitmaps and the description (skin.all) of skins/Standard.
-// Usage: vidora_art ART_DIR SKIN_DIR [PREVIEW_DIR]
-// With PREVIEW_DIR it also writes pictures of the result to look at:
-// preview.png (the phone in four situations), preview-zoom.png (the phone at
-// twice its size) and preview-faces.png (every face of every button).
+// Renders our phones from the vector sources of this folder into the 24-bit
+// bitmaps and the description (skin.all) of their skin folders: "Standard",
+// the built-in look, and "Wide320", a phone with a 320x240 screen.
+// Usage: vidora_art ART_DIR SKINS_DIR [PREVIEW_DIR]
+// With PREVIEW_DIR it also writes pictures of each result to look at:
+// <phone>-preview.png (the phone in four situations), <phone>-zoom.png (at
+// twice its size) and <phone>-faces.png (every face of every button).
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -18,34 +19,90 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <vector>
+
+#include "options/output_profile.h"
 
 namespace {
 
 struct TButton {
   const char* Name;
   int Left, Top, Width, Height;
-  bool Opaque;  // drawn over a copy of the background, with no key colour
 };
 
-// Where the program puts each button on the window, as the skin file says.
-const TButton Buttons[] = {
-    {"btnAdd", 30, 354, 44, 63, false},
-    {"btnStop", 97, 390, 9, 9, true},
-    {"btnPause", 157, 390, 8, 9, true},
-    {"btnPlay", 110, 379, 42, 32, false},
-    {"btnClose", 145, 399, 83, 68, false},
-    {"btnAddSub", 189, 357, 44, 60, false},
-    {"btnSubOn", 215, 365, 14, 12, false},
-    {"btnInfo", 36, 399, 78, 67, false},
-    {"btnMinimize", 335, 95, 14, 12, false},
-    {"btnHi", 279, 96, 18, 14, false},
-    {"btnLo", 300, 96, 18, 14, false},
-    {"btnVol1", 355, 90, 5, 20, false},
-    {"btnVol2", 328, 90, 5, 20, false},
-    {"btnSetup", 94, 439, 75, 32, false},
-    {"btnStartConvert", 62, 267, 139, 27, false},
-    {"btnPauseConvert", 62, 267, 140, 27, false},
-    {"btnResumeConvert", 62, 267, 140, 27, false},
+// Drawn over a copy of the background, with no key colour.
+bool IsOpaque(const QString& button) { return button == "btnStop" || button == "btnPause"; }
+// The keys whose showing the program decides (subtitles loaded, converting).
+bool ShownByTheProgram(const QString& button) {
+  return button == "btnSubOn" || button.endsWith("Convert");
+}
+
+// Where the built-in phone has each button; outside its 264 pixels of width
+// (minimise, quality, volume) a button is out of sight.
+const std::vector<TButton> StandardButtons = {
+    {"btnAdd", 30, 354, 44, 63},
+    {"btnStop", 97, 390, 9, 9},
+    {"btnPause", 157, 390, 8, 9},
+    {"btnPlay", 110, 379, 42, 32},
+    {"btnClose", 145, 399, 83, 68},
+    {"btnAddSub", 189, 357, 44, 60},
+    {"btnSubOn", 215, 365, 14, 12},
+    {"btnInfo", 36, 399, 78, 67},
+    {"btnMinimize", 335, 95, 14, 12},
+    {"btnHi", 279, 96, 18, 14},
+    {"btnLo", 300, 96, 18, 14},
+    {"btnVol1", 355, 90, 5, 20},
+    {"btnVol2", 328, 90, 5, 20},
+    {"btnSetup", 94, 439, 75, 32},
+    {"btnStartConvert", 62, 267, 139, 27},
+    {"btnPauseConvert", 62, 267, 140, 27},
+    {"btnResumeConvert", 62, 267, 140, 27},
+};
+
+// The second phone: the built-in key deck moved by 18,25, the conversion
+// keys under its larger screen, and every other key within reach.
+std::vector<TButton> Wide320Buttons() {
+  std::vector<TButton> buttons;
+  for (TButton button : StandardButtons) {
+    const QString name = button.Name;
+    if (name.endsWith("Convert")) {
+      button.Left = 80, button.Top = 317;
+    } else if (name == "btnMinimize") {
+      button.Left = 262, button.Top = 22;
+    } else if (name == "btnHi" || name == "btnLo") {
+      button.Left = name == "btnHi" ? 128 : 151, button.Top = 82;
+    } else if (name == "btnVol1" || name == "btnVol2") {
+      button.Left = 8, button.Top = name == "btnVol2" ? 150 : 174;
+    } else {
+      button.Left += 18, button.Top += 25;
+    }
+    buttons.push_back(button);
+  }
+  return buttons;
+}
+
+struct TLook {
+  const char* Folder;      // the skin's name
+  const char* Source;      // of the background
+  QSize BackgroundSize;
+  std::vector<TButton> Buttons;
+  QPoint InfoPlace;
+  QRect VideoScreen;
+  QRect ProgressLabel;
+  QRect ProgressBar;
+  const char* LabelFont;
+  QRgb LabelColour;
+  const char* Profile;  // the profile line, before scrambling
+};
+
+const TLook Looks[] = {
+    {"Standard", "background.svg", {264, 500}, StandardButtons, {52, 131}, {52, 131, 160, 90}, {63, 231, 76, 13},
+     {62, 246, 139, 12}, "Tahoma", qRgb(192, 192, 192),
+     "FileExt=_3GP.3gp,AudioChannels=1,AudioSampleRate=8000,AudioBitRate=12200,FrameSize=176x144,VideoBitrate=150000,"},
+    {"Wide320", "background_wide320.svg", {300, 548}, Wide320Buttons(), {70, 117}, {50, 117, 200, 150},
+     {58, 276, 76, 13}, {80, 294, 139, 12}, "Liberation Sans", qRgb(255, 179, 71),
+     "FileExt=_Wide320.3gp,VideoCodec=mpeg4,FrameSize=320x240,FrameRate=25,VideoBitrate=384000,AudioCodec=aac,"
+     "AudioSampleRate=22050,AudioChannels=2,AudioBitRate=64000,"},
 };
 
 struct TState {
@@ -74,10 +131,6 @@ const TPicture Pictures[] = {
     {"ImageInfoEn", "info.svg", 160, 213, true},
 };
 
-const QSize BackgroundSize(264, 500);
-const QPoint InfoPlace(52, 131);
-const QRect ProgressLabel(63, 231, 76, 13);
-const QRect ProgressBar(62, 246, 139, 12);
 
 // Pixels of exactly this colour are see-through and click-through.
 const QRgb KeyColour = qRgb(255, 0, 255);
@@ -162,9 +215,9 @@ bool Shows(const QImage& face, const QRect& place, QPoint at) {
 
 // Buttons' rectangles overlap on the window; their visible parts must not, or
 // one key would hide or take the clicks of another.
-void RequireNoOverlap(const TBitmaps& bitmaps) {
-  for (const TButton& one : Buttons)
-    for (const TButton& other : Buttons) {
+void RequireNoOverlap(const TLook& look, const TBitmaps& bitmaps) {
+  for (const TButton& one : look.Buttons)
+    for (const TButton& other : look.Buttons) {
       if (QString(one.Name) >= QString(other.Name)) continue;
       if (IsConversionButton(one) && IsConversionButton(other)) continue;
       const QRect onePlace(one.Left, one.Top, one.Width, one.Height);
@@ -222,25 +275,49 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     Fail("cannot write " + path);
 }
 
-QByteArray SkinFile() {
-  QByteArray text = "; Vidora to 3GP: the built-in phone\r\n";
+QString Integer(int value) { return QString::number(value); }
+
+// Everything a skin can set, so that choosing this phone after another one
+// brings it back completely.
+QByteArray SkinFile(const TLook& look) {
+  QByteArray text = QString("; Vidora to 3GP: the phone \"%1\"\r\n").arg(look.Folder).toUtf8();
   auto line = [&text](const QString& entry) { text += entry.toUtf8() + "\r\n"; };
-  for (const TButton& button : Buttons) {
-    line(QString("[%1]").arg(button.Name));
-    line(QString("Left=%1").arg(button.Left));
-    line(QString("Top=%1").arg(button.Top));
-    line(QString("Width=%1").arg(button.Width));
-    line(QString("Height=%1").arg(button.Height));
-    for (const TState& state : States)
-      line(QString("%1=%2.bmp").arg(state.Key, FaceName(button, state.Suffix)));
+  auto place = [&line](const QRect& rect, bool withSize) {
+    line("Left=" + Integer(rect.left()));
+    line("Top=" + Integer(rect.top()));
+    if (!withSize) return;
+    line("Width=" + Integer(rect.width()));
+    line("Height=" + Integer(rect.height()));
+  };
+  line("[Settings]");
+  text += QByteArray::fromStdString(vidora::ScrambleProfileLine(look.Profile)) + "\r\n";  // 8-bit, as it is
+  for (const TButton& button : look.Buttons) {
+    const QString name = button.Name;
+    line("[" + name + "]");
+    place(QRect(button.Left, button.Top, button.Width, button.Height), true);
+    for (const TState& state : States) line(QString("%1=%2.bmp").arg(state.Key, FaceName(button, state.Suffix)));
+    line("Text=");
+    line("TextPos=3");
+    line("Flat=0");
+    line("Border=0");
+    line("Transparent=" + Integer(!IsOpaque(name)));
+    line("GlyphTransparent=" + Integer(!IsOpaque(name) && name != "btnInfo"));
+    if (!ShownByTheProgram(name)) line("Visible=1");
   }
   for (const TPicture& picture : Pictures) {
     line(QString("[%1]").arg(picture.Name));
-    if (picture.Placed) {
-      line(QString("Left=%1").arg(InfoPlace.x()));
-      line(QString("Top=%1").arg(InfoPlace.y()));
-    }
+    if (picture.Placed) place(QRect(look.InfoPlace, QSize()), false);
   }
+  line("[ImageProgress]");
+  place(look.ProgressBar, false);
+  line("[PanelVideo]");
+  place(look.VideoScreen, true);
+  line("[LProgress]");
+  place(look.ProgressLabel, false);
+  line(QString("FontName=") + look.LabelFont);
+  line("FontSize=8");
+  const int colour = qRed(look.LabelColour) | qGreen(look.LabelColour) << 8 | qBlue(look.LabelColour) << 16;
+  line("FontColor=$" + QString("%1").arg(colour, 6, 16, QChar('0')).toUpper());
   return text;
 }
 
@@ -261,31 +338,31 @@ struct TScene {
   int Percent;
 };
 
-QImage Phone(const QImage& background, const TBitmaps& bitmaps, const TScene& scene) {
+QImage Phone(const TLook& look, const QImage& background, const TBitmaps& bitmaps, const TScene& scene) {
   QImage phone = SeeThrough(background);
   QPainter painter(&phone);
-  for (int done = 0; done < ProgressBar.width(); ++done) {
-    const bool filled = done * 100 < scene.Percent * ProgressBar.width();
-    painter.drawImage(ProgressBar.topLeft() + QPoint(done, 0), bitmaps.at(filled ? "ImgT" : "ImgN"));
+  for (int done = 0; done < look.ProgressBar.width(); ++done) {
+    const bool filled = done * 100 < scene.Percent * look.ProgressBar.width();
+    painter.drawImage(look.ProgressBar.topLeft() + QPoint(done, 0), bitmaps.at(filled ? "ImgT" : "ImgN"));
   }
   QFont font("Liberation Sans");
   font.setPixelSize(11);
   font.setBold(true);
   painter.setFont(font);
-  painter.setPen(QColor(200, 204, 210));
-  painter.drawText(ProgressLabel, Qt::AlignLeft | Qt::AlignVCenter, QString("%1%").arg(scene.Percent));
-  for (const TButton& button : Buttons) {
+  painter.setPen(QColor(look.LabelColour));
+  painter.drawText(look.ProgressLabel, Qt::AlignLeft | Qt::AlignVCenter, QString("%1%").arg(scene.Percent));
+  for (const TButton& button : look.Buttons) {
     if (IsConversionButton(button) && QString(button.Name) != scene.ConvertButton) continue;
     if (button.Left + button.Width > background.width()) continue;
     painter.drawImage(QPoint(button.Left, button.Top), SeeThrough(bitmaps.at(FaceName(button, scene.State))));
   }
-  if (scene.Info) painter.drawImage(InfoPlace, bitmaps.at(scene.Info));
+  if (scene.Info) painter.drawImage(look.InfoPlace, bitmaps.at(scene.Info));
   return phone;
 }
 
 const QColor Desk(78, 104, 134);
 
-void WritePreview(const QString& folder, const QImage& background, const TBitmaps& bitmaps) {
+void WritePreview(const QString& folder, const TLook& look, const QImage& background, const TBitmaps& bitmaps) {
   const TScene scenes[] = {
       {"up", "btnStartConvert", nullptr, 0},
       {"over", "btnPauseConvert", nullptr, 62},
@@ -298,27 +375,27 @@ void WritePreview(const QString& folder, const QImage& background, const TBitmap
   QPainter painter(&sheet);
   int left = gap;
   for (const TScene& scene : scenes) {
-    painter.drawImage(QPoint(left, gap), Phone(background, bitmaps, scene));
+    painter.drawImage(QPoint(left, gap), Phone(look, background, bitmaps, scene));
     left += background.width() + gap;
   }
   painter.end();
-  sheet.save(folder + "/preview.png");
-  Phone(background, bitmaps, scenes[0]).scaled(background.size() * 2).save(folder + "/preview-zoom.png");
+  sheet.save(QString("%1/%2-preview.png").arg(folder, look.Folder));
+  Phone(look, background, bitmaps, scenes[0]).scaled(background.size() * 2).save(QString("%1/%2-zoom.png").arg(folder, look.Folder));
 }
 
 // Every face enlarged (small ones more): first as stored (the key colour
 // shown), then each state over what lies beneath it on the window.
 int FaceZoom(const TButton& button) { return button.Height <= 20 ? 6 : 2; }
 
-void WriteFacesPreview(const QString& folder, const QImage& background, const TBitmaps& bitmaps) {
+void WriteFacesPreview(const QString& folder, const TLook& look, const QImage& background, const TBitmaps& bitmaps) {
   const int gap = 8, column = 140 * 2 + gap;
   int height = gap;
-  for (const TButton& button : Buttons) height += button.Height * FaceZoom(button) + gap;
+  for (const TButton& button : look.Buttons) height += button.Height * FaceZoom(button) + gap;
   QImage sheet(gap + 5 * column, height, QImage::Format_RGB32);
   sheet.fill(Desk);
   QPainter painter(&sheet);
   int top = gap;
-  for (const TButton& button : Buttons) {
+  for (const TButton& button : look.Buttons) {
     const QRect place(button.Left, button.Top, button.Width, button.Height);
     const QSize zoomed = place.size() * FaceZoom(button);
     const QImage under = Beneath(background, place);
@@ -333,7 +410,7 @@ void WriteFacesPreview(const QString& folder, const QImage& background, const TB
     top += zoomed.height() + gap;
   }
   painter.end();
-  sheet.save(folder + "/preview-faces.png");
+  sheet.save(QString("%1/%2-faces.png").arg(folder, look.Folder));
 }
 
 std::unique_ptr<QSvgRenderer> Load(const QString& path) {
@@ -348,29 +425,30 @@ QImage Plain(QSize size) {
   return image;
 }
 
-QImage MakeBackground(QSvgRenderer& source) {
-  const QImage art = Render(source, "Background", BackgroundSize);
-  const QImage background = Flatten(art, Plain(BackgroundSize), &art);
+QImage MakeBackground(QSvgRenderer& source, const TLook& look) {
+  const QImage art = Render(source, "Background", look.BackgroundSize);
+  const QImage background = Flatten(art, Plain(look.BackgroundSize), &art);
   RequireKeyAtBottomLeft(background, "Background");
   return background;
 }
 
 // Every face of a button takes the shape of its up face, so hovering or
 // pressing it never moves the edge of what can be clicked.
-TBitmaps MakeFaces(QSvgRenderer& source, const QImage& background) {
+TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& background) {
   TBitmaps bitmaps;
-  for (const TButton& button : Buttons) {
+  for (const TButton& button : look.Buttons) {
+    const bool opaque = IsOpaque(button.Name);
     const QRect place(button.Left, button.Top, button.Width, button.Height);
     const QImage under = Beneath(background, place);
     const QImage shape = Render(source, FaceName(button, "up"), place.size());
     for (const TState& state : States) {
       const QString name = FaceName(button, state.Suffix);
-      const QImage face = Flatten(Render(source, name, place.size()), under, button.Opaque ? nullptr : &shape);
-      if (!button.Opaque) RequireKeyAtBottomLeft(face, name);
+      const QImage face = Flatten(Render(source, name, place.size()), under, opaque ? nullptr : &shape);
+      if (!opaque) RequireKeyAtBottomLeft(face, name);
       bitmaps[name] = face;
     }
   }
-  RequireNoOverlap(bitmaps);
+  RequireNoOverlap(look, bitmaps);
   return bitmaps;
 }
 
@@ -385,30 +463,33 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
   const QStringList args = application.arguments();
-  if (args.size() < 3 || args.size() > 4) Fail("usage: vidora_art ART_DIR SKIN_DIR [PREVIEW_DIR]");
-  const QString artFolder = args[1], skinFolder = args[2];
-  if (!QDir().mkpath(skinFolder)) Fail("cannot make " + skinFolder);
+  if (args.size() < 3 || args.size() > 4) Fail("usage: vidora_art ART_DIR SKINS_DIR [PREVIEW_DIR]");
+  const QString artFolder = args[1];
   // Another font would silently take its place and change every text.
   if (!QFontDatabase::hasFamily("Liberation Sans")) Fail("the font Liberation Sans is missing (fonts-liberation)");
 
   std::map<QString, std::unique_ptr<QSvgRenderer>> sources;
-  for (const char* name : {"background.svg", "buttons.svg", "info.svg"})
-    sources[name] = Load(artFolder + "/" + name);
-  auto write = [&skinFolder](const QString& name, const QImage& image) {
-    WriteFile(skinFolder + "/" + name + ".bmp", Bmp(image));
-  };
-
-  const QImage background = MakeBackground(*sources["background.svg"]);
-  write("Background", background);
-  TBitmaps bitmaps = MakeFaces(*sources["buttons.svg"], background);
-  for (const TPicture& picture : Pictures)
-    bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture);
-  for (const auto& [name, image] : bitmaps) write(name, image);
-  WriteFile(skinFolder + "/skin.all", SkinFile());
-
-  if (args.size() == 4) {
-    WritePreview(args[3], background, bitmaps);
-    WriteFacesPreview(args[3], background, bitmaps);
+  for (const char* name : {"buttons.svg", "info.svg"}) sources[name] = Load(artFolder + "/" + name);
+  for (const TLook& look : Looks) {
+    const QString skinFolder = args[2] + "/" + look.Folder;
+    if (!QDir().mkpath(skinFolder)) Fail("cannot make " + skinFolder);
+    auto write = [&skinFolder](const QString& name, const QImage& image) {
+      WriteFile(skinFolder + "/" + name + ".bmp", Bmp(image));
+    };
+    const QImage background = MakeBackground(*Load(artFolder + "/" + look.Source), look);
+    write("Background", background);
+    TBitmaps bitmaps = MakeFaces(*sources["buttons.svg"], look, background);
+    for (const TPicture& picture : Pictures) bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture);
+    for (const auto& [name, image] : bitmaps) write(name, image);
+    // The bar's slot: what the bar is drawn over.
+    QImage slot(look.ProgressBar.size(), QImage::Format_RGB32);
+    slot.fill(qRgb(1, 2, 3));
+    write("ImageProgress", slot);
+    WriteFile(skinFolder + "/skin.all", SkinFile(look));
+    if (args.size() == 4) {
+      WritePreview(args[3], look, background, bitmaps);
+      WriteFacesPreview(args[3], look, background, bitmaps);
+    }
   }
   return 0;
 }
