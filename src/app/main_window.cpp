@@ -89,7 +89,7 @@ void TfrmMain::CreateComponents() {
   resize(576, 500);
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
-  Panel1->setGeometry(0, 0, 393, 500);
+  Panel1->setGeometry({{0, 0}, Panel1Size});
   ImageBgn = Image("ImageBgn", Panel1, {0, 0, 264, 500});
   LProgress = new QLabel(Panel1);
   LProgress->setObjectName("LProgress");
@@ -203,6 +203,8 @@ void TfrmMain::SetBackground(const QImage& background) {
       if ((row[x] & 0xFFFFFF) == (key & 0xFFFFFF)) row[x] = 0;
   }
   ImageBgn->SetPicture(painted);
+  // The panel holds the visible controls: a taller or wider phone must not be cut by it.
+  Panel1->resize(Panel1Size.expandedTo(background.size()));
   ApplyWindowShape();
 }
 

@@ -46,6 +46,7 @@ class TfrmMain : public QWidget {
  public:
   static constexpr const char* ProgramVersion = "1.2";
   static constexpr int LogCapacity = 5000;
+  static constexpr QSize Panel1Size{393, 500};
 
   explicit TfrmMain(TfrmOption& options, bool polish, QWidget* parent = nullptr);
   ~TfrmMain() override;

@@ -133,6 +133,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   Choose("Wide320");
   EXPECT_TRUE(FWindow->isVisible());
   EXPECT_EQ(FWindow->size(), QSize(300, 548));
+  EXPECT_EQ(FWindow->Panel1->size(), QSize(393, 548)) << "the panel holds the whole phone";
   EXPECT_EQ(FWindow->PanelVideo->geometry(), QRect(50, 117, 200, 150));
   EXPECT_EQ(FWindow->Image1->geometry(), QRect(0, 0, 200, 150)) << "the preview fills the larger screen";
   EXPECT_EQ(FWindow->btnHi->geometry(), QRect(128, 82, 18, 14));
