@@ -85,9 +85,10 @@ std::string OverrideTags(const std::string& block) {
 // tags or go, "\N" and "\n" break the line, "\h" is a blank.
 std::string SubStationText(const std::string& text) {
   std::string out;
+  size_t close = text.find('}');  // the first "}" from i on
   for (size_t i = 0; i < text.size(); ++i) {
-    size_t close = text[i] == '{' ? text.find('}', i) : std::string::npos;
-    if (close != std::string::npos) {
+    if (close != std::string::npos && close < i) close = text.find('}', i);
+    if (text[i] == '{' && close != std::string::npos) {
       out += OverrideTags(text.substr(i + 1, close - i - 1));
       i = close;
     } else if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'N' || text[i + 1] == 'n')) {
