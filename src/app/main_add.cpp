@@ -9,6 +9,7 @@
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
+#include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -133,22 +134,27 @@ void TfrmMain::btnAddSubClick() {
 }
 
 void TfrmMain::LoadSubtitles(const std::string& fileName) {
-  if (!FOptions.LoadTXT(fileName, FSubtitleFrameRate)) {
+  std::string note;
+  if (!FOptions.LoadTXT(fileName, FSubtitleFrameRate, &note)) {
     SayFailure("Subtitle load error: ", fileName);
     return;
   }
+  if (!note.empty()) Say(note);
   btnSubOn->show();
   SetSubtitlesOn(true);
 }
 
 void TfrmMain::SetSubtitlesOn(bool on) {
   btnSubOn->SetDown(on);
-  FBurnIn = on && btnSubOn->isVisible();
+  if (FScheduler) FScheduler->SetSubtitlesOn(on && btnSubOn->isVisible());
 }
 
 void TfrmMain::btnSubOnClick() {
-  // The click toggles the speed button after its handlers ran.
-  QMetaObject::invokeMethod(this, [this] { FBurnIn = btnSubOn->Down() && btnSubOn->isVisible(); }, Qt::QueuedConnection);
+  // The click toggles the speed button after its handlers ran; the running
+  // job's scheduler stops burning in at its next frame.
+  QMetaObject::invokeMethod(
+      this, [this] { if (FScheduler) FScheduler->SetSubtitlesOn(btnSubOn->Down() && btnSubOn->isVisible()); },
+      Qt::QueuedConnection);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {

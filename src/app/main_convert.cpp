@@ -74,8 +74,7 @@ void TfrmMain::btnStartConvertClick() {
   for (TRegionButton* button : {btnAdd, btnStartConvert, btnAddSub, btnStop, btnPause, btnPlay})
     button->setEnabled(false);
   FScheduler = std::make_unique<TSubtitleScheduler>(FOptions.TimeTXTEditor, FOptions.Subtitles, FOptions.Font,
-                                                    FOptions.SubtitlesOn);
-  FBurnIn = btnSubOn->isVisible() && btnSubOn->Down();
+                                                    btnSubOn->isVisible() && btnSubOn->Down());
   DrawProgress(1);
   btnStartConvert->hide();
   btnPauseConvert->show();
@@ -128,7 +127,6 @@ void TfrmMain::KodraTerminate(const TTerminateInfo& info) {
     btnStartConvert->setEnabled(false);
     btnAdd->setEnabled(true);
     btnSubOn->hide();
-    FBurnIn = false;
     btnLo->setEnabled(true);
     btnHi->setEnabled(true);
   }
@@ -143,7 +141,7 @@ void TfrmMain::KodraPreviewBitmap(const TPreviewInfo& info) {
 }
 
 void TfrmMain::KodraCustomHook(THookInfo& info) {
-  if (!FBurnIn || !FScheduler) {
+  if (!FScheduler) {
     info.StopHook = true;
     info.Update = false;
     return;

@@ -201,11 +201,9 @@ class TfrmMain : public QWidget {
   bool FEchoLog = false;
   bool FShowsFailure = false;
   std::string FLibAVFolder;
-  double FSubtitleFrameRate = 1;  // of the file added last, for frame-numbered subtitles
+  double FSubtitleFrameRate = 0;  // of the file added last, for frame-numbered subtitles (0: no video)
   // The job's subtitle scheduler, used by the worker thread's hook.
   std::unique_ptr<TSubtitleScheduler> FScheduler;
-  // btnSubOn shown and down, for the worker thread (a widget is the GUI thread's).
-  std::atomic<bool> FBurnIn{false};
   QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all

@@ -128,11 +128,13 @@ void SetUp(TJob& job, const TCliOptions& options, TfrmOption& form, TFFEncoder& 
     return;
   }
   TFFDecoder& decoder = encoder.Task(task).Decoder(0);
+  std::string note;
   // A file that gave nothing but the banner row holds no subtitles either.
   if (!options.Subtitles.empty() &&
-      (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder)) || form.TimeTXTEditor.size() < 2)) {
+      (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder), &note) || form.TimeTXTEditor.size() < 2)) {
     job.Failure = options.Subtitles + ": no subtitles could be read from it";
   } else {
+    if (!note.empty() && options.Verbosity >= 0) Say(job.Input + ": " + note);
     form.SetSourceDecoder(&decoder);
     TOutputOptions outputOptions;
     form.GetOutputOptions(outputOptions, options.Lo);

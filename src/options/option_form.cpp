@@ -9,7 +9,9 @@ namespace vidora {
 
 double SubtitleFrameRate(TFFDecoder& decoder) {
   TVideoStreamInfo info;
-  if (!decoder.GetVideoStreamInfo(0, info) || info.FrameRate.num <= 0 || info.FrameRate.den <= 0) return 1;
+  int video = decoder.FirstVideoStreamIndex();
+  if (video < 0 || !decoder.GetVideoStreamInfo(video, info) || info.FrameRate.num <= 0 || info.FrameRate.den <= 0)
+    return 0;
   return static_cast<double>(info.FrameRate.num) / info.FrameRate.den;
 }
 
@@ -31,8 +33,8 @@ void TfrmOption::GetInputOptions(TInputOptions& options) const {
   options.ForceFormat = FDecoder->ForceFormat();
 }
 
-bool TfrmOption::LoadTXT(const std::string& fileName, double frameRate) {
-  bool loaded = vidora::LoadTXT(fileName, frameRate, TimeTXTEditor);
+bool TfrmOption::LoadTXT(const std::string& fileName, double frameRate, std::string* note) {
+  bool loaded = vidora::LoadTXT(fileName, frameRate, TimeTXTEditor, note);
   if (loaded) SubtitlesOn = true;
   return loaded;
 }

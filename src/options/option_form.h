@@ -19,8 +19,8 @@ class SettingsStore;
 inline constexpr const char* ProgramName = "Vidora to 3GP/GSM Phone";
 inline constexpr const char* ProgramShortName = "3GP/GSM Phone";
 
-// What turns MicroDVD frame numbers into seconds: the frame rate of stream 0,
-// or 1 when stream 0 is not a video stream.
+// What turns MicroDVD frame numbers into seconds: the frame rate of the first
+// video stream, or 0 when the input has none.
 double SubtitleFrameRate(TFFDecoder& decoder);
 
 class TfrmOption {
@@ -44,8 +44,9 @@ class TfrmOption {
   void ApplyProfile(const std::string& scrambledLine) { Profile.ApplyProfile(scrambledLine); }
 
   // Reads a subtitle file into the time table; switches burn-in on when it
-  // held subtitles. `frameRate` turns MicroDVD frame numbers into seconds.
-  bool LoadTXT(const std::string& fileName, double frameRate);
+  // held subtitles. `frameRate` turns MicroDVD frame numbers into seconds;
+  // `note` tells what was used instead when it is 0.
+  bool LoadTXT(const std::string& fileName, double frameRate, std::string* note = nullptr);
 
   // Start-up: the sister player's subtitle settings, in their order; the
   // first missing or mistyped value silently ends the reading.

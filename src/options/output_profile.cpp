@@ -9,6 +9,8 @@
 
 namespace vidora {
 
+const char* const ProductSite = VIDORA_PRODUCT_SITE;
+
 TOutputProfile::TOutputProfile()
     : FFields{{"FileExt", "_3GP.3gp"}, {"FileFormat", ""},          {"ExtOptions", ""},
               {"AudioCodec", ""},      {"AudioPreset", ""},         {"AudioChannels", "1"},

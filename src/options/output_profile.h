@@ -10,7 +10,8 @@
 
 namespace vidora {
 
-inline constexpr const char* ProductSite = "www.vidora3gp.example";
+// The host of the server address the build names; empty without one.
+extern const char* const ProductSite;
 
 class TOutputProfile {
  public:

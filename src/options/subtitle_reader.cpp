@@ -4,8 +4,10 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,8 @@
 #include "options/subtitle_text.h"
 
 namespace vidora {
+
+const char* const SubtitleBanner = sizeof(VIDORA_PRODUCT_SITE) > 1 ? ".:: " VIDORA_PRODUCT_SITE " ::." : "";
 
 namespace {
 
@@ -32,6 +36,12 @@ std::string Characters(const std::string& text, size_t start, size_t count) {
   }
   return text.substr(start, end - start);
 }
+
+size_t CharacterCount(const std::string& text) {
+  return std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 std::optional<int> Integer(const std::string& text) {
   try {
@@ -58,7 +68,43 @@ std::string ToUTF8(const std::string& bytes, const char* from) {
   return Recode(bytes, from, "UTF-8", true).value_or(bytes);
 }
 
-// The SubStation events as "H:MM:SS. text" lines; false without "[EVENTS]".
+// A SubStation override block as the tags the renderer has: italic, bold and
+// underline switched on; everything else in it has no counterpart.
+std::string OverrideTags(const std::string& block) {
+  std::string tags;
+  for (size_t at = block.find('\\'); at != std::string::npos; at = block.find('\\', at + 1)) {
+    std::string code = block.substr(at + 1, 2);
+    if (code == "i1") tags += "{y:i}";
+    if (code == "b1") tags += "{y:b}";
+    if (code == "u1") tags += "{y:u}";
+  }
+  return tags;
+}
+
+// SubStation dialogue text with the renderer's markup: override blocks become
+// tags or go, "\N" and "\n" break the line, "\h" is a blank.
+std::string SubStationText(const std::string& text) {
+  std::string out;
+  size_t close = text.find('}');  // the first "}" from i on
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (close != std::string::npos && close < i) close = text.find('}', i);
+    if (text[i] == '{' && close != std::string::npos) {
+      out += OverrideTags(text.substr(i + 1, close - i - 1));
+      i = close;
+    } else if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'N' || text[i + 1] == 'n')) {
+      out += '|';
+      ++i;
+    } else if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'h') {
+      out += ' ';
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The SubStation events as "H:MM:SS:text" lines; false without "[EVENTS]".
 bool ConvertSubStation(std::vector<std::string>& lines) {
   auto events = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return ContainsNoCase(line, "[EVENTS]"); });
   if (events == lines.end()) return false;
@@ -70,13 +116,22 @@ bool ConvertSubStation(std::vector<std::string>& lines) {
   size_t text = std::find(format.begin(), format.end(), "TEXT") - format.begin();
   if (start >= format.size() || text >= format.size()) start = text = 0;
   for (std::string& line : lines) {
+    // Comments and the lines of later sections are no dialogue.
+    if (strncasecmp(line.c_str(), "DIALOGUE:", 9) != 0) {
+      line.clear();
+      continue;
+    }
     std::vector<std::string> fields = SplitFields(line);
-    if (start >= fields.size() || text >= fields.size() || fields[text].empty()) continue;
-    size_t at = line.find(fields[text]);
-    if (at == std::string::npos) continue;
-    line = fields[start].substr(0, 8) + " " + Characters(line, at, MaxSubtitleChars);
-    size_t open = line.find('{'), close = line.find('}');
-    if (open != std::string::npos && close != std::string::npos && open < close) line.erase(open, close - open + 1);
+    if (start >= fields.size() || text >= fields.size()) continue;
+    // The text is the last field: everything after its comma, commas and all.
+    size_t at = 0;
+    for (size_t comma = 0; comma < text && at != std::string::npos; ++comma) {
+      at = line.find(',', at);
+      if (at != std::string::npos) ++at;
+    }
+    std::string dialogue = at == std::string::npos ? "" : SubStationText(Trim(line.substr(at), " \t"));
+    std::string time = fields[start].substr(0, fields[start].find('.'));
+    line = IsBlank(dialogue) ? "" : time + ":" + Characters(dialogue, 0, MaxSubtitleChars);
   }
   return true;
 }
@@ -89,8 +144,14 @@ int FormatCode(const std::vector<std::string>& lines, const std::string& extensi
   return subRip ? 5 : 0;
 }
 
+// A last line "00:00:00:" with no text ends some files; it is no subtitle.
+bool IsTMPlayerTerminator(std::string line) {
+  if (line.size() > 1 && line[1] == ':') line = "0" + line;
+  return line.rfind("00:00:00", 0) == 0 && IsBlank(line.substr(std::min<size_t>(line.size(), 9)));
+}
+
 void ReadTMPlayer(std::vector<std::string>& lines, TSubtitleTable& table) {
-  if (lines.back().rfind("00:00", 0) == 0) lines.pop_back();
+  if (IsTMPlayerTerminator(lines.back())) lines.pop_back();
   for (size_t i = 0; i < lines.size() && i <= 3000; ++i) {
     std::string line = lines[i];
     if (line.size() > 1 && line[1] == ':') line = "0" + line;
@@ -100,8 +161,45 @@ void ReadTMPlayer(std::vector<std::string>& lines, TSubtitleTable& table) {
         *seconds < 0)
       continue;
     int64_t milliseconds = ((*hours * 60 + *minutes) * 60 + *seconds) * int64_t{1000};
-    table.push_back({std::to_string(milliseconds), Characters(line, 9, MaxSubtitleChars)});
+    std::string text = Characters(line, 9, MaxSubtitleChars);
+    if (!IsBlank(text)) table.push_back({std::to_string(milliseconds), text});
   }
+}
+
+bool IsTimingLine(const std::string& line) { return line.size() >= 8 && line.find("-->") != std::string::npos; }
+
+// Replaces every `what` (upper case) found in the upper-case form of `text`.
+void ReplaceAllNoCase(std::string& text, const std::string& what, const std::string& with) {
+  std::string upper = Upper(text), out;
+  size_t from = 0;
+  for (size_t at = upper.find(what); at != std::string::npos; at = upper.find(what, from)) {
+    out += text.substr(from, at - from) + with;
+    from = at + what.size();
+  }
+  text = out + text.substr(from);
+}
+
+bool StartsNoCase(const std::string& text, const char* what) { return strncasecmp(text.c_str(), what, strlen(what)) == 0; }
+
+// The text of a SAMI cue: "<BR>" breaks the line, the paragraph tags and the
+// common entities go; other tags stay for the renderer.
+std::string SAMIText(std::string text) {
+  for (const char* lineBreak : {"<BR>", "<BR/>", "<BR />"}) ReplaceAllNoCase(text, lineBreak, "|");
+  // Paragraph tags "<P ...>" and "</P>".
+  std::string kept;
+  size_t end = text.find('>');  // the first ">" from i on
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (end != std::string::npos && end < i) end = text.find('>', i);
+    std::string name = text[i] != '<' || end == std::string::npos ? "" : Upper(text.substr(i + 1, std::min<size_t>(end - i - 1, 3)));
+    if (name == "P" || name.rfind("P ", 0) == 0 || name == "/P")
+      i = end;
+    else
+      kept += text[i];
+  }
+  text = kept;
+  for (auto [entity, character] : {std::pair{"&NBSP;", " "}, {"&LT;", "<"}, {"&GT;", ">"}, {"&QUOT;", "\""}, {"&AMP;", "&"}})
+    ReplaceAllNoCase(text, entity, character);
+  return Trim(text, " \t");
 }
 
 // The start in whole seconds and the text of line `i` for codes 1 to 5;
@@ -129,37 +227,68 @@ std::optional<std::pair<int64_t, std::string>> ReadLine(int code, const std::vec
       return std::pair{int64_t{*minutes} * 60 + *seconds, After(rest, ']')};
     }
     case 4: {
-      if (strncasecmp(rest.c_str(), "SYNC ", 5) != 0 || ContainsNoCase(rest, "CLASS") || rest.back() == ';')
-        return std::nullopt;
+      if (!StartsNoCase(rest, "SYNC ")) return std::nullopt;
       rest = After(rest, '=');
       auto milliseconds = IntegerBefore(rest, '>', rest);
       if (!milliseconds) return std::nullopt;
-      size_t lineBreak = Upper(rest).find("<BR>");
-      if (lineBreak != std::string::npos) rest.replace(lineBreak, 4, "|");
-      return std::pair{static_cast<int64_t>(*milliseconds / 1000), After(rest, '>')};
+      // The text may go on over the lines up to the next cue or the end of the body.
+      while (i + 1 < lines.size() && !StartsNoCase(lines[i + 1], "<SYNC") && !StartsNoCase(lines[i + 1], "</BODY"))
+        rest += " " + lines[++i];
+      return std::pair{static_cast<int64_t>(*milliseconds / 1000), SAMIText(rest)};
     }
     case 5: {
-      if (line.size() < 8 || i + 1 >= lines.size()) return std::nullopt;
+      if (!IsTimingLine(line)) return std::nullopt;
       auto hours = Integer(line.substr(0, 2)), minutes = Integer(line.substr(3, 2)), seconds = Integer(line.substr(6, 2));
       if (!hours || !minutes || !seconds) return std::nullopt;
+      // A cue's text ends at a short line, at the next timing line and at the
+      // number before it; a cue without text gives no row.
+      auto isText = [&](size_t at) {
+        return at < lines.size() && !IsTimingLine(lines[at]) && !(at + 1 < lines.size() && IsTimingLine(lines[at + 1]));
+      };
+      if (!isText(i + 1)) return std::nullopt;
       std::string text = lines[++i];
-      while (i + 1 < lines.size() && lines[i + 1].size() > 4) text += "|" + lines[++i];
+      while (isText(i + 1) && CharacterCount(lines[i + 1]) > 4) text += "|" + lines[++i];
       return std::pair{int64_t{*hours} * 3600 + *minutes * 60 + *seconds, text};
     }
   }
   return std::nullopt;
 }
 
+// A row without text (an empty banner) holds no second.
 bool HasTextAt(const TSubtitleTable& table, const std::string& key) {
-  return std::any_of(table.begin(), table.end(), [&](const TSubtitleRow& row) { return row.Key == key && !row.Text.empty(); });
+  return std::any_of(table.begin(), table.end(), [&](const TSubtitleRow& row) { return row.Key == key && !IsBlank(row.Text); });
 }
 
 // Equal keys on neighbouring rows: the later one moves a second on.
 void SeparateEqualKeys(TSubtitleTable& table) {
   for (size_t i = 0; i + 1 < table.size(); ++i) {
     auto key = Integer(table[i].Key), next = Integer(table[i + 1].Key);
-    if (key && next && *key == *next) table[i + 1].Key = std::to_string(*key + 1000);
+    if (key && next && *key == *next && !IsBlank(table[i].Text)) table[i + 1].Key = std::to_string(*key + 1000);
   }
+}
+
+// A first MicroDVD row whose text is only a number, "{1}{1}23.976", gives
+// the frame rate the file was timed for; 0 when there is none.
+double MicroDVDHeaderRate(const std::string& line) {
+  std::string rest = After(After(line, '}'), '}');
+  if (rest.empty() || rest.find_first_not_of("0123456789.,") != std::string::npos) return 0;
+  std::replace(rest.begin(), rest.end(), ',', '.');
+  double rate = 0;
+  auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), rate);
+  return error == std::errc() && end == rest.data() + rest.size() && std::isfinite(rate) && rate > 0 ? rate : 0;
+}
+
+// The rate frame numbers are read at: the video's, else the file's header,
+// else 25 frames/s; without a video, `note` says which.
+double MicroDVDRate(double videoRate, double headerRate, std::string* note) {
+  if (videoRate > 0) return videoRate;
+  char text[160];
+  if (headerRate > 0)
+    std::snprintf(text, sizeof text, "No video stream: frame-numbered subtitles are timed at %g frames/s, from the subtitle file's header", headerRate);
+  else
+    std::snprintf(text, sizeof text, "No video stream: frame-numbered subtitles are timed at 25 frames/s");
+  if (note) *note = text;
+  return headerRate > 0 ? headerRate : 25;
 }
 
 }  // namespace
@@ -178,6 +307,17 @@ std::vector<std::string> SplitFields(const std::string& text) {
   }
 }
 
+// "UTF-16LE" or "UTF-16BE" for text with zero bytes at every other position
+// (most characters of a subtitle file are ASCII) and none between; else null.
+const char* UTF16WithoutMark(const std::string& bytes) {
+  size_t pairs = std::min<size_t>(bytes.size() / 2, 4096), zeros[2] = {0, 0};
+  for (size_t i = 0; i < 2 * pairs; ++i) zeros[i % 2] += bytes[i] == 0;
+  if (pairs < 2) return nullptr;
+  if (zeros[0] == 0 && zeros[1] * 2 > pairs) return "UTF-16LE";
+  if (zeros[1] == 0 && zeros[0] * 2 > pairs) return "UTF-16BE";
+  return nullptr;
+}
+
 // The character set uchardet sees in the bytes; empty when it cannot tell.
 std::string DetectCharset(const std::string& bytes) {
   uchardet_t detector = uchardet_new();
@@ -194,6 +334,7 @@ std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
   if (bytes.rfind("\xFF\xFE", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16LE");
   if (bytes.rfind("\xFE\xFF", 0) == 0) return ToUTF8(bytes.substr(2), "UTF-16BE");
+  if (const char* utf16 = UTF16WithoutMark(bytes)) return ToUTF8(bytes, utf16);
   bool valid = false;
   DecodeUtf8(bytes, &valid);
   if (valid) return bytes;
@@ -204,7 +345,7 @@ std::string DecodeSubtitleText(const std::string& bytes, bool centralEuropean) {
 }
 
 bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, double frameRate,
-                  TSubtitleTable& table) {
+                  TSubtitleTable& table, std::string* note) {
   std::string ext = Upper(extension);
   if ((ext == ".SSA" || ext == ".ASS") && !ConvertSubStation(lines)) return false;
   bool subRip = ext == ".SRT";
@@ -214,7 +355,7 @@ bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, 
   } else {
     std::vector<std::string> kept;
     for (size_t i = 0; i < lines.size(); ++i)
-      if (i > 5000 || (lines[i].size() >= 3 && !ContainsNoCase(lines[i], "SUBEDIT"))) kept.push_back(lines[i]);
+      if (i > 5000 || (CharacterCount(lines[i]) >= 3 && !ContainsNoCase(lines[i], "SUBEDIT"))) kept.push_back(lines[i]);
     lines.swap(kept);
   }
   table.clear();
@@ -225,9 +366,14 @@ bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, 
   if (code == 0) {
     ReadTMPlayer(lines, table);
   } else {
+    if (code == 2) {
+      double headerRate = MicroDVDHeaderRate(lines.front());
+      if (headerRate > 0) lines.erase(lines.begin());
+      frameRate = MicroDVDRate(frameRate, headerRate, note);
+    }
     for (size_t i = 0; i < lines.size(); ++i) {
       auto row = ReadLine(code, lines, i, frameRate);
-      if (!row) continue;
+      if (!row || IsBlank(row->second)) continue;
       int64_t seconds = row->first;
       while (HasTextAt(table, std::to_string(seconds * 1000))) ++seconds;
       table.push_back({std::to_string(seconds * 1000), Characters(row->second, 0, MaxSubtitleChars)});
@@ -237,7 +383,7 @@ bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, 
   return true;
 }
 
-bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table) {
+bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table, std::string* note) {
   std::ifstream file(fileName, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(file)), {});
   const char* locale = std::setlocale(LC_MESSAGES, nullptr);
@@ -245,7 +391,7 @@ bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& tabl
   for (const char* language : {"pl", "cs", "sk", "hu", "sl", "hr", "ro"})
     if (locale && std::strncmp(locale, language, 2) == 0) centralEuropean = true;
   std::vector<std::string> lines = SplitLines(DecodeSubtitleText(bytes, centralEuropean));
-  return LoadTXTLines(std::move(lines), std::filesystem::path(fileName).extension().string(), frameRate, table);
+  return LoadTXTLines(std::move(lines), std::filesystem::path(fileName).extension().string(), frameRate, table, note);
 }
 
 }  // namespace vidora

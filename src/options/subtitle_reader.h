@@ -14,17 +14,20 @@ struct TSubtitleRow {
 
 using TSubtitleTable = std::vector<TSubtitleRow>;
 
-// The first row of every table.
-inline constexpr const char* SubtitleBanner = ".:: www.vidora3gp.example ::.";
+// The text of the first row of every table: the product's web site, or
+// nothing (a row that draws nothing) when the build names no server.
+extern const char* const SubtitleBanner;
 
 // Reads MicroDVD, MPL2-style, [MM:SS], TMPlayer-style, SubRip, SAMI and
-// SubStation files. `frameRate` turns MicroDVD frame numbers into seconds.
-// Returns whether subtitles were read (burn-in may be switched on); a
-// SubStation file without "[EVENTS]" leaves the table as it was.
-bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table);
+// SubStation files. `frameRate`, the video's (0: the input has none), turns
+// MicroDVD frame numbers into seconds; without it the file's header or 25
+// frames/s do, and `note` says so. Returns whether subtitles were read
+// (burn-in may be switched on); a SubStation file without "[EVENTS]" leaves
+// the table as it was.
+bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table, std::string* note = nullptr);
 // The same from lines already read, with the file's extension (".SRT" ...).
 bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, double frameRate,
-                  TSubtitleTable& table);
+                  TSubtitleTable& table, std::string* note = nullptr);
 
 // Splits at each "," into fields trimmed of blanks; after each comma only the
 // next 255 characters are split further.

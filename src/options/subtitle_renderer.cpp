@@ -29,17 +29,20 @@ void SetStyle(QFont& font, uint8_t style) {
   font.setStrikeOut(style & fsStrikeOut);
 }
 
-int Width(const QFont& font, const TText& text) {
-  return QFontMetrics(font).horizontalAdvance(ToQString(text));
+// The width of a row as drawn: in its own font name and style.
+int Width(QFont font, const TDisplayRow& row) {
+  font.setFamily(QString::fromStdString(row.Style.FontName));
+  SetStyle(font, row.Style.Style);
+  return QFontMetrics(font).horizontalAdvance(ToQString(row.Text));
 }
 
-// Splits line `i` (0 or 1) at its split point into itself and the line below.
-bool SplitLine(std::vector<TText>& lines, size_t i) {
-  int k = FindSplitPoint(lines[i]);
+// Splits row `i` at its split point into itself and the row below; the new
+// row keeps the style of the one it came from.
+bool SplitRow(std::vector<TDisplayRow>& rows, size_t i) {
+  int k = FindSplitPoint(rows[i].Text);
   if (k <= 0) return false;
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines[i].substr(k - 1));
-  lines[i].erase(k - 1);
-  lines.resize(3);
+  rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(i) + 1, {rows[i].Text.substr(k - 1), rows[i].Style});
+  rows[i].Text.erase(k - 1);
   return true;
 }
 
@@ -47,9 +50,8 @@ bool SplitLine(std::vector<TText>& lines, size_t i) {
 
 TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int frameHeight) const {
   const TSubtitleSettings& s = FSettings;
-  std::vector<TText> lines = SplitDisplayLines(text);
-  size_t n = lines.size();
-  lines.resize(3);
+  // Rows are measured, split and shrunk as they are drawn: without their tags.
+  std::vector<TDisplayRow> rows = DisplayRows(text, FFont);
 
   QFont font(QString::fromStdString(FFont.Name));
   int height = FFont.Height;
@@ -58,38 +60,38 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
     if (s.FontSize() / 2 > PixelsToPoints(height)) height = static_cast<int>(s.FontSize() / 2);
   }
   font.setPixelSize(std::max(height, 1));
-  SetStyle(font, fsBold);
 
   int maxWidth = frameWidth * static_cast<int>(s.FWidth() + 1) / 100;
-  for (int round = 0; round < 2 && s.IQDziel && n < 3; ++round) {
-    int w1 = Width(font, lines[0]), w2 = Width(font, lines[1]);
+  auto width = [&](size_t i) { return i < rows.size() ? Width(font, rows[i]) : 0; };
+  for (int round = 0; round < 2 && s.IQDziel && !rows.empty() && rows.size() < 3; ++round) {
+    int w1 = width(0), w2 = width(1);
     if (w1 <= maxWidth && w2 <= maxWidth) break;
-    if (SplitLine(lines, w1 >= w2 ? 0 : 1)) ++n;
+    SplitRow(rows, w1 >= w2 || rows.size() < 2 ? 0 : 1);
   }
 
-  int width = 0;
+  int blockWidth = 0;
   if (s.IQZmniejsz) {
-    auto shrink = [&](const TText& line) {
-      while (width > maxWidth && PixelsToPoints(font.pixelSize()) > MinShrinkPoints) {
+    auto shrink = [&](size_t i) {
+      while (blockWidth > maxWidth && PixelsToPoints(font.pixelSize()) > MinShrinkPoints) {
         font.setPixelSize(PointsToPixels(PixelsToPoints(font.pixelSize()) - 1));
-        width = Width(font, line);
+        blockWidth = width(i);
       }
     };
-    width = Width(font, lines[0]);
-    shrink(lines[0]);
-    for (size_t i = 1; i < 3; ++i)
-      if (int w = Width(font, lines[i]); w > width) {
-        width = w;
-        shrink(lines[i]);
+    blockWidth = width(0);
+    shrink(0);
+    for (size_t i = 1; i < rows.size(); ++i)
+      if (int w = width(i); w > blockWidth) {
+        blockWidth = w;
+        shrink(i);
       }
   } else {
-    for (const TText& line : lines) width = std::max(width, Width(font, line));
+    for (size_t i = 0; i < rows.size(); ++i) blockWidth = std::max(blockWidth, width(i));
   }
 
   TSubtitleLayout layout;
   layout.FontHeight = font.pixelSize();
-  layout.BlockWidth = width + 25;
-  layout.BlockHeight = static_cast<int>(n) * layout.FontHeight + 15;
+  layout.BlockWidth = blockWidth + 25;
+  layout.BlockHeight = static_cast<int>(rows.size()) * layout.FontHeight + 15;
   double free = frameHeight - layout.BlockHeight;
   layout.BlockY = static_cast<int>(std::nearbyint(free - s.NapisBottom() * free / 100));
   layout.BlockX = frameWidth / 2 - layout.BlockWidth / 2;
@@ -98,13 +100,11 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
   layout.Outline = outlined ? static_cast<int>(s.Obwodka()) : 0;
   layout.Boxes = type == TSubtitleType::SemiTransparent;
 
-  TTextStyle style{FFont.Name, FFont.Color, fsBold};
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < rows.size(); ++i) {
     TSubtitleLine line;
-    line.Text = ApplyStyleTags(lines[i], i == 0, FFont, style);
-    line.Style = style;
-    SetStyle(font, style.Style);
-    line.Width = Width(font, line.Text);
+    line.Width = width(i);
+    line.Text = std::move(rows[i].Text);
+    line.Style = rows[i].Style;
     line.X = layout.BlockX + (layout.BlockWidth - line.Width) / 2 + 1;
     line.Y = layout.BlockY + 1 + static_cast<int>(i) * (layout.FontHeight + 3);
     layout.Lines.push_back(std::move(line));

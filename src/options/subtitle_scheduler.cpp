@@ -20,8 +20,9 @@ TSubtitleScheduler::TSubtitleScheduler(const TSubtitleTable& table, const TSubti
     }
     // Times beyond thirty thousand years are never due (and cannot overflow in µs).
     if (key && (*key > MaxKey || *key < -MaxKey)) key.reset();
-    FKeys.push_back(key);
     TText text = DecodeUtf8(row.Text);
+    if (IsBlank(WithoutTags(text))) key.reset();
+    FKeys.push_back(key);
     text.resize(std::min(text.size(), MaxSubtitleChars));
     FTexts.push_back(std::move(text));
   }
@@ -43,6 +44,7 @@ void TSubtitleScheduler::QueueDueRows() {
 void TSubtitleScheduler::OnFrame(THookInfo& info) {
   if (!FSubtitlesOn) {
     info.StopHook = true;
+    info.Update = false;
     return;
   }
   FFramePTS = info.PTS;

@@ -2,6 +2,7 @@
 // for how long, and has it drawn. One scheduler per conversion job.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -27,6 +28,8 @@ class TSubtitleScheduler {
 
   // The input video hook of the job: queues what is due, draws what shows.
   void OnFrame(THookInfo& info);
+  // Burn-in on or off from any thread; off ends the hook at the next frame.
+  void SetSubtitlesOn(bool on) { FSubtitlesOn = on; }
 
   // Draws `text` into the frame again (redraw), or starts a new subtitle:
   // its display time counts from this frame, which it leaves unchanged.
@@ -41,12 +44,13 @@ class TSubtitleScheduler {
  private:
   void QueueDueRows();
 
-  // Row i of the table is FKeys[i - 1]; rows whose key is not a number are never due.
+  // Row i of the table is FKeys[i - 1]; rows whose key is not a number, and
+  // rows with nothing to draw (an empty banner), are never due.
   std::vector<std::optional<int64_t>> FKeys;
   std::vector<TText> FTexts;
   const TSubtitleSettings& FSettings;
   TSubtitleRenderer FRenderer;
-  bool FSubtitlesOn;
+  std::atomic<bool> FSubtitlesOn;  // set by any thread, read by the job's worker
 
   int64_t FFramePTS = 0;     // µs
   int64_t FDisplayTime = 0;  // ms

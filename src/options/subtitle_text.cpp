@@ -5,18 +5,6 @@
 
 namespace vidora {
 
-int DisplayTime(const TSubtitleSettings& settings, const TText& text, size_t queued, int64_t gap) {
-  if (!settings.IQText) return settings.NapisyCzasTag();
-  int64_t length = static_cast<int64_t>(text.size());
-  int64_t d = settings.IQTime() * (length + length / 2) / 100;
-  if (text.find(U"www.") != TText::npos) d /= 4;
-  if (queued >= 2) d = static_cast<int64_t>(d * 0.75);
-  d = std::clamp<int64_t>(d, 800, 5500);
-  // A subtitle before a long pause stays longer, but never into the next one.
-  if (queued < 2 && d < gap - 500) d = std::min<int64_t>({2 * d, gap - 400, 8000});
-  return static_cast<int>(d);
-}
-
 namespace {
 
 char32_t AsciiUpper(char32_t c) { return c >= U'a' && c <= U'z' ? c - 32 : c; }
@@ -37,11 +25,6 @@ void ReplaceAllNoCase(TText& s, const TText& tag, const TText& replacement) {
     s.replace(at, tag.size(), replacement);
 }
 
-void ReplaceAll(TText& s, const TText& tag, const TText& replacement) {
-  for (size_t at = s.find(tag); at != TText::npos; at = s.find(tag, at + replacement.size()))
-    s.replace(at, tag.size(), replacement);
-}
-
 // Six hexadecimal digits from `at`, or -1.
 int64_t HexColor(const TText& s, size_t at) {
   if (at + 6 > s.size()) return -1;
@@ -55,10 +38,17 @@ int64_t HexColor(const TText& s, size_t at) {
   return value;
 }
 
-// A leading "/" marker sets one style alone and ends the first-line reset.
-void StyleMarker(TText& s, size_t within, uint8_t style, bool& first, const TWorkingFont& working, TTextStyle& out) {
-  size_t at = s.find(U'/');
-  if (at != TText::npos && at < within) {
+// Where a style tag stood until its style is decided; no decoded text holds
+// these (they lie beyond the last code point).
+constexpr char32_t ItalicMark = 0x110000, BoldMark = 0x110001, UnderlineMark = 0x110002, StrikeOutMark = 0x110003;
+
+// A marker among the first `within` characters (a "/" only at the very start)
+// sets one style alone and ends the first-line reset.
+void StyleMarker(TText& s, char32_t mark, size_t within, uint8_t style, bool& first, const TWorkingFont& working,
+                 TTextStyle& out) {
+  size_t at = s.find(mark);
+  if (at == TText::npos || at >= within) at = !s.empty() && s[0] == U'/' ? 0 : TText::npos;
+  if (at != TText::npos) {
     s.erase(at, 1);
     out.Style = style;
     first = false;
@@ -67,23 +57,82 @@ void StyleMarker(TText& s, size_t within, uint8_t style, bool& first, const TWor
   }
 }
 
+bool IsLetter(char32_t c) { return AsciiUpper(c) >= U'A' && AsciiUpper(c) <= U'Z'; }
+
+// Removes every block that `isTag` recognises from its opening character to
+// the next `close`: the markup this renderer has no style for.
+template <typename TIsTag>
+void RemoveTags(TText& s, char32_t open, char32_t close, TIsTag isTag) {
+  for (size_t at = s.find(open); at != TText::npos; at = s.find(open, at)) {
+    size_t end = s.find(close, at + 1);
+    if (end == TText::npos) return;
+    if (isTag(s, at, end))
+      s.erase(at, end - at + 1);
+    else
+      ++at;
+  }
+}
+
+void RemoveUnknownTags(TText& s) {
+  std::erase_if(s, [](char32_t c) { return c >= ItalicMark && c <= StrikeOutMark; });
+  // <tag ...> and </tag>: a letter right after "<" or "</", no "<" inside.
+  RemoveTags(s, U'<', U'>', [](const TText& t, size_t at, size_t end) {
+    size_t name = at + 1 < end && t[at + 1] == U'/' ? at + 2 : at + 1;
+    return name < end && IsLetter(t[name]) && t.find(U'<', at + 1) > end;
+  });
+  // SubStation override blocks {\...} and MicroDVD control codes {x:...}.
+  RemoveTags(s, U'{', U'}', [](const TText& t, size_t at, size_t end) {
+    if (t.find(U'{', at + 1) < end) return false;
+    return (at + 1 < end && t[at + 1] == U'\\') || (at + 2 < end && IsLetter(t[at + 1]) && t[at + 2] == U':');
+  });
+}
+
+// The first colour tag `tag`, up to its `close`, when its six digits parse.
+template <typename TParse>
+void ColourTag(TText& s, const TText& tag, char32_t close, TParse parse, TTextStyle& style) {
+  size_t at = FindNoCase(s, tag);
+  if (at == TText::npos) return;
+  int64_t value = HexColor(s, at + tag.size());
+  if (value < 0) return;
+  style.Color = parse(value);
+  size_t end = s.find(close, at + tag.size() + 6);
+  s.erase(at, end == TText::npos ? tag.size() + 6 : end - at + 1);
+}
+
 }  // namespace
 
+bool IsBlank(const TText& text) { return text.find_first_not_of(U" \t") == TText::npos; }
+
 std::vector<TText> SplitDisplayLines(const TText& text) {
-  std::vector<TText> lines{text};
+  std::vector<TText> parts{text};
   for (const TText& separator : {TText(U"|"), TText(U"\\N")}) {
-    for (size_t i = 0; i < lines.size() && lines.size() < 3; ++i) {
-      size_t at = lines[i].find(separator);
-      if (at == TText::npos) continue;
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines[i].substr(at + separator.size()));
-      lines[i].erase(at);
-    }
+    std::vector<TText> split;
+    for (const TText& part : parts)
+      for (size_t from = 0;;) {
+        size_t at = part.find(separator, from);
+        split.push_back(part.substr(from, at == TText::npos ? TText::npos : at - from));
+        if (at == TText::npos) break;
+        from = at + separator.size();
+      }
+    parts = std::move(split);
+  }
+  std::erase_if(parts, IsBlank);
+  // What a third separator leaves stays in line 3, after a blank.
+  std::vector<TText> lines;
+  for (TText& part : parts) {
+    if (lines.size() < 3)
+      lines.push_back(std::move(part));
+    else
+      lines.back() += U' ' + part;
   }
   for (TText& line : lines) line.resize(std::min(line.size(), MaxSubtitleChars));
   return lines;
 }
 
-int FindSplitPoint(const TText& s) {
+namespace {
+
+// The split point the punctuation or the blanks of `s` suggest, or 0.
+int SuggestedSplitPoint(const TText& s) {
   int length = static_cast<int>(s.size());
   TText t = length > 15 ? s.substr(9, length - 15) : TText();
   if (size_t at = t.find(U"..."); at != TText::npos) return static_cast<int>(at) + 1 + 12;
@@ -97,6 +146,16 @@ int FindSplitPoint(const TText& s) {
   return blank == TText::npos ? k : k + static_cast<int>(blank) + 1;
 }
 
+}  // namespace
+
+int FindSplitPoint(const TText& s) {
+  int point = SuggestedSplitPoint(s);
+  // Both parts must hold something to draw.
+  if (point < 2 || point > static_cast<int>(s.size())) return 0;
+  if (IsBlank(s.substr(0, point - 1)) || IsBlank(s.substr(point - 1))) return 0;
+  return point;
+}
+
 TText ApplyStyleTags(TText s, bool first, const TWorkingFont& working, TTextStyle& style) {
   if (size_t at = FindNoCase(s, U"{F:"); at != TText::npos && s.find(U'}', at) != TText::npos) {
     size_t end = s.find(U'}', at);
@@ -105,28 +164,61 @@ TText ApplyStyleTags(TText s, bool first, const TWorkingFont& working, TTextStyl
   } else if (first) {
     style.FontName = working.Name;
   }
-  if (size_t at = FindNoCase(s, U"{C:$"); at != TText::npos) {
-    if (int64_t bgr = HexColor(s, at + 4); bgr >= 0) {
-      style.Color = static_cast<uint32_t>(bgr);
-      s.erase(at, 11);
-    }
-  }
-  if (size_t at = FindNoCase(s, U"<FONT COLOR=\"#"); at != TText::npos) {
-    if (int64_t rgb = HexColor(s, at + 14); rgb >= 0) {
-      style.Color = static_cast<uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16));
-      s.erase(at, 22);
-    }
-  }
+  // Only the first colour tag of each kind counts; the others go with the unknown tags.
+  ColourTag(s, U"{C:$", U'}', [](int64_t bgr) { return static_cast<uint32_t>(bgr); }, style);
+  ColourTag(
+      s, U"<FONT COLOR=\"#", U'>',
+      [](int64_t rgb) { return static_cast<uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16)); }, style);
   if (size_t at = FindNoCase(s, U"</FONT"); at != TText::npos) s.erase(at);
-  ReplaceAll(s, U"<i>", U"/");
-  ReplaceAll(s, U"</i>", U"");
-  for (const TText& tag : {TText(U"{Y:I}"), TText(U"{Y I}"), TText(U"{Y: I}")}) ReplaceAllNoCase(s, tag, U"/");
-  StyleMarker(s, 4, fsItalic, first, working, style);
-  for (const TText& tag : {TText(U"{Y:B}"), TText(U"{Y: B}")}) ReplaceAllNoCase(s, tag, U"/");
-  StyleMarker(s, 1, fsBold, first, working, style);
-  ReplaceAllNoCase(s, U"{Y:U}", U"/");
-  StyleMarker(s, 1, fsUnderline, first, working, style);
+  ReplaceAllNoCase(s, U"<I>", TText(1, ItalicMark));
+  for (const TText& tag : {TText(U"{Y:I}"), TText(U"{Y I}"), TText(U"{Y: I}")}) ReplaceAllNoCase(s, tag, TText(1, ItalicMark));
+  StyleMarker(s, ItalicMark, 4, fsItalic, first, working, style);
+  for (const TText& tag : {TText(U"{Y:B}"), TText(U"{Y: B}"), TText(U"<B>")}) ReplaceAllNoCase(s, tag, TText(1, BoldMark));
+  StyleMarker(s, BoldMark, 1, fsBold, first, working, style);
+  for (const TText& tag : {TText(U"{Y:U}"), TText(U"<U>")}) ReplaceAllNoCase(s, tag, TText(1, UnderlineMark));
+  StyleMarker(s, UnderlineMark, 1, fsUnderline, first, working, style);
+  ReplaceAllNoCase(s, U"<S>", TText(1, StrikeOutMark));
+  if (!s.empty() && s[0] == StrikeOutMark) style.Style = fsStrikeOut;
+  RemoveUnknownTags(s);
   return s;
+}
+
+TText WithoutTags(const TText& text) {
+  TWorkingFont working;
+  TTextStyle style;
+  TText plain;
+  bool first = true;
+  for (const TText& line : SplitDisplayLines(text)) {
+    if (!first) plain += U'|';
+    plain += ApplyStyleTags(line, first, working, style);
+    first = false;
+  }
+  return plain;
+}
+
+int DisplayTime(const TSubtitleSettings& settings, const TText& text, size_t queued, int64_t gap) {
+  if (!settings.IQText) return settings.NapisyCzasTag();
+  TText drawn = WithoutTags(text);
+  int64_t length = static_cast<int64_t>(drawn.size());
+  int64_t d = settings.IQTime() * (length + length / 2) / 100;
+  if (drawn.find(U"www.") != TText::npos) d /= 4;
+  if (queued >= 2) d = static_cast<int64_t>(d * 0.75);
+  d = std::clamp<int64_t>(d, 800, 5500);
+  // A subtitle before a long pause stays longer, but never into the next one.
+  if (queued < 2 && d < gap - 500) d = std::min<int64_t>({2 * d, gap - 400, 8000});
+  return static_cast<int>(d);
+}
+
+std::vector<TDisplayRow> DisplayRows(const TText& text, const TWorkingFont& working) {
+  std::vector<TDisplayRow> rows;
+  TTextStyle style{working.Name, working.Color, fsBold};
+  bool first = true;
+  for (const TText& line : SplitDisplayLines(text)) {
+    TText drawn = ApplyStyleTags(line, first, working, style);
+    first = false;
+    if (!IsBlank(drawn)) rows.push_back({std::move(drawn), style});
+  }
+  return rows;
 }
 
 }  // namespace vidora

@@ -150,7 +150,13 @@ TEST_F(OptionForm, RecordsComeFromTheFileBeingAdded) {
   EXPECT_EQ(input.FileName, clip);
   EXPECT_EQ(input.ExtOptions, "") << "the record starts from its defaults";
   ASSERT_TRUE(decoder.LoadFile(tone));
-  EXPECT_DOUBLE_EQ(SubtitleFrameRate(decoder), 1) << "stream 0 is not a picture";
+  EXPECT_DOUBLE_EQ(SubtitleFrameRate(decoder), 0) << "no video";
+  std::string mixed = media.Str() + "/audio_first.mkv";
+  ASSERT_EQ(std::system((ffmpeg + "sine=duration=0.2 -f lavfi -i testsrc=size=64x48:rate=30:duration=0.2 -map 0 -map 1 '" +
+                         mixed + "'").c_str()),
+            0);
+  ASSERT_TRUE(decoder.LoadFile(mixed));
+  EXPECT_DOUBLE_EQ(SubtitleFrameRate(decoder), 30) << "the first video stream, though stream 0 is audio";
 }
 
 }  // namespace

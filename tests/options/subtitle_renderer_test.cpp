@@ -61,6 +61,54 @@ TEST(SubtitleRenderer, WideLinesAreSplitThenShrunk) {
   EXPECT_EQ(r.Draw.Layout(line, 176, 144).FontHeight, 14) << "neither split nor shrunk";
 }
 
+TEST(SubtitleRenderer, TagsAreNeitherMeasuredNorSplit) {
+  Renderer r;
+  TSubtitleLayout plain = r.Draw.Layout(U"Red SubRip", 176, 144);
+  TSubtitleLayout tagged = r.Draw.Layout(U"<font color=\"#FF0000\">Red SubRip</font>", 176, 144);
+  ASSERT_EQ(tagged.Lines.size(), 1u);
+  EXPECT_EQ(tagged.Lines[0].Text, U"Red SubRip");
+  EXPECT_EQ(tagged.FontHeight, plain.FontHeight);
+  EXPECT_EQ(tagged.BlockWidth, plain.BlockWidth);
+
+  // A line that fits as drawn keeps its size and stays whole, tags or not.
+  TText fits = U"Some words that fit";
+  TSubtitleLayout bare = r.Draw.Layout(fits, 176, 144);
+  ASSERT_EQ(bare.Lines.size(), 1u);
+  ASSERT_EQ(bare.FontHeight, 14);
+  for (const TText& tags : {TText(U"{c:$0000FF}"), TText(U"{y:i}"), TText(U"{c:$0000FF}{y:b}")}) {
+    TSubtitleLayout styled = r.Draw.Layout(tags + fits, 176, 144);
+    ASSERT_EQ(styled.Lines.size(), 1u) << EncodeUtf8(tags);
+    EXPECT_EQ(styled.Lines[0].Text, fits);
+    EXPECT_EQ(styled.FontHeight, 14) << EncodeUtf8(tags);
+  }
+
+  // Split pieces keep the style of their line.
+  TSubtitleLayout split = r.Draw.Layout(U"{c:$0000FF}{y:i}no punctuation in the middle of this rather long line", 176, 144);
+  ASSERT_GE(split.Lines.size(), 2u);
+  for (const TSubtitleLine& line : split.Lines) {
+    EXPECT_EQ(line.Style.Color, 0x0000FFu);
+    EXPECT_EQ(line.Style.Style, fsItalic);
+    EXPECT_EQ(line.Text.find(U'{'), TText::npos);
+  }
+}
+
+TEST(SubtitleRenderer, NoEmptyRows) {
+  Renderer r;
+  TText trailing = U"Hi " + TText(40, U'A') + U" ";
+  TSubtitleLayout layout = r.Draw.Layout(trailing, 176, 144);
+  for (const TSubtitleLine& line : layout.Lines) EXPECT_FALSE(line.Text.empty());
+  EXPECT_EQ(layout.Lines.size(), 1u) << "no split point: shrunk instead";
+  EXPECT_EQ(r.Draw.Layout(U"Top||", 176, 144).Lines.size(), 1u);
+
+  TSubtitleLayout nothing = r.Draw.Layout(U"", 176, 144);
+  EXPECT_TRUE(nothing.Lines.empty());
+  TBitmap frame;
+  MakeGrey(frame, 176, 144);
+  r.Draw.PiszTXT(U"", frame);
+  r.Draw.PiszTXT(U"{y:i}", frame);
+  EXPECT_EQ(CountPixels(frame, 0, 144).Changed, 0) << "an empty text draws nothing";
+}
+
 TEST(SubtitleRenderer, EachLineHasItsOwnStyleAndColour) {
   Renderer r;
   TSubtitleLayout layout = r.Draw.Layout(U"{c:$0000FF}Red|{y:i}Slanted|Third", 320, 240);

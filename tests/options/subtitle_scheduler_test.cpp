@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "../media/base/test_support.h"
 #include "media/encoder/encoder.h"
@@ -49,7 +50,8 @@ std::pair<int64_t, int64_t> ShownFromTo(const std::vector<std::pair<int64_t, TTe
 
 TEST(SubtitleScheduler, ShowsFromTheFrameAfterItIsDueForItsDisplayTime) {
   Job job;
-  TSubtitleTable table{{"0", SubtitleBanner}, {"2000", "Ten chars!"}, {"9000", "Last but one"}, {"9500", "Last"}};
+  const char* banner = ".:: www.vidora3gp.example ::.";
+  TSubtitleTable table{{"0", banner}, {"2000", "Ten chars!"}, {"9000", "Last but one"}, {"9500", "Last"}};
   TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
 
   THookInfo first;
@@ -62,7 +64,7 @@ TEST(SubtitleScheduler, ShowsFromTheFrameAfterItIsDueForItsDisplayTime) {
       << "a web address is shown a quarter of the time, then the floor, doubled before a pause";
 
   auto shown = job.Run(scheduler, FrameStep, 12000000);
-  EXPECT_EQ(ShownFromTo(shown, DecodeUtf8(SubtitleBanner)), Span(40000, 1600000));
+  EXPECT_EQ(ShownFromTo(shown, DecodeUtf8(banner)), Span(40000, 1600000));
   // 800 ms, lengthened before the 7-second pause: min(1600, 6600, 8000).
   EXPECT_EQ(ShownFromTo(shown, U"Ten chars!"), Span(2040000, 3600000));
   auto lastButOne = ShownFromTo(shown, U"Last but one");
@@ -110,6 +112,33 @@ TEST(SubtitleScheduler, SwitchedOffStopsTheHookAtOnce) {
   scheduler.OnFrame(info);
   EXPECT_TRUE(info.StopHook);
   EXPECT_EQ(CountPixels(job.Frame, 0, 144).Changed, 0);
+}
+
+TEST(SubtitleScheduler, SwitchedFromAnotherThreadAtTheNextFrame) {
+  Job job;
+  TSubtitleScheduler scheduler({{"0", ""}, {"1000", "Shown until switched off"}}, job.Settings, job.Font, false);
+  scheduler.SetSubtitlesOn(true);
+  auto shown = job.Run(scheduler, 0, 1400000);
+  EXPECT_EQ(ShownFromTo(shown, U"Shown until switched off").first, 1040000);
+  std::thread window([&] { scheduler.SetSubtitlesOn(false); });
+  window.join();
+  MakeGrey(job.Frame, 176, 144);
+  THookInfo info;
+  info.Bitmap = &job.Frame;
+  info.PTS = 1400000;
+  scheduler.OnFrame(info);
+  EXPECT_TRUE(info.StopHook);
+  EXPECT_FALSE(info.Update);
+  EXPECT_EQ(CountPixels(job.Frame, 0, 144).Changed, 0);
+}
+
+TEST(SubtitleScheduler, AnEmptyRowTakesNoTime) {
+  Job job;
+  TSubtitleTable table{{"0", ""}, {"0", "At half a second"}, {"3000", ""}, {"3000", "Three"}};
+  TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
+  auto shown = job.Run(scheduler, 0, 5000000);
+  EXPECT_EQ(ShownFromTo(shown, U"At half a second").first, 40000) << "from the frame after the first";
+  EXPECT_EQ(ShownFromTo(shown, U"Three").first, 3040000);
 }
 
 TEST(SubtitleScheduler, ADueRowBehindOneNotDueIsQueuedAndTheEarlierOneNeverShown) {

@@ -25,6 +25,10 @@ TEST(SubtitleText, DisplayTimesFollowLengthQueueAndGap) {
   EXPECT_EQ(DisplayTime(s, TText(255, U'a'), 1, 60000), 8000);
   EXPECT_EQ(DisplayTime(s, TText(40, U'a'), 2, 10000), 1800) << "not with another one waiting";
 
+  // Tags are not drawn, so they take no time.
+  EXPECT_EQ(DisplayTime(s, U"<font color=\"#FF0000\">Red words</font>", 1, 0), 800);
+  EXPECT_EQ(DisplayTime(s, U"{c:$0000FF}{y:i}" + TText(40, U'a'), 1, 0), 2400);
+
   s.IQText = false;
   s.SetNapisyCzas(2.5);
   EXPECT_EQ(DisplayTime(s, TText(255, U'a'), 3, 60000), 2500) << "the fixed time";
@@ -34,10 +38,12 @@ TEST(SubtitleText, DisplayLinesAtBarsThenBackslashN) {
   using L = std::vector<TText>;
   EXPECT_EQ(SplitDisplayLines(U"one"), L{U"one"});
   EXPECT_EQ(SplitDisplayLines(U"a|b"), (L{U"a", U"b"}));
-  EXPECT_EQ(SplitDisplayLines(U"a|b|c|d"), (L{U"a", U"b", U"c|d"})) << "a third separator stays in line 3";
+  EXPECT_EQ(SplitDisplayLines(U"a|b|c|d"), (L{U"a", U"b", U"c d"})) << "a third separator becomes a blank";
   EXPECT_EQ(SplitDisplayLines(U"a\\Nb\\Nc"), (L{U"a", U"b", U"c"}));
   EXPECT_EQ(SplitDisplayLines(U"a|b\\Nc"), (L{U"a", U"b", U"c"}));
-  EXPECT_EQ(SplitDisplayLines(U"a|"), (L{U"a", U""}));
+  EXPECT_EQ(SplitDisplayLines(U"a|"), (L{U"a"})) << "no empty display line";
+  EXPECT_EQ(SplitDisplayLines(U"|a| |b\\N\\Nc"), (L{U"a", U"b", U"c"}));
+  EXPECT_TRUE(SplitDisplayLines(U"").empty());
   EXPECT_EQ(SplitDisplayLines(TText(300, U'x') + U"|y")[0].size(), 255u);
 }
 
@@ -52,6 +58,9 @@ TEST(SubtitleText, SplitPointsPreferEllipsisCommaDotThenABlank) {
   EXPECT_EQ(FindSplitPoint(U"plain words here {y:i}and more"), 0);
   EXPECT_EQ(FindSplitPoint(U"ab"), 0);
   EXPECT_EQ(FindSplitPoint(U"...,,,"), 2) << "too short for punctuation to count";
+  EXPECT_EQ(FindSplitPoint(U"Hi AAAAAAAAAAAAAAAAAAAAAAAA "), 0) << "a trailing blank leaves nothing to split off";
+  EXPECT_EQ(FindSplitPoint(U"Hi AAAAAAAAAAAAAAAAAAAAAAAA   "), 0);
+  EXPECT_EQ(FindSplitPoint(U"abc"), 0) << "nothing before the split point";
 }
 
 TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
@@ -71,7 +80,11 @@ TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
   EXPECT_EQ(style.Style, fsItalic);
   EXPECT_EQ(ApplyStyleTags(U"{Y:U}Under", true, working, style), U"Under");
   EXPECT_EQ(style.Style, fsUnderline);
-  EXPECT_EQ(ApplyStyleTags(U"Half {Y:I}way", true, working, style), U"Half /way") << "a marker later on is drawn";
+  EXPECT_EQ(ApplyStyleTags(U"Half {Y:I}way", true, working, style), U"Half way") << "a marker later on goes";
+  EXPECT_EQ(style.Style, fsUnderline);
+  EXPECT_EQ(ApplyStyleTags(U"/MPL2 italic", true, working, style), U"MPL2 italic");
+  EXPECT_EQ(style.Style, fsItalic);
+  EXPECT_EQ(ApplyStyleTags(U"and/or", true, working, style), U"and/or") << "a slash in the text stays";
 
   EXPECT_EQ(ApplyStyleTags(U"{c:$0000FF}Red text", true, working, style), U"Red text");
   EXPECT_EQ(style.Color, 0x0000FFu) << "blue, green, red: red";
@@ -80,10 +93,10 @@ TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
   EXPECT_EQ(ApplyStyleTags(U"<FONT COLOR=\"#00FF00\">Green", true, working, style), U"Green");
   EXPECT_EQ(style.Color, 0x00FF00u);
   style.Color = clWhite;
-  EXPECT_EQ(ApplyStyleTags(U"{C:$ZZ00FF}Bad", true, working, style), U"{C:$ZZ00FF}Bad");
+  EXPECT_EQ(ApplyStyleTags(U"{C:$ZZ00FF}Bad", true, working, style), U"Bad");
   EXPECT_EQ(ApplyStyleTags(U"{C:$00F", true, working, style), U"{C:$00F") << "cut short";
   EXPECT_EQ(style.Color, clWhite);
-  EXPECT_EQ(ApplyStyleTags(U"{c:$FF0000}{c:$00FF00}Two", true, working, style), U"{c:$00FF00}Two");
+  EXPECT_EQ(ApplyStyleTags(U"{c:$FF0000}{c:$00FF00}Two", true, working, style), U"Two");
   EXPECT_EQ(style.Color, 0xFF0000u) << "only the first colour tag counts";
 
   EXPECT_EQ(ApplyStyleTags(U"{f:Tahoma}Other font", true, working, style), U"Other font");
@@ -92,6 +105,25 @@ TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
   EXPECT_EQ(style.FontName, "Tahoma") << "kept below the first line";
   EXPECT_EQ(ApplyStyleTags(U"{F:never ends", true, working, style), U"{F:never ends");
   EXPECT_EQ(style.FontName, "Arial");
+}
+
+TEST(SubtitleText, NoMarkupIsDrawn) {
+  TWorkingFont working;
+  TTextStyle style;
+  EXPECT_EQ(ApplyStyleTags(U"<b>Bold</b> and <u>under</u>, <s>struck</s>", true, working, style),
+            U"Bold and under, struck");
+  EXPECT_EQ(style.Style, fsBold);
+  EXPECT_EQ(ApplyStyleTags(U"<U>Under</U> <span class=\"x\">line</span><br/>", true, working, style), U"Under line");
+  EXPECT_EQ(style.Style, fsUnderline);
+  EXPECT_EQ(ApplyStyleTags(U"<s>Struck</s>", true, working, style), U"Struck");
+  EXPECT_EQ(style.Style, fsStrikeOut);
+  EXPECT_EQ(ApplyStyleTags(U"{\\an8}Top{\\fs20\\c&HFF&} text{\\r}", true, working, style), U"Top text");
+  EXPECT_EQ(ApplyStyleTags(U"{s:20}{P:0,10}Sized {o:1,2}text", true, working, style), U"Sized text");
+  EXPECT_EQ(ApplyStyleTags(U"- <i>Who?</i>", true, working, style), U"- Who?");
+  EXPECT_EQ(style.Style, fsItalic);
+  EXPECT_EQ(ApplyStyleTags(U"I <3 you, a < b > c {smile} {\\open", true, working, style),
+            U"I <3 you, a < b > c {smile} {\\open")
+      << "what is no tag is text";
 }
 
 }  // namespace
