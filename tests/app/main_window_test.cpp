@@ -130,7 +130,8 @@ TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
   fs::path clip = Clip("grey.mp4");
   FWindow->AddFile(clip.string());
   FWindow->btnStartConvertClick();
-  QTest::qWait(50);
+  // Closed once pictures are being written, however slow the machine.
+  ASSERT_TRUE(WaitFor([&] { return FWindow->ImageProgress->Tag > 1; }));
   FWindow->close();
   EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
   EXPECT_EQ(StreamSummary(FFolder.Path() / "grey_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
