@@ -127,14 +127,17 @@ TEST_F(MainWindowTest, PauseHoldsTheOutputStill) {
 }
 
 TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
-  fs::path clip = Clip("grey.mp4");
+  // Long enough that the close always comes before the end, however fast the machine.
+  fs::path clip = FFolder.Path() / "long.mp4";
+  test::CommandOutput("ffmpeg -v error -f lavfi -i color=gray:size=320x240:rate=25:duration=60 -f lavfi "
+                      "-i sine=duration=60 -c:v mpeg4 -c:a aac -shortest '" + clip.string() + "'");
   FWindow->AddFile(clip.string());
   FWindow->btnStartConvertClick();
   // Closed once pictures are being written, however slow the machine.
   ASSERT_TRUE(WaitFor([&] { return FWindow->ImageProgress->Tag > 1; }));
   FWindow->close();
   EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
-  EXPECT_EQ(StreamSummary(FFolder.Path() / "grey_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(FFolder.Path() / "long_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }
 
 TEST_F(MainWindowTest, FailuresAreShownNotOnlyLogged) {
