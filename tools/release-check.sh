@@ -64,7 +64,9 @@ unpack() { dpkg-deb -x "$(package)" "$work/unpacked"; }
 converts_elsewhere() {
   cd "$elsewhere" || return 1
   cp "$clone/build/sample/sample.mp4" .
-  [ "$(command -v vidora3gp-cli)" = /usr/bin/vidora3gp-cli ] || return 1
+  local found
+  found=$(command -v vidora3gp-cli)
+  [ "$found" = /usr/bin/vidora3gp-cli ] || { echo "vidora3gp-cli is \"$found\", not the package's /usr/bin/vidora3gp-cli"; return 1; }
   vidora3gp-cli sample.mp4 || return 1
   ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels:format=duration \
     -of compact=p=0 "sample_(Vidora)_3GP.3gp"
