@@ -17,8 +17,8 @@ std::string UserDataFolder();
 std::vector<std::string> SkinRoots();
 
 // The program's data file `name` (such as "help.html") beside the program, in
-// a relocated or installed copy's data folder, or in the source tree; empty
-// when none holds it.
+// a relocated or installed copy's data folder, or in the source tree for a
+// program run from its build; empty when none holds it.
 std::string FindDataFile(const std::string& name);
 
 }  // namespace vidora

@@ -1,6 +1,7 @@
 // vidora3gp: the window.
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLocale>
 #include <QScreen>
 
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   QApplication application(argc, argv);
   QApplication::setApplicationName("Vidora to 3GP");
+  QApplication::setWindowIcon(QIcon(":/icons/vidora3gp.png"));
+  QApplication::setDesktopFileName("vidora3gp");  // where Wayland's task bar finds the icon
   app::TQtMainThreadHandOver handOver;
   SetMainThreadHandOver(&handOver);
   FFLoader().SetLibraryPath(ProgramFolder() + "LibAV");
