@@ -86,10 +86,6 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
   return shaping;
 }
 
-namespace {
-
-}  // namespace
-
 void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping) {
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
@@ -110,7 +106,7 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   int swsFlags = ScalerFlags();
   AVFilterContext* last = FGraph.source;
   AVFilterGraph* graph = FGraph.graph;
-  // Fields are woven before anything moves or scales the lines.
+  // The fields are joined before any filter moves or scales lines.
   if (shaping.deinterlace) Append(graph, last, "yadif", "deinterlace", shaping.deinterlace < 0 ? "deint=interlaced" : "");
   int croppedWidth = dec->width - ost.leftBand - ost.rightBand;
   int croppedHeight = dec->height - ost.topBand - ost.bottomBand;

@@ -260,7 +260,7 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
     bool turned = shaping.rotation % 180 != 0;
     enc->width = turned ? inHeight : inWidth;
     enc->height = turned ? inWidth : inHeight;
-    if (Ffit_pad) shaping = PictureShaping(ost, ist);
+    shaping = PictureShaping(ost, ist);  // the fit depends on the frame size
   }
   // The pictures leave upright: a tag would turn them again.
   if (shaping.rotation) avutil.av_dict_set(&ost.st->metadata, "rotate", nullptr, 0);
