@@ -44,23 +44,30 @@ bool CountsMissing(const AVFormatContext* ctx) {
   return false;
 }
 
+// An input opened only to be read through once, closed with its scope.
+struct TScanInput {
+  AVFormatContext* ctx = avformat.avformat_alloc_context();
+  AVIOContext* io = nullptr;
+  ~TScanInput() {
+    if (ctx) avformat.avformat_close_input(&ctx);
+    CloseIO(&io);
+  }
+};
+
 // The packets of every stream, read through a context of their own so that
 // the file being opened keeps its position. Empty when the file cannot be read again.
 std::vector<int64_t> CountPackets(const std::string& fileName, const AVInputFormat* format) {
   std::vector<int64_t> counts;
-  AVFormatContext* ctx = avformat.avformat_alloc_context();
-  AVIOContext* io = nullptr;
-  if (!ctx || OpenInputContext(ctx, fileName, format, nullptr, io) < 0) return counts;
+  TScanInput input;
+  if (!input.ctx || OpenInputContext(input.ctx, fileName, format, nullptr, input.io) < 0) return counts;
   std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(avcodec.av_packet_alloc(),
                                                          [](AVPacket* p) { avcodec.av_packet_free(&p); });
-  counts.assign(ctx->nb_streams, 0);
-  while (packet && avformat.av_read_frame(ctx, packet.get()) >= 0) {
+  counts.assign(input.ctx->nb_streams, 0);
+  while (packet && avformat.av_read_frame(input.ctx, packet.get()) >= 0) {
     if (packet->stream_index >= 0 && static_cast<size_t>(packet->stream_index) < counts.size())
       ++counts[packet->stream_index];
     avcodec.av_packet_unref(packet.get());
   }
-  avformat.avformat_close_input(&ctx);
-  CloseIO(&io);
   return counts;
 }
 
