@@ -22,6 +22,7 @@ const char* const Usage =
     "  --skin NAME        the phone profile of a skin (Skins/NAME/skin.all)\n"
     "  --set FIELD=VALUE  change a profile field (FrameSize, VideoBitrate, AudioCodec, FileExt, ...)\n"
     "  --ext TEXT         further engine options, name=value lines or joined with <CRLF>\n"
+    "  --fit pad|stretch  keep the picture's shape with black bars, or fill the frame (the default)\n"
     "  -j N               convert N inputs at a time\n"
     "  -q, -v             less or more log output\n"
     "  --info             describe the inputs and stop\n"
@@ -80,6 +81,10 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
       options.Sets.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
     } else if (arg == "--ext") {
       options.Ext = value(i, arg);
+    } else if (arg == "--fit") {
+      options.Fit = value(i, arg);
+      if (options.Fit != "pad" && options.Fit != "stretch")
+        throw std::invalid_argument("--fit takes pad or stretch, not \"" + options.Fit + "\"");
     } else if (arg == "-j") {
       std::string jobs = value(i, arg);
       try {

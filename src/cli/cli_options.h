@@ -16,6 +16,7 @@ struct TCliOptions {
   std::string Skin;  // --skin NAME
   std::vector<std::pair<std::string, std::string>> Sets;  // --set Field=Value
   std::string Ext;                                        // --ext
+  std::string Fit;  // --fit: "pad" or "stretch"; empty keeps the profile's
   int Jobs = 1;
   int Verbosity = 0;  // -q: -1, -v: +1 each
   bool Info = false;

@@ -84,9 +84,11 @@ void ApplyUserProfile(const TCliOptions& options, TfrmOption& form) {
       throw TRefusedValue("Invalid value \"" + value + "\" for option \"" + name + "\"");
     profile.SetField(name, value);
   }
-  if (!options.Ext.empty()) {
+  // After the profile's own options, so that the command line decides.
+  for (const std::string& more : {options.Fit.empty() ? std::string() : "fit=" + options.Fit, options.Ext}) {
+    if (more.empty()) continue;
     const std::string& ext = profile.Field("ExtOptions");
-    profile.SetField("ExtOptions", ext + (ext.empty() ? "" : "\n") + options.Ext);
+    profile.SetField("ExtOptions", ext + (ext.empty() ? "" : "\n") + more);
   }
   try {
     profile.GetOutputOptions("check", options.Lo);  // every number field reads as a number

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,8 @@ TEST(CommandLine, InputsSubtitlesAndOptions) {
   EXPECT_THROW(Parse({"--set", "=3", "a.mp4"}), std::invalid_argument);
   EXPECT_THROW(Parse({"--bogus", "a.mp4"}), std::invalid_argument);
   EXPECT_THROW(Parse({"a.mp4", "-o"}), std::invalid_argument);
+  EXPECT_EQ(Parse({"--fit", "pad", "a.mp4"}).Fit, "pad");
+  EXPECT_THROW(Parse({"--fit", "oval", "a.mp4"}), std::invalid_argument);
 }
 
 TEST(Progress, LineShowsShareTimesAndSpeed) {
@@ -324,6 +327,27 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   EXPECT_EQ(bad, 2);
   EXPECT_NE(badText.find("profile field VideoBitrate: 'fast' is not a valid integer value"), std::string::npos)
       << badText;
+}
+
+TEST(Converter, PaddingFromTheCommandLineOrAProfileLine) {
+  // A portrait picture, bright all over: black bars are what padding adds.
+  TTempFolder folder;
+  fs::path clip = folder.Path() / "portrait.mp4";
+  CommandOutput("ffmpeg -nostdin -v error -f lavfi -i color=c=white:size=360x640:rate=25:duration=0.4 -c:v mpeg4 '" +
+                clip.string() + "'");
+  // The columns of a middle line of the output's first picture that are not black.
+  auto brightColumns = [](const fs::path& file) {
+    std::string line = CommandOutput("ffmpeg -nostdin -v error -i '" + file.string() +
+                                     "' -frames:v 1 -vf crop=176:2:0:72 -f rawvideo -pix_fmt gray -");
+    return std::count_if(line.begin(), line.begin() + std::min<size_t>(line.size(), 176), [](char pixel) { return static_cast<unsigned char>(pixel) > 128; });
+  };
+  for (auto [option, columns] : std::vector<std::pair<std::string, int>>{
+           {"--fit pad", 82}, {"--set ExtOptions=fit=pad", 82}, {"--set ExtOptions=fit=pad --fit stretch", 176}, {"", 176}}) {
+    fs::path output = folder.Path() / "out.3gp";
+    auto [status, text] = RunCli("-q --overwrite " + option + " -o '" + output.string() + "' '" + clip.string() + "'");
+    ASSERT_EQ(status, 0) << option << text;
+    EXPECT_NEAR(brightColumns(output), columns, 3) << option;
+  }
 }
 
 }  // namespace

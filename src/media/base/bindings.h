@@ -50,6 +50,7 @@ namespace vidora {
   X(swresample_version)              \
   X(swr_alloc_set_opts2)             \
   X(swr_init)                        \
+  X(swr_set_matrix)                  \
   X(swr_free)                        \
   X(swr_convert)                     \
   X(swr_get_out_samples)             \
@@ -75,7 +76,9 @@ namespace vidora {
   X(av_buffersrc_add_frame_flags)  \
   X(av_buffersink_get_frame)       \
   X(av_buffersink_get_w)           \
-  X(av_buffersink_get_h)
+  X(av_buffersink_get_h)           \
+  X(av_buffersink_get_time_base)   \
+  X(av_buffersink_get_sample_aspect_ratio)
 
 #define VIDORA_AVFORMAT_ENTRIES(X)  \
   X(avformat_version)               \
@@ -89,6 +92,7 @@ namespace vidora {
   X(avformat_find_stream_info)      \
   X(avformat_seek_file)             \
   X(av_find_best_stream)            \
+  X(av_stream_get_side_data)        \
   X(av_read_pause)                  \
   X(av_read_play)                   \
   X(av_guess_sample_aspect_ratio)   \
@@ -144,6 +148,7 @@ namespace vidora {
   X(av_parse_video_rate)         \
   X(av_parse_video_size)         \
   X(av_d2q)                      \
+  X(av_display_rotation_get)    \
   X(av_find_nearest_q_idx)       \
   X(av_reduce)                   \
   X(av_rescale_q)                \

@@ -2,6 +2,7 @@
 // channels (with drift compensation), timestamp synchronisation by dropping
 // samples or inserting silence, and a FIFO in front of frame-based encoders.
 #include <cmath>
+#include <vector>
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
@@ -21,8 +22,14 @@ void TCustomFFmpeg::EnsureResampler(TAVOutputStream& ost, const AVFrame* samples
                                               const_cast<AVChannelLayout*>(&samples->ch_layout), static_cast<AVSampleFormat>(samples->format),
                                               samples->sample_rate, 0, nullptr);
   // The volume is applied while the channels are mixed; 256 is unity.
-  if (result >= 0 && Faudio_volume != 256)
-    avutil.av_opt_set_double(ost.swr, "rematrix_volume", Faudio_volume / 256.0, 0);
+  double volume = Faudio_volume / 256.0;
+  if (result >= 0 && samples->ch_layout.nb_channels == 1 && enc->ch_layout.nb_channels > 1) {
+    // One channel is copied to every output channel at its own level, not mixed 3 dB down as a centre.
+    std::vector<double> copy(enc->ch_layout.nb_channels, volume);
+    result = swresample.swr_set_matrix(ost.swr, copy.data(), 1);
+  } else if (result >= 0 && Faudio_volume != 256) {
+    avutil.av_opt_set_double(ost.swr, "rematrix_volume", volume, 0);
+  }
   if (result < 0 || swresample.swr_init(ost.swr) < 0) {
     swresample.swr_free(&ost.swr);
     throw FFmpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
@@ -35,14 +42,29 @@ void TCustomFFmpeg::EnsureResampler(TAVOutputStream& ost, const AVFrame* samples
   avutil.av_channel_layout_copy(&ost.swr_in_layout, &samples->ch_layout);
 }
 
+bool TCustomFFmpeg::OutputHasVideo(int fileIndex) const {
+  for (const auto& ost : Fost_table)
+    if (ost->file_index == fileIndex && ost->enc->codec_type == AVMEDIA_TYPE_VIDEO) return true;
+  return false;
+}
+
 void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples) {
   AVCodecContext* enc = ost.enc;
   const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
   double syncTime = (sync.pts - Fstart_time) / 1000000.0;
   int queued = ost.fifo ? avutil.av_audio_fifo_size(ost.fifo) : 0;
   if (Faudio_sync_method == 0) {
+    int64_t target = std::lrint(syncTime * enc->sample_rate) - queued;
+    bool first = !ost.audio_started;
+    ost.audio_started = true;
+    if (first && target > 0 && OutputHasVideo(ost.file_index)) {
+      // Sound that starts after the picture is led in by silence from the
+      // output's start: players that ignore edit lists would play it early.
+      swresample.swr_inject_silence(ost.swr, static_cast<int>(std::min<int64_t>(target, INT32_MAX)));
+      return;
+    }
     // Follow the input's clock, but never backwards: the muxer needs rising times.
-    ost.sync_opts = std::max<int64_t>(ost.sync_opts, std::lrint(syncTime * enc->sample_rate) - queued);
+    ost.sync_opts = std::max<int64_t>(ost.sync_opts, target);
     return;
   }
   double delta = syncTime * enc->sample_rate - ost.sync_opts - queued;

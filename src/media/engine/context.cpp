@@ -75,7 +75,11 @@ void TCustomFFmpeg::AddMetadata(const std::string& key, const std::string& value
 }
 
 bool TCustomFFmpeg::SetNumericOption(const std::string& name, const std::string& value) {
-  return SetOption(FOptions, name, value);
+  if (!SetOption(FOptions, name, value)) return false;
+  // The option holders do not tell a video rate from an audio one ("ab" is "b" there).
+  if (name == "b" || name == "vb") Fvideo_bit_rate_given = true;
+  if (name == "bt" || name == "vbt" || name == "maxrate" || name == "bufsize") Fvideo_rate_control_given = true;
+  return true;
 }
 
 }  // namespace vidora

@@ -38,6 +38,8 @@ inline constexpr int MAX_FILES = 20;
 inline constexpr int MAX_STREAMS = 20;
 inline constexpr int MAX_STREAM_MAPS = 400;
 inline constexpr int MAX_META_DATA_MAPS = 20;
+// The rate-control buffer of a constrained bit rate, in seconds of that rate.
+inline constexpr int RateBufferSeconds = 2;
 
 struct TStreamMap {
   int file_index = 0;
@@ -62,6 +64,7 @@ using TBitstreamFilterChain = std::vector<TBitstreamFilterItem>;
 struct TInputStreamCodec {
   AVCodecContext* codec = nullptr;
   const AVCodec* decoder = nullptr;  // chosen by name; none = by codec id
+  int64_t frame_count = 0;  // the container's count, or the packets counted when it has none
 };
 
 struct TInputFile {
@@ -79,6 +82,7 @@ struct TOutputStreamCodec {
   AVCodecContext* codec = nullptr;
   const AVCodec* encoder = nullptr;
   bool stream_copy = false;
+  bool size_from_input = false;  // no size was given: the (upright) input's
   // AMR-NB through libopencore-amrnb, for a libavcodec without the encoder.
   bool opencore_amrnb = false;
   TBitstreamFilterChain bitstream_filters;
@@ -116,6 +120,11 @@ struct TFFmpegSettings {
   int Fframe_rightBand = 0;
   int Fmax_frames[4] = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
   AVRational Fframe_rate{0, 0};
+  // Whether the size and rate were given as options rather than taken from the last input.
+  bool Fframe_size_given = false;
+  bool Fframe_rate_given = false;
+  bool Fvideo_bit_rate_given = false;
+  bool Fvideo_rate_control_given = false;  // a tolerance, maximum rate or buffer size
   float Fvideo_qscale = 0;
   std::vector<uint16_t> Fintra_matrix;  // empty: none
   std::vector<uint16_t> Finter_matrix;
@@ -126,7 +135,9 @@ struct TFFmpegSettings {
   uint32_t Fvideo_codec_tag = 0;
   std::string Fvideo_language;
   bool Fsame_quality = false;
-  bool Fdo_deinterlace = false;
+  int Fdo_deinterlace = -1;  // -1: pictures the decoder marks interlaced, 0: never, 1: every picture
+  bool Fautorotate = true;  // turn pictures upright by the input's display rotation
+  bool Ffit_pad = false;    // keep the picture's shape inside the frame size with black bars
   int Ftop_field_first = -1;
   int Fme_threshold = 0;
   int Fintra_dc_precision = 8;
@@ -331,6 +342,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void new_subtitle_stream(TOutputFile& file);
   void AddOutputStream(AVMediaType type);
   void ParseRateControlOverride(AVCodecContext* enc);
+  // Holds a given bit rate with the rate-control buffer when no tolerance is given.
+  void ConstrainBitRate(AVCodecContext* enc);
   TOutputStreamCodec& AddStream(TOutputFile& file, const AVCodec* codec, AVMediaType type,
                                 TBitstreamFilterChain& pendingFilters, uint32_t tag);
   const AVCodec* GuessEncoder(AVFormatContext* oc, AVMediaType type, AVCodecID& id);
@@ -379,7 +392,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void WriteHeaders();
   void OpenBitstreamFilters();
   void LogStreamMapping();
-  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist);
+  // What the source's pictures need to be upright, progressive and of their shape.
+  TPictureShaping PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const;
+  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping);
+  // One decoded picture through the graph to the encoders; none: the stream ended.
+  void FilterPicture(TAVInputStream& ist, AVFrame* frame);
   void FreeFilterGraph();
   void CloseCodecs();
   void ReleaseRun();
@@ -392,7 +409,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);
   void CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const AVPacket* pkt);
-  void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
+  // `time`: when the picture is shown, microseconds (the source's time of it).
+  void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time);
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   // (Re)makes the scaler from the recorded input geometry to the encoder's.
   void MakeScaler(TAVOutputStream& ost);
@@ -403,6 +421,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);
+  bool OutputHasVideo(int fileIndex) const;
   void EnsureResampler(TAVOutputStream& ost, const AVFrame* samples);
   // Encodes the first `count` samples of the conversion frame, without the FIFO.
   void EncodeConverted(TAVOutputStream& ost, int count);
@@ -509,6 +528,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
 // A cover picture (an attached picture) beside the sound is not a video to convert.
 inline bool IsAttachedPicture(const AVStream* st) { return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0; }
 
+// Degrees (0, 90, 180, 270) a player turns the stream's pictures clockwise
+// by its display matrix or "rotate" tag.
+int DisplayRotation(const AVStream* st);
 // The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
 int AMRNBModeRate(int64_t bitRate);
 // The names of the built-in presets.

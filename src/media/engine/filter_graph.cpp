@@ -1,6 +1,11 @@
-// The optional video filter graph: source, crop, scale, the user's filters,
-// and a sink restricted to the encoder's pixel format.
+// The optional video filter graph: source, deinterlacing, crop, rotation,
+// scale and padding, the user's filters, and a sink restricted to the
+// encoder's pixel format; and the choice of what a source needs.
+#include <cmath>
+#include <cstdlib>
+
 #include "media/base/bindings.h"
+#include "media/base/ff_utils.h"
 #include "media/base/text_format.h"
 #include "media/engine/ffmpeg.h"
 
@@ -22,9 +27,66 @@ void Link(AVFilterContext* from, AVFilterContext* to) {
   if (avfilter.avfilter_link(from, 0, to, 0) < 0) throw FFmpegException("Error opening filters!");
 }
 
+// Adds the filter after `last` and makes it the last one.
+void Append(AVFilterGraph* graph, AVFilterContext*& last, const char* filter, const char* name,
+            const std::string& args) {
+  AVFilterContext* next = AddFilter(graph, filter, name, args);
+  Link(last, next);
+  last = next;
+}
+
+bool Interlaced(const AVCodecParameters* par) {
+  return par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
+}
+
+// Even, and at least 2.
+int EvenSize(double size) { return std::max(2, static_cast<int>(std::lround(size / 2)) * 2); }
+
 }  // namespace
 
-void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist) {
+int DisplayRotation(const AVStream* st) {
+  double degrees = 0;
+  if (const uint8_t* matrix = avformat.av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+    // The matrix turns counter-clockwise; players turn the picture clockwise by its negation.
+    degrees = -avutil.av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  } else if (const AVDictionaryEntry* tag = avutil.av_dict_get(st->metadata, "rotate", nullptr, 0)) {
+    degrees = std::atof(tag->value);
+  }
+  if (std::isnan(degrees)) return 0;
+  int quarter = static_cast<int>(std::lround(degrees / 90.0)) % 4;
+  return (quarter + 4) % 4 * 90;
+}
+
+TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const {
+  TPictureShaping shaping;
+  shaping.rotation = Fautorotate ? DisplayRotation(ist.st) : 0;
+  if (Fdo_deinterlace == 1)
+    shaping.deinterlace = 1;
+  else if (Fdo_deinterlace < 0 && Interlaced(ist.st->codecpar))
+    shaping.deinterlace = -1;
+  if (!Ffit_pad) return shaping;
+  // The source's shape as it is shown: its pixels' aspect, turned upright.
+  const AVCodecContext* dec = ist.dec;
+  AVRational sar = ist.st->sample_aspect_ratio.num ? ist.st->sample_aspect_ratio : dec->sample_aspect_ratio;
+  double pixelAspect = sar.num && sar.den ? av_q2d(sar) : 1.0;
+  double width = (dec->width - ost.leftBand - ost.rightBand) * pixelAspect;
+  double height = dec->height - ost.topBand - ost.bottomBand;
+  if (shaping.rotation % 180) std::swap(width, height);
+  int frameWidth = ost.enc->width, frameHeight = ost.enc->height;
+  if (width <= 0 || height <= 0 || frameWidth <= 0 || frameHeight <= 0) return shaping;
+  int fitWidth = frameWidth, fitHeight = frameHeight;
+  if (width * frameHeight > height * frameWidth)
+    fitHeight = std::min(frameHeight, EvenSize(frameWidth * height / width));
+  else
+    fitWidth = std::min(frameWidth, EvenSize(frameHeight * width / height));
+  if (fitWidth != frameWidth || fitHeight != frameHeight) {
+    shaping.fit_width = fitWidth;
+    shaping.fit_height = fitHeight;
+  }
+  return shaping;
+}
+
+void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping) {
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
   AVCodecContext* dec = ist.dec;
@@ -43,28 +105,37 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
 
   int swsFlags = ScalerFlags();
   AVFilterContext* last = FGraph.source;
-  if (Fdo_deinterlace) {
-    AVFilterContext* yadif = AddFilter(FGraph.graph, "yadif", "deinterlace", "");
-    Link(last, yadif);
-    last = yadif;
-  }
-  if (ost.video_crop) {
-    AVFilterContext* crop =
-        AddFilter(FGraph.graph, "crop", "crop",
-                  Format("%d:%d:%d:%d", dec->width - ost.leftBand - ost.rightBand,
-                         dec->height - ost.topBand - ost.bottomBand, ost.leftBand, ost.topBand));
-    Link(last, crop);
-    last = crop;
-  }
+  AVFilterGraph* graph = FGraph.graph;
+  // The fields are joined before any filter moves or scales lines.
+  if (shaping.deinterlace) Append(graph, last, "yadif", "deinterlace", shaping.deinterlace < 0 ? "deint=interlaced" : "");
   int croppedWidth = dec->width - ost.leftBand - ost.rightBand;
   int croppedHeight = dec->height - ost.topBand - ost.bottomBand;
-  if (croppedWidth != enc->width || croppedHeight != enc->height) {
-    AVFilterContext* scale = AddFilter(FGraph.graph, "scale", "scale",
-                                       Format("%d:%d:flags=0x%X", enc->width, enc->height, static_cast<int>(swsFlags)));
-    Link(last, scale);
-    last = scale;
+  if (ost.video_crop)
+    Append(graph, last, "crop", "crop",
+           Format("%d:%d:%d:%d", croppedWidth, croppedHeight, ost.leftBand, ost.topBand));
+  switch (shaping.rotation) {
+    case 90: Append(graph, last, "transpose", "rotate", "clock"); break;
+    case 180:
+      Append(graph, last, "hflip", "rotate_h", "");
+      Append(graph, last, "vflip", "rotate_v", "");
+      break;
+    case 270: Append(graph, last, "transpose", "rotate", "cclock"); break;
+    default: break;
   }
-  avutil.av_opt_set(FGraph.graph, "scale_sws_opts", Format("flags=0x%X", static_cast<int>(swsFlags)).c_str(), 0);
+  if (shaping.rotation % 180) std::swap(croppedWidth, croppedHeight);
+  int pictureWidth = shaping.fit_width ? shaping.fit_width : enc->width;
+  int pictureHeight = shaping.fit_width ? shaping.fit_height : enc->height;
+  if (croppedWidth != pictureWidth || croppedHeight != pictureHeight)
+    Append(graph, last, "scale", "scale",
+           Format("%d:%d:flags=0x%X", pictureWidth, pictureHeight, static_cast<int>(swsFlags)));
+  if (shaping.fit_width) {
+    // Black bars keep the shape where players ignore the pixel aspect.
+    Append(graph, last, "pad", "pad",
+           Format("%d:%d:%d:%d:black", enc->width, enc->height, (enc->width - pictureWidth) / 2 & ~1,
+                  (enc->height - pictureHeight) / 2 & ~1));
+    Append(graph, last, "setsar", "square", "1");
+  }
+  avutil.av_opt_set(graph, "scale_sws_opts", Format("flags=0x%X", static_cast<int>(swsFlags)).c_str(), 0);
 
   if (!Fvfilters.empty()) {
     AVFilterInOut* outputs = avfilter.avfilter_inout_alloc();
@@ -83,6 +154,35 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   if (avfilter.avfilter_graph_config(FGraph.graph, nullptr) < 0) throw FFmpegException("Error opening filters!");
   enc->width = avfilter.av_buffersink_get_w(FGraph.sink);
   enc->height = avfilter.av_buffersink_get_h(FGraph.sink);
+  // Turned or padded, the picture's shape is the graph's, not the source's.
+  AVRational shownAspect = avfilter.av_buffersink_get_sample_aspect_ratio(FGraph.sink);
+  if ((shaping.rotation || shaping.fit_width) && shownAspect.num) ost.st->sample_aspect_ratio = enc->sample_aspect_ratio = shownAspect;
+}
+
+void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {
+  if (FGraph.drained) return;
+  if (frame) {
+    frame->pts = ist.pts;
+    if (avfilter.av_buffersrc_add_frame_flags(FGraph.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
+  } else {
+    // The end of the stream lets filters that hold pictures back give them out.
+    FGraph.drained = true;
+    if (avfilter.av_buffersrc_add_frame_flags(FGraph.source, nullptr, 0) < 0) return;
+  }
+  AVRational timeBase = avfilter.av_buffersink_get_time_base(FGraph.sink);
+  while (avfilter.av_buffersink_get_frame(FGraph.sink, Ffiltered_frame) >= 0) {
+    // A filter may hold pictures back: each keeps the time it comes out with.
+    int64_t time = Ffiltered_frame->pts != AV_NOPTS_VALUE
+                       ? avutil.av_rescale_q(Ffiltered_frame->pts, timeBase, Microseconds)
+                       : ist.pts;
+    for (auto& ost : Fost_table)
+      if (ost->encoding_needed && ost->source_index == ist.table_index) {
+        if (Ffiltered_frame->sample_aspect_ratio.num) ost->enc->sample_aspect_ratio = Ffiltered_frame->sample_aspect_ratio;
+        do_video_out(*ost, ist, Ffiltered_frame, time);
+      }
+    avutil.av_frame_unref(Ffiltered_frame);
+    if (FBroken) break;
+  }
 }
 
 void TCustomFFmpeg::FreeFilterGraph() {

@@ -1,5 +1,6 @@
 // Opening an input file with the pending input settings.
 #include <cmath>
+#include <memory>
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
@@ -28,6 +29,46 @@ AVDictionary* DemuxerOptions(int sampleRate, int channels, AVRational frameRate,
   if (!standard.empty()) set("standard", standard);
   if (loop) set("loop", "1");
   return options;
+}
+
+// Whether two streams of one kind have no frame count in the container, so
+// that choosing between them by count needs the packets counted.
+bool CountsMissing(const AVFormatContext* ctx) {
+  int uncounted[AVMEDIA_TYPE_NB] = {};
+  for (unsigned s = 0; s < ctx->nb_streams; ++s) {
+    const AVStream* st = ctx->streams[s];
+    AVMediaType type = st->codecpar->codec_type;
+    if (type < 0 || type >= AVMEDIA_TYPE_NB || IsAttachedPicture(st) || st->nb_frames > 0) continue;
+    if (++uncounted[type] > 1) return true;
+  }
+  return false;
+}
+
+// An input opened only to be read through once, closed with its scope.
+struct TScanInput {
+  AVFormatContext* ctx = avformat.avformat_alloc_context();
+  AVIOContext* io = nullptr;
+  ~TScanInput() {
+    if (ctx) avformat.avformat_close_input(&ctx);
+    CloseIO(&io);
+  }
+};
+
+// The packets of every stream, read through a context of their own so that
+// the file being opened keeps its position. Empty when the file cannot be read again.
+std::vector<int64_t> CountPackets(const std::string& fileName, const AVInputFormat* format) {
+  std::vector<int64_t> counts;
+  TScanInput input;
+  if (!input.ctx || OpenInputContext(input.ctx, fileName, format, nullptr, input.io) < 0) return counts;
+  std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(avcodec.av_packet_alloc(),
+                                                         [](AVPacket* p) { avcodec.av_packet_free(&p); });
+  counts.assign(input.ctx->nb_streams, 0);
+  while (packet && avformat.av_read_frame(input.ctx, packet.get()) >= 0) {
+    if (packet->stream_index >= 0 && static_cast<size_t>(packet->stream_index) < counts.size())
+      ++counts[packet->stream_index];
+    avcodec.av_packet_unref(packet.get());
+  }
+  return counts;
 }
 
 }  // namespace
@@ -130,6 +171,13 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     return false;
   }
 
+  // Containers such as Matroska and MPEG-TS keep no frame counts; the
+  // stream with most frames is chosen by counting, as in containers that keep them.
+  std::vector<int64_t> packetCounts;
+  bool clientStream = fileName.rfind("stream:", 0) == 0;
+  if (!clientStream && ctx->pb && (ctx->pb->seekable & AVIO_SEEKABLE_NORMAL) && CountsMissing(ctx))
+    packetCounts = CountPackets(fileName, ctx->iformat);
+
   int64_t timestamp = Fstart_time;
   if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
   if (Fstart_time != 0) {
@@ -147,6 +195,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
       CloseInputFile(*file);
       throw FFmpegException("avcodec_alloc_context failed");
     }
+    stream.frame_count = st->nb_frames > 0 || s >= packetCounts.size() ? st->nb_frames : packetCounts[s];
     file->streams.push_back(stream);
     AVCodecContext* dec = stream.codec;
     dec->thread_count = Fthread_count;
@@ -158,6 +207,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
                      AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
         Fframe_height = dec->height;
         Fframe_width = dec->width;
+        Fframe_size_given = false;
         AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
         double ratio = sar.num && sar.den ? av_q2d(sar) : 0;
         if (Fframe_width * Fframe_height != 0)
@@ -178,6 +228,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
               "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
               static_cast<int>(s), av_q2d(average), average.num, average.den, av_q2d(rate), rate.num, rate.den);
         Fframe_rate = rate;
+        Fframe_rate_given = false;
         file->streams.back().decoder = decoders[0];
         if (Fvideo_disable)
           st->discard = AVDISCARD_ALL;

@@ -141,6 +141,7 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
          AVRational rate{0, 0};
          if (avutil.av_parse_video_rate(&rate, v.c_str()) < 0) throw FFmpegException("Incorrect frame rate");
          e.Fframe_rate = rate;
+         e.Fframe_rate_given = true;
        }},
       {"s", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
          if (v.empty()) return;
@@ -148,6 +149,7 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
          if (avutil.av_parse_video_size(&width, &height, v.c_str()) < 0) throw FFmpegException("Incorrect frame size");
          e.Fframe_width = width;
          e.Fframe_height = height;
+         e.Fframe_size_given = true;
        }},
       {"aspect", [](TCustomFFmpeg& e, const std::string&, const std::string& v) { e.ParseAspect(v); }},
       {"pix_fmt", [](TCustomFFmpeg& e, const std::string&, const std::string& v) { e.ParsePixelFormat(v); }},
@@ -175,7 +177,14 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
          e.Fdo_pass = pass;
        }},
       {"passlogfile", textField(&TFFmpegSettings::Fpass_logfilename_prefix)},
-      {"deinterlace", boolField(&TFFmpegSettings::Fdo_deinterlace)},
+      {"deinterlace", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
+         e.Fdo_deinterlace = ToBool(v) ? 1 : 0;
+       }},
+      {"autorotate", boolField(&TFFmpegSettings::Fautorotate)},
+      {"fit", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
+         if (v != "pad" && v != "stretch") throw FFmpegException("Invalid fit \"" + v + "\": pad or stretch");
+         e.Ffit_pad = v == "pad";
+       }},
       {"psnr", boolField(&TFFmpegSettings::Fdo_psnr)},
       {"vstats", [](TCustomFFmpeg& e, const std::string&, const std::string&) {
          std::time_t now = std::time(nullptr);

@@ -67,6 +67,7 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream& ist, const AVPacket* pkt) {
   if (result < 0 && result != AVERROR_EOF && result != AVERROR(EAGAIN)) return -1;
   while (true) {
     result = avcodec.avcodec_receive_frame(dec, Fdecoded_frame);
+    if (result == AVERROR_EOF && !pkt && FGraph.graph && FGraph.input == &ist) FilterPicture(ist, nullptr);
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
     if (result < 0) return -1;
     HandleDecodedFrame(ist, Fdecoded_frame);
@@ -95,17 +96,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
   if (Fstart_time != 0 && ist.pts < Fstart_time) return;
 
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && FGraph.graph && FGraph.input == &ist) {
-    frame->pts = ist.pts;
-    if (avfilter.av_buffersrc_add_frame_flags(FGraph.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
-    while (avfilter.av_buffersink_get_frame(FGraph.sink, Ffiltered_frame) >= 0) {
-      for (auto& ost : Fost_table)
-        if (ost->encoding_needed && ost->source_index == ist.table_index) {
-          if (Ffiltered_frame->sample_aspect_ratio.num)
-            ost->enc->sample_aspect_ratio = Ffiltered_frame->sample_aspect_ratio;
-          do_video_out(*ost, ist, Ffiltered_frame);
-        }
-      avutil.av_frame_unref(Ffiltered_frame);
-    }
+    FilterPicture(ist, frame);
     return;
   }
   for (auto& ost : Fost_table) {
@@ -113,7 +104,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
     if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO)
       do_audio_out(*ost, ist, frame);
     else
-      do_video_out(*ost, ist, frame);
+      do_video_out(*ost, ist, frame, ist.pts);
   }
 }
 

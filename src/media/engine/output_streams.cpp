@@ -1,4 +1,5 @@
 // Creating the video, audio and subtitle streams of an output file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +20,11 @@ bool NamesAMRNB(const std::string& name) {
 AVRational SampleAspect(float aspect, int width, int height) {
   double ratio = width * height != 0 ? static_cast<double>(aspect) * height / width : aspect * 3.0 / 4.0;
   return avutil.av_d2q(ratio, 255);
+}
+
+// H.263 has a fixed picture clock of 30000/1001 Hz: faster pictures repeat its times.
+AVRational HighestRate(const AVCodec* codec) {
+  return codec->id == AV_CODEC_ID_H263 ? AVRational{30000, 1001} : AVRational{0, 1};
 }
 
 void SetLanguage(AVStream* st, std::string& language) {
@@ -105,12 +111,17 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
     for (const std::string& refused :
          ApplyPrivateOptions(FOptions, enc->priv_data, true, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM))
       Log(TLogLevel::llWarning, "Option not accepted by encoder %s: %s", codec->name, refused.c_str());
-    if (codec->supported_framerates && !Fforce_fps)
+    if (codec->supported_framerates && !Fforce_fps) {
       rate = codec->supported_framerates[avutil.av_find_nearest_q_idx(rate, codec->supported_framerates)];
+    } else if (AVRational highest = HighestRate(codec); !Fframe_rate_given && highest.num && av_cmp_q(rate, highest) > 0) {
+      // Pictures beyond the encoder's rate are dropped evenly by the frame-rate synchronisation.
+      rate = highest;
+    }
     enc->time_base = av_inv_q(rate);
     enc->framerate = rate;
     enc->width = Fframe_width;
     enc->height = Fframe_height;
+    stream.size_from_input = !Fframe_size_given;
     st->sample_aspect_ratio = enc->sample_aspect_ratio = sar;
     enc->pix_fmt = static_cast<AVPixelFormat>(FitPixelFormat(codec, Fframe_pix_fmt));
     if (Fintra_only) enc->gop_size = 0;
@@ -124,6 +135,7 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
       if (*slot) std::memcpy(*slot, matrix->data(), 64 * sizeof(uint16_t));
     }
     ParseRateControlOverride(enc);
+    ConstrainBitRate(enc);
     if (enc->rc_initial_buffer_occupancy == 0) enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
     enc->intra_dc_precision = Fintra_dc_precision - 8;
     if (Fdo_psnr) enc->flags |= AV_CODEC_FLAG_PSNR;
@@ -132,6 +144,16 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
   }
   SetLanguage(st, Fvideo_language);
   ClearPendingVideo();
+}
+
+void TCustomFFmpeg::ConstrainBitRate(AVCodecContext* enc) {
+  // A bit rate without a tolerance is a promise about the file's size: the
+  // rate-control buffer keeps busy pictures from running over it.
+  if (!Fvideo_bit_rate_given || Fvideo_rate_control_given || (enc->flags & AV_CODEC_FLAG_QSCALE) ||
+      enc->bit_rate <= 0)
+    return;
+  enc->rc_max_rate = enc->bit_rate;
+  enc->rc_buffer_size = static_cast<int>(std::min<int64_t>(enc->bit_rate * RateBufferSeconds, INT32_MAX));
 }
 
 void TCustomFFmpeg::ParseRateControlOverride(AVCodecContext* enc) {

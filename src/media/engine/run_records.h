@@ -82,6 +82,7 @@ struct TAVOutputStream {
   int swr_in_format = -1;
   AVChannelLayout swr_in_layout{};
   AVAudioFifo* fifo = nullptr;
+  bool audio_started = false;  // the first samples have been placed
   AVFrame* fifo_frame = nullptr;  // one encoder frame taken from the FIFO
   std::unique_ptr<TAMRNBEncoder> amrnb;
 
@@ -97,13 +98,24 @@ struct TAVOutputStream {
   TAVOutputStream& operator=(const TAVOutputStream&) = delete;
 };
 
-// The video filter graph of a run: buffer source, optional crop and scale,
-// the user's filters, and a sink that gives the encoder's pixel format.
+// How a source's pictures are made phone-ready before they are scaled.
+struct TPictureShaping {
+  int rotation = 0;  // clockwise degrees that turn the stored picture upright: 0, 90, 180, 270
+  int deinterlace = 0;  // 0: no, 1: every picture, -1: the pictures marked interlaced
+  int fit_width = 0;    // with padding, the picture's size inside the frame; 0: the frame's
+  int fit_height = 0;
+  bool Any() const { return rotation || deinterlace || fit_width; }
+};
+
+// The video filter graph of a run: buffer source, optional deinterlacing,
+// crop, rotation, scale and padding, the user's filters, and a sink that
+// gives the encoder's pixel format.
 struct TVideoFilterGraph {
   AVFilterGraph* graph = nullptr;
   AVFilterContext* source = nullptr;
   AVFilterContext* sink = nullptr;
   TAVInputStream* input = nullptr;
+  bool drained = false;  // the source has been told the stream ended
 };
 
 }  // namespace vidora

@@ -112,9 +112,10 @@ TAVInputStream* TCustomFFmpeg::FindSource(const TAVOutputStream& ost, int part) 
   for (auto& ist : Fist_table) {
     if (!ist->discard || !candidate(*ist)) continue;
     if (FJoinMode && ist->file_index != part) continue;
-    if (ist->st->nb_frames > bestFrames) {
+    int64_t frames = Finput_files[ist->file_index]->streams[ist->index].frame_count;
+    if (frames > bestFrames) {
       best = ist.get();
-      bestFrames = ist->st->nb_frames;
+      bestFrames = frames;
     }
   }
   if (best || FJoinMode) return best;
@@ -254,15 +255,20 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
   ost.video_crop = Fframe_topBand || Fframe_bottomBand || Fframe_leftBand || Fframe_rightBand;
   int inWidth = dec->width - ost.leftBand - ost.rightBand;
   int inHeight = dec->height - ost.topBand - ost.bottomBand;
-  if (enc->width == 0 || enc->height == 0) {
-    enc->width = inWidth;
-    enc->height = inHeight;
+  TPictureShaping shaping = PictureShaping(ost, ist);
+  if (enc->width == 0 || enc->height == 0 || ost.codec->size_from_input) {
+    bool turned = shaping.rotation % 180 != 0;
+    enc->width = turned ? inHeight : inWidth;
+    enc->height = turned ? inWidth : inHeight;
+    shaping = PictureShaping(ost, ist);  // the fit depends on the frame size
   }
+  // The pictures leave upright: a tag would turn them again.
+  if (shaping.rotation) avutil.av_dict_set(&ost.st->metadata, "rotate", nullptr, 0);
   ost.resample_width = inWidth;
   ost.resample_height = inHeight;
   ost.resample_pix_fmt = dec->pix_fmt;
-  if (FEnableFilter || Fdo_deinterlace) {
-    ConfigureFilterGraph(ost, ist);
+  if (FEnableFilter || shaping.Any()) {
+    ConfigureFilterGraph(ost, ist, shaping);
     return;
   }
   ost.video_resample = inWidth != enc->width || inHeight != enc->height || dec->pix_fmt != enc->pix_fmt;

@@ -18,10 +18,10 @@ int ScaledBand(int band, int newSize, int originalSize) {
 
 }  // namespace
 
-void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture) {
+void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time) {
   AVCodecContext* enc = ost.enc;
-  const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
-  double syncTime = (sync.pts - Fstart_time) / 1000000.0 / av_q2d(enc->time_base);
+  int64_t syncPts = ost.sync_ist && ost.sync_ist != &ist ? ost.sync_ist->pts : time;
+  double syncTime = (syncPts - Fstart_time) / 1000000.0 / av_q2d(enc->time_base);
   int frames = 1;
   if (Fvideo_sync_method != 0) {
     double delta = syncTime - ost.sync_opts;

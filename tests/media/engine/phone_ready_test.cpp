@@ -1,0 +1,288 @@
+// Pictures and sound as small phones show and play them: upright, in their
+// shape, at a rate the codec can express, without combing, at the promised
+// bit rate, at full level from the right track, and with late sound in place.
+// Judged by decoding the outputs with the ffmpeg tool, never by their tags.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "engine_fixture.h"
+#include "probe.h"
+
+namespace vidora::test {
+namespace {
+
+// The profile of the phone files: 176x144 H.263 at 150000 bit/s, AMR-NB.
+const std::vector<std::string> Phone = {"s", "176x144", "b", "150000", "ar", "8000", "ac", "1", "ab", "12200"};
+
+// One decoded picture in grey levels, as stored (no rotation tag applied).
+struct TGreyPicture {
+  int Width = 0, Height = 0;
+  std::string Pixels;
+  int At(int x, int y) const { return static_cast<unsigned char>(Pixels[static_cast<size_t>(y) * Width + x]); }
+  double Mean(int x0, int y0, int x1, int y1) const {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) sum += At(x, y);
+    return sum / std::max(1, (x1 - x0) * (y1 - y0));
+  }
+  // The smallest rectangle holding every pixel brighter than black bars: {x0, y0, x1, y1}.
+  std::vector<int> Content() const {
+    int x0 = Width, y0 = Height, x1 = 0, y1 = 0;
+    for (int y = 0; y < Height; ++y)
+      for (int x = 0; x < Width; ++x)
+        if (At(x, y) > 40) {
+          x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+        }
+    return {x0, y0, x1, y1};
+  }
+  // Pixels that differ strongly from both lines around them in the same
+  // direction: the teeth of two fields from different moments.
+  int CombedPixels() const {
+    int count = 0;
+    for (int y = 1; y + 1 < Height; ++y)
+      for (int x = 0; x < Width; ++x) {
+        int above = At(x, y) - At(x, y - 1), below = At(x, y) - At(x, y + 1);
+        if ((above > 80 && below > 80) || (above < -80 && below < -80)) ++count;
+      }
+    return count;
+  }
+};
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+TGreyPicture Picture(const std::string& path, double seconds) {
+  TGreyPicture picture;
+  std::string size = CommandOutput("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 " +
+                                   Quoted(path));
+  if (std::sscanf(size.c_str(), "%d,%d", &picture.Width, &picture.Height) != 2) return picture;
+  picture.Pixels = CommandOutput("ffmpeg -nostdin -v error -noautorotate -ss " + std::to_string(seconds) + " -i " +
+                                 Quoted(path) + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+  if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * picture.Height) picture.Pixels.clear();
+  return picture;
+}
+
+// One field of ffprobe's answer for the first stream of a kind ("v", "a").
+std::string StreamField(const std::string& path, const std::string& kind, const std::string& field) {
+  std::string value = CommandOutput("ffprobe -v error -select_streams " + kind + ":0 -show_entries stream=" + field +
+                                    " -of default=nw=1:nk=1 " + Quoted(path));
+  while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
+  return value;
+}
+
+class PhoneReadyTest : public EngineTest {
+ protected:
+  // A clip made by the ffmpeg tool in the test's folder.
+  std::string MakeClip(const std::string& name, const std::string& arguments) {
+    std::string path = Out(name);
+    CommandOutput("ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments + " " + Quoted(path));
+    EXPECT_TRUE(std::filesystem::exists(path)) << arguments;
+    return path;
+  }
+  void Convert(const std::string& input, const std::string& output, const std::vector<std::string>& options) {
+    FEngine.Reset();
+    ASSERT_TRUE(FEngine.OpenInputFile(input)) << FEngine.LastErrMsg();
+    for (size_t i = 0; i + 1 < options.size(); i += 2)
+      ASSERT_TRUE(FEngine.ParseOption(options[i], options[i + 1])) << options[i];
+    ASSERT_GT(FEngine.OpenOutputFile(output, false), 0) << FEngine.LastErrMsg();
+    FEngine.StartConvert(false);
+    ASSERT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+  }
+};
+
+std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more) {
+  options.insert(options.end(), more.begin(), more.end());
+  return options;
+}
+
+TEST_F(PhoneReadyTest, RotatedSourcesComeOutUpright) {
+  // A grey picture stored on its side: its white block, the top of what the
+  // camera saw, lies at the left. The ffmpeg tool turns a "rotate" tag into
+  // a display matrix only when it copies, and counts it counter-clockwise:
+  // 270 gives the matrix of a phone's 90° turn.
+  std::string stored = MakeClip("stored.mp4", "-f lavfi -i color=c=0x606060:size=320x240:rate=25:duration=1,"
+                                              "drawbox=x=0:y=80:w=48:h=80:c=white:t=fill -c:v mpeg4 -q:v 3");
+  for (std::string tag : {"270", "90", "180"}) {
+    SCOPED_TRACE("rotate tag " + tag);
+    std::string clip = MakeClip("turned" + tag + ".mp4", "-i " + Quoted(stored) + " -c copy -metadata:s:v:0 rotate=" + tag);
+    ASSERT_NE(CommandOutput("ffprobe -v error -show_streams " + Quoted(clip)).find("rotation="), std::string::npos);
+    // Where a player that honours the matrix shows the block: the reference.
+    std::string upright = Out("upright" + tag + ".mp4");
+    CommandOutput("ffmpeg -nostdin -v error -y -i " + Quoted(clip) + " -s 176x144 -c:v mpeg4 -q:v 2 " + Quoted(upright));
+    std::string output = Out("turned" + tag + ".3gp");
+    Convert(clip, output, Phone);
+    TGreyPicture expected = Picture(upright, 0.5), got = Picture(output, 0.5);
+    ASSERT_EQ(got.Width, 176);
+    ASSERT_FALSE(got.Pixels.empty());
+    // The block is on the same side as the player shows it (top, top, right).
+    for (auto [x0, y0, x1, y1] : {std::array{0, 0, 176, 30}, {0, 114, 176, 144}, {0, 0, 30, 144}, {146, 0, 176, 144}})
+      EXPECT_NEAR(got.Mean(x0, y0, x1, y1), expected.Mean(x0, y0, x1, y1), 20) << x0 << "," << y0;
+    if (tag == "270") {
+      EXPECT_GT(got.Mean(60, 0, 116, 25), 200);  // the block at the top
+    }
+    EXPECT_EQ(CommandOutput("ffprobe -v error -show_streams " + Quoted(output)).find("rotation"), std::string::npos);
+  }
+
+  // Switched off, the picture stays as stored: the block at the left.
+  std::string output = Out("kept.3gp");
+  Convert(Out("turned270.mp4"), output, With(Phone, {"autorotate", "0"}));
+  EXPECT_GT(Picture(output, 0.5).Mean(0, 50, 20, 94), 200);
+}
+
+TEST_F(PhoneReadyTest, PaddingKeepsThePictureShape) {
+  // Mid-grey pictures with a white disc; the bars are black.
+  std::string disc = "geq=lum='if(lt(hypot(X-W/2\\,Y-H/2)\\,min(W\\,H)/3)\\,235\\,128)':cb=128:cr=128";
+  std::string portrait = MakeClip("portrait.mp4", "-f lavfi -i color=size=1080x1920:rate=25:duration=0.4," + disc +
+                                                      " -c:v mpeg4 -q:v 3");
+  std::string wide = MakeClip("anamorphic.mp4", "-f lavfi -i color=size=720x576:rate=25:duration=0.4," + disc +
+                                                    ",setsar=64/45 -c:v mpeg4 -q:v 3");
+  struct TCase {
+    std::string clip;
+    int width, height;  // of the picture inside 176x144
+  };
+  for (const TCase& c : {TCase{portrait, 144 * 9 / 16, 144}, TCase{wide, 176, 176 * 9 / 16}}) {
+    SCOPED_TRACE(c.clip);
+    std::string padded = c.clip + ".pad.3gp", stretched = c.clip + ".stretch.3gp";
+    Convert(c.clip, padded, With(Phone, {"fit", "pad"}));
+    Convert(c.clip, stretched, Phone);
+    std::vector<int> box = Picture(padded, 0.2).Content();
+    EXPECT_NEAR(box[2] - box[0], c.width, 3);
+    EXPECT_NEAR(box[3] - box[1], c.height, 3);
+    EXPECT_NEAR(box[0], 176 - box[2], 2);  // centred
+    EXPECT_NEAR(box[1], 144 - box[3], 2);
+    EXPECT_EQ(StreamField(padded, "v", "sample_aspect_ratio"), "1:1");
+    // The default stretches over the whole frame.
+    EXPECT_EQ(Picture(stretched, 0.2).Content(), (std::vector<int>{0, 0, 176, 144}));
+  }
+  EXPECT_NE(Raised([&] { FEngine.ParseOption("fit", "round"); }), "");
+}
+
+TEST_F(PhoneReadyTest, FrameRateCappedAtTheCodecsClock) {
+  std::string clip = MakeClip("fast.mp4", "-f lavfi -i testsrc=size=176x144:rate=120:duration=2 -c:v mpeg4 -q:v 3");
+  std::string output = Out("fast.3gp");
+  Convert(clip, output, Phone);
+  EXPECT_EQ(StreamField(output, "v", "avg_frame_rate"), "30000/1001");
+  EXPECT_NEAR(std::atoi(StreamField(output, "v", "nb_frames").c_str()), 60, 2);
+  // Every picture one tick of the 30000/1001 clock after the one before: dropped evenly.
+  std::stringstream times(CommandOutput("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " +
+                                        Quoted(output)));
+  std::vector<double> pts;
+  for (std::string line; std::getline(times, line);)
+    if (!line.empty()) pts.push_back(std::atof(line.c_str()));
+  ASSERT_GT(pts.size(), 50u);
+  std::sort(pts.begin(), pts.end());
+  for (size_t i = 1; i < pts.size(); ++i) EXPECT_NEAR(pts[i] - pts[i - 1], 1001.0 / 30000, 0.002) << i;
+
+  // A rate the profile gives is its own.
+  std::string given = Out("given.avi");
+  Convert(clip, given, {"vcodec", "mpeg4", "r", "60"});
+  EXPECT_EQ(StreamField(given, "v", "avg_frame_rate"), "60/1");
+}
+
+TEST_F(PhoneReadyTest, InterlacedSourcesAreDeinterlacedToTheLastPicture) {
+  // 75 pictures of woven fields with a white bar that moves 8 pixels a field.
+  std::string clip = MakeClip("interlaced.mpg",
+                              "-f lavfi -i \"color=c=black:size=352x288:rate=50:duration=3[bg];"
+                              "color=c=white:size=32x288:rate=50[bar];[bg][bar]overlay=x='mod(t*400,320)':shortest=1,"
+                              "tinterlace=mode=interleave_top\" "
+                              "-c:v mpeg2video -q:v 2 -flags +ilme+ildct -top 1");
+  ASSERT_EQ(StreamField(clip, "v", "field_order"), "tt");
+  ASSERT_GT(Picture(clip, 1.0).CombedPixels(), 1000);  // the source is combed
+  const std::vector<std::string> same = {"vcodec", "mpeg4", "s", "352x288", "qscale", "2"};
+  for (std::string choice : {"", "1", "0"}) {
+    SCOPED_TRACE("deinterlace=" + choice);
+    std::string output = Out("progressive" + choice + ".avi");
+    Convert(clip, output, choice.empty() ? same : With(same, {"deinterlace", choice}));
+    EXPECT_EQ(StreamField(output, "v", "nb_frames"), "75");
+    int combed = 0;
+    for (double at : {0.5, 1.0, 1.5, 2.0, 2.9}) combed = std::max(combed, Picture(output, at).CombedPixels());
+    if (choice == "0")
+      EXPECT_GT(combed, 1000);
+    else
+      EXPECT_LT(combed, 50);
+  }
+  // Pictures the decoder marks progressive are left alone.
+  std::string progressive = MakeClip("progressive.mpg", "-f lavfi -i testsrc=size=352x288:rate=25:duration=1 -c:v mpeg2video -q:v 2");
+  Convert(progressive, Out("untouched.avi"), same);
+  EXPECT_EQ(StreamField(Out("untouched.avi"), "v", "nb_frames"), "25");
+}
+
+TEST_F(PhoneReadyTest, BusyPicturesKeepThePromisedBitRate) {
+  // 60 s of moving detail with grain: the encoder's plain rate control runs over it.
+  std::string clip = MakeClip("busy.mp4", "-f lavfi -i testsrc2=size=352x288:rate=25:duration=60,noise=alls=12:allf=t "
+                                          "-c:v mpeg4 -q:v 3");
+  std::string output = Out("busy.3gp"), stats = Out("busy.vstats");
+  Convert(clip, output, With(Phone, {"vstats_file", stats}));
+  double rate = std::atof(StreamField(output, "v", "bit_rate").c_str());
+  std::ifstream lines(stats);
+  std::map<int, int> quantisers;
+  int frames = 0;
+  for (std::string line; std::getline(lines, line);) {
+    size_t at = line.find("q= ");
+    if (at == std::string::npos) continue;
+    ++quantisers[static_cast<int>(std::atof(line.c_str() + at + 3))];
+    ++frames;
+  }
+  std::cout << "busy 60 s: " << rate / 1000 << " kbit/s video for 150; quantisers:";
+  for (auto [q, count] : quantisers) std::cout << " " << q << "x" << count;
+  std::cout << "\n";
+  EXPECT_NEAR(rate, 150000, 15000);
+  ASSERT_GT(frames, 1400);
+  EXPECT_LE(quantisers[31], frames / 100);  // the worst quantiser H.263 has
+
+  // A tolerance leaves the encoder's own rate control.
+  std::string loose = Out("loose.3gp");
+  Convert(clip, loose, With(Phone, {"bt", "4000000", "t", "10"}));
+  EXPECT_GT(std::atof(StreamField(loose, "v", "bit_rate").c_str()), 165000);
+}
+
+TEST_F(PhoneReadyTest, MonoSoundKeepsItsLevelInStereo) {
+  std::string mono = MakeClip("mono.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 1");
+  std::string output = Out("stereo.wav");
+  Convert(mono, output, {"acodec", "pcm_s16le", "ac", "2"});
+  EXPECT_EQ(StreamField(output, "a", "channels"), "2");
+  EXPECT_NEAR(MeanVolume(output), MeanVolume(mono), 0.3);
+  // And the other way the two channels are still mixed, not summed over full scale.
+  std::string back = Out("mono_again.wav");
+  Convert(output, back, {"acodec", "pcm_s16le", "ac", "1"});
+  EXPECT_NEAR(MeanVolume(back), MeanVolume(mono), 0.5);
+}
+
+TEST_F(PhoneReadyTest, TheSameTrackIsChosenInEveryContainer) {
+  // One short track, then one three times longer: the longer has more frames.
+  for (const char* container : {"mp4", "mkv", "ts"}) {
+    SCOPED_TRACE(container);
+    std::string clip =
+        MakeClip(std::string("two_tracks.") + container,
+                 "-f lavfi -i sine=frequency=300:duration=1 -f lavfi -i sine=frequency=600:duration=3 "
+                 "-map 0 -map 1 -c:a aac");
+    std::string output = Out(std::string("chosen_") + container + ".wav");
+    Convert(clip, output, {"acodec", "pcm_s16le"});
+    EXPECT_NEAR(ProbeFile(output).Duration, 3.0, 0.2);
+  }
+}
+
+TEST_F(PhoneReadyTest, LateSoundIsPaddedFromThePictureStart) {
+  std::string clip = MakeClip("late.mp4", "-f lavfi -i testsrc=size=176x144:rate=25:duration=4 -itsoffset 2 "
+                                          "-f lavfi -i sine=frequency=500:duration=2 -c:v mpeg4 -c:a aac");
+  std::string output = Out("late.3gp");
+  Convert(clip, output, Phone);
+  // As a player that ignores edit lists plays it: silence, then the tone where the picture has it.
+  std::string quiet = Out("first_second.wav"), tone = Out("third_second.wav");
+  CommandOutput("ffmpeg -nostdin -v error -y -ignore_editlist 1 -i " + Quoted(output) + " -vn -t 1.5 " + Quoted(quiet));
+  CommandOutput("ffmpeg -nostdin -v error -y -ignore_editlist 1 -ss 2.5 -i " + Quoted(output) + " -vn -t 1 " +
+                Quoted(tone));
+  EXPECT_LT(MeanVolume(quiet), -80);
+  EXPECT_GT(MeanVolume(tone), -30);
+  EXPECT_NEAR(std::atof(StreamField(output, "a", "duration").c_str()), 4.0, 0.15);
+
+}
+
+}  // namespace
+}  // namespace vidora::test
