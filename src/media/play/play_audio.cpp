@@ -138,7 +138,8 @@ int TVideoState::DecodeAudio() {
 }
 
 void TVideoState::AudioDisplayLocked() {
-  if (Owner.FShowAudio == TShowAudio::saNone || Owner.DisableDisplay || !Owner.FScreen) return;
+  TShowAudio show = Owner.FShowAudio;
+  if (show == TShowAudio::saNone || Owner.DisableDisplay || !Owner.FScreen) return;
   int width = Owner.ScreenWidth, height = Owner.ScreenHeight;
   if (width <= 0 || height <= 0) return;
   int64_t now = avutil.av_gettime_relative();
@@ -163,7 +164,7 @@ void TVideoState::AudioDisplayLocked() {
   auto plot = [&](int x, int y) {
     if (x >= 0 && x < width && y >= 0 && y < height) reinterpret_cast<uint32_t*>(display.ScanLine(y))[x] = 0xFFFFFFFF;
   };
-  if (Owner.FShowAudio == TShowAudio::saWave) {
+  if (show == TShowAudio::saWave) {
     int middle = height / 2;
     const int16_t* wave = samples.data() + (count - width);
     for (int x = 0; x < width; ++x) {

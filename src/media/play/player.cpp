@@ -281,9 +281,10 @@ void TCustomPlayer::StepToNextFrame() {
 }
 
 void TCustomPlayer::ToggleAudioDisplay() {
-  FShowAudio = FShowAudio == TShowAudio::saWave    ? TShowAudio::saRDFT
-               : FShowAudio == TShowAudio::saRDFT ? TShowAudio::saNone
-                                                  : TShowAudio::saWave;
+  TShowAudio show = FShowAudio;
+  FShowAudio = show == TShowAudio::saWave   ? TShowAudio::saRDFT
+               : show == TShowAudio::saRDFT ? TShowAudio::saNone
+                                            : TShowAudio::saWave;
   if (FScreen && FStreamOpen) FScreen->Clear();
 }
 
