@@ -38,6 +38,7 @@ class TFFLoader {
   bool Load(TLibraries libs);
   bool Loaded(TLibrary lib) const;
   bool Loaded(TLibraries libs) const;
+  // Unloads at once, whoever holds the libraries (the process's end).
   void Unload(TLibrary lib);
   void Unload(TLibraries libs);
 
