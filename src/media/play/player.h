@@ -14,6 +14,7 @@
 #include "media/base/bitmap.h"
 #include "media/base/base_component.h"
 #include "media/base/event.h"
+#include "media/base/loader.h"
 #include "media/base/rgb_convert.h"
 #include "media/decode/decoder.h"
 #include "media/play/play_event.h"
@@ -159,39 +160,52 @@ class TCustomPlayer : public TFFBaseComponent {
   void PostQuit();
   void JoinPlayThread();
   void TogglePauseState();
-  void RequestSeek(int64_t target, int64_t relative, int flags);
+  // The ...Locked ones run with FDataLock held (from the play loop or a host call).
+  void RequestSeekLocked(int64_t target, int64_t relative, int flags);
   void WaitForSeekEnd();
-  void ReportPosition();
+  void ReportPositionLocked();
   void SwitchStream(int type, int index);
 
+  // The host's thread: loading, opening and closing; the file's decoder is
+  // used by the reading thread while the file is open.
+  TComponentLibraries FLibraries{PlayerLibraries};
   std::string FLastErrMsg;
   std::string FFileName;
   std::string FForceFormat;
   IPlayerSurface* FScreen = nullptr;
   TFFDecoder FDecoder;
+  bool FSDLStarted = false;
+  bool FAudioStarted = false;
+
+  // Guarded by FDataLock: the open file's playback state, shared by the play
+  // loop and the host's calls (FLastPTS is the play loop's, under the lock).
   std::unique_ptr<TVideoState> FVideoState;
-  mutable std::recursive_timed_mutex FDataLock;  // the playback state, against the play loop
-  std::atomic<bool> FStreamOpen{false};
-  std::atomic<bool> FDestroying{false};
+  mutable std::recursive_timed_mutex FDataLock;
+  std::optional<int64_t> FLastPTS;
+
+  // The play and event threads, started and joined by the host's thread, and
+  // the events they signal.
   TEvent FSeekEvent{true}, FPictEvent{true}, FStopEvent{true};
   TPlayEvent FPlayEvent;
   SDL_Thread* FPlayThread = nullptr;
   std::thread FEventThread;
   std::atomic<bool> FEventThreadTerminated{false};
-  std::atomic<bool> FEventThreadRunning{false};
-  bool FSDLStarted = false;
-  bool FAudioStarted = false;
+  TEvent FEventThreadEnded{false};
 
+  // Read from any thread.
+  std::atomic<bool> FStreamOpen{false};
+  std::atomic<bool> FDestroying{false};
   std::atomic<TPlayState> FState{TPlayState::psStop};
   std::atomic<bool> FSeeking{false};
   std::atomic<int64_t> FCurrentPTS{-1};
-  std::optional<int64_t> FLastPTS;
+  std::atomic<TShowAudio> FShowAudio{TShowAudio::saWave};  // the host switches it while the play loop draws
+
+  // Settings: set by the host, read by the threads.
   float FAspectRatio = 0;
   std::atomic<int> FAudioVolume{128};
   std::atomic<bool> FMute{false};
   std::optional<int64_t> FPlayTime;
   TRepeatType FRepeatType = TRepeatType::rtStop;
-  TShowAudio FShowAudio = TShowAudio::saWave;
   bool FVerticalFlip = false;
   TAudioDriver FAudioDriver = TAudioDriver::adDefault;
   TVideoDriver FVideoDriver = TVideoDriver::vdDefault;
@@ -199,8 +213,11 @@ class TCustomPlayer : public TFFBaseComponent {
   bool FVideoHook = false;
   bool FAudioHook = false;
   int FVideoHookBitsPixel = 24;
+
+  // Guarded by FDataLock while a file plays: the conversions of the picture on screen.
   TRGBConvertContext FRGBContext{32}, FHookContext{24};
 
+  // Handlers: set by the host, looked at where they run.
   TFileOpenEvent FOnFileOpen;
   TPositionEvent FOnPosition;
   TPlayStateEvent FOnPlayState;
