@@ -20,21 +20,22 @@ struct TLibraryItem {
   TLibrary Lib;
   const char* Name;  // base name: "lib" + Name + ".so" [+ "." + Version]
   int Version;       // negative: no version in the file name
+  const char* VersionEntry;  // the library's own version function, if it has one
 };
 
 // The versions are the majors of the headers we compile against, so a
 // library of another major (another ABI) is never bound by mistake.
 constexpr TLibraryItem LibraryItems[LibraryCount] = {
-    {TLibrary::avCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR},
-    {TLibrary::avCore, "swresample", LIBSWRESAMPLE_VERSION_MAJOR},
-    {TLibrary::avDevice, "avdevice", LIBAVDEVICE_VERSION_MAJOR},
-    {TLibrary::avFilter, "avfilter", LIBAVFILTER_VERSION_MAJOR},
-    {TLibrary::avFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR},
-    {TLibrary::avUtil, "avutil", LIBAVUTIL_VERSION_MAJOR},
-    {TLibrary::swScale, "swscale", LIBSWSCALE_VERSION_MAJOR},
-    {TLibrary::myUtil, "c", 6},
-    {TLibrary::lbSDL, "SDL2-2.0", 0},
-    {TLibrary::amrNb, "opencore-amrnb", 0},
+    {TLibrary::avCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR, "avcodec_version"},
+    {TLibrary::avCore, "swresample", LIBSWRESAMPLE_VERSION_MAJOR, "swresample_version"},
+    {TLibrary::avDevice, "avdevice", LIBAVDEVICE_VERSION_MAJOR, "avdevice_version"},
+    {TLibrary::avFilter, "avfilter", LIBAVFILTER_VERSION_MAJOR, "avfilter_version"},
+    {TLibrary::avFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR, "avformat_version"},
+    {TLibrary::avUtil, "avutil", LIBAVUTIL_VERSION_MAJOR, "avutil_version"},
+    {TLibrary::swScale, "swscale", LIBSWSCALE_VERSION_MAJOR, "swscale_version"},
+    {TLibrary::myUtil, "c", 6, nullptr},
+    {TLibrary::lbSDL, "SDL2-2.0", 0, nullptr},
+    {TLibrary::amrNb, "opencore-amrnb", 0, nullptr},
 };
 
 // Each media library depends only on libraries before it in this order.
@@ -89,6 +90,11 @@ std::string TFFLoader::FileName(TLibrary lib) {
 
 std::string TFFLoader::LoadedFrom(TLibrary lib) const { return LoadedPath(Status(lib).Handle); }
 
+void TFFLoader::Fail(TLoadFailure failure, std::string message) {
+  FLastFailure = failure;
+  FLastErrMsg = std::move(message);
+}
+
 bool TFFLoader::PreloadFolder(const std::string& folder, TLibraryStatus& status) {
   for (TLibrary dep : DependencyOrder) {
     std::string path = folder + FileName(dep);
@@ -101,14 +107,14 @@ bool TFFLoader::PreloadFolder(const std::string& folder, TLibraryStatus& status)
       dlclose(loaded);
       std::error_code error;
       if (!std::filesystem::equivalent(from, path, error)) {
-        FLastErrMsg = Format("Load library %s error: %s is already loaded from %s", path.c_str(),
-                             FileName(dep).c_str(), from.c_str());
+        Fail(TLoadFailure::lfDuplicateCopy, Format("Load library %s error: %s is already loaded from %s",
+                                                   path.c_str(), FileName(dep).c_str(), from.c_str()));
         return false;
       }
     }
     void* handle = dlopen(path.c_str(), OpenFlags);
     if (!handle) {
-      FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
+      Fail(TLoadFailure::lfMissingFile, Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str()));
       return false;
     }
     status.DepHandles.push_back(handle);
@@ -128,16 +134,32 @@ void* TFFLoader::OpenLibrary(TLibrary lib) {
   if (!folder.empty() && media && !PreloadFolder(folder, status)) return nullptr;
   if (folder.empty() || !IsFile(path)) path = fileName;
   void* handle = dlopen(path.c_str(), OpenFlags);
-  if (!handle) FLastErrMsg = Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str());
+  if (!handle)
+    Fail(TLoadFailure::lfMissingFile, Format("Load library %s error: %s", path.c_str(), DlErrorText().c_str()));
   return handle;
 }
 
+bool TFFLoader::CheckVersion(TLibrary lib, const TLibraryStatus& status) {
+  const TLibraryItem& item = Item(lib);
+  if (!item.VersionEntry) return true;
+  // A missing version function is reported by the binding, as any missing entry.
+  auto version = reinterpret_cast<unsigned (*)()>(dlsym(status.Handle, item.VersionEntry));
+  if (!version) return true;
+  unsigned found = version();
+  if (AV_VERSION_MAJOR(found) == static_cast<unsigned>(item.Version)) return true;
+  Fail(TLoadFailure::lfWrongVersion,
+       Format("Load library %s error: version %u.%u.%u, expected major %d", FileName(lib).c_str(),
+              AV_VERSION_MAJOR(found), AV_VERSION_MINOR(found), AV_VERSION_MICRO(found), item.Version));
+  return false;
+}
+
 void TFFLoader::Bind(TLibrary lib, TLibraryStatus& status) {
+  if (!CheckVersion(lib, status)) return;
   try {
     FixupLibrary(lib, status.Handle, FileName(lib));
     status.Fixuped = true;
   } catch (const std::exception& error) {
-    FLastErrMsg = error.what();
+    Fail(TLoadFailure::lfMissingSymbol, error.what());
   }
 }
 
@@ -163,7 +185,7 @@ bool TFFLoader::Load(TLibraries libs) {
   for (TLibrary lib : AllLibraries) {
     if (!libs.Contains(lib)) continue;
     if (!Load(lib)) {
-      Unload(libs);
+      UnloadUnheld(libs);
       return false;
     }
   }
@@ -183,6 +205,7 @@ bool TFFLoader::Loaded(TLibraries libs) const {
 
 void TFFLoader::Unload(TLibrary lib) {
   TLibraryStatus& status = Status(lib);
+  status.Holds = 0;
   if (status.Fixuped || status.Handle) {
     UnfixLibrary(lib);
     status.Fixuped = false;
@@ -200,11 +223,49 @@ void TFFLoader::Unload(TLibraries libs) {
     if (libs.Contains(lib)) Unload(lib);
 }
 
-bool LoadComponentLibraries(TLibraries libs, const std::string& path, std::string& lastErrMsg) {
+void TFFLoader::UnloadUnheld(TLibraries libs) {
+  for (TLibrary lib : AllLibraries)
+    if (libs.Contains(lib) && Status(lib).Holds == 0) Unload(lib);
+}
+
+bool TFFLoader::Acquire(TLibraries libs) {
+  if (!Load(libs)) return false;
+  for (TLibrary lib : AllLibraries)
+    if (libs.Contains(lib)) ++Status(lib).Holds;
+  return true;
+}
+
+void TFFLoader::Release(TLibraries libs) {
+  Forget(libs);
+  UnloadUnheld(libs);
+}
+
+void TFFLoader::Forget(TLibraries libs) {
+  for (TLibrary lib : AllLibraries) {
+    int& holds = Status(lib).Holds;
+    if (libs.Contains(lib) && holds > 0) --holds;
+  }
+}
+
+TComponentLibraries::~TComponentLibraries() {
+  if (FHeld) FFLoader().Forget(FLibs);
+}
+
+bool TComponentLibraries::Loaded() const { return FFLoader().Loaded(FLibs); }
+
+bool TComponentLibraries::Load(const std::string& path, std::string& lastErrMsg) {
+  if (FHeld && Loaded()) return true;
+  if (FHeld) FFLoader().Forget(FLibs);
   FFLoader().SetLibraryPath(path);
-  if (FFLoader().Load(libs)) return true;
-  lastErrMsg = FFLoader().LastErrMsg();
-  return false;
+  FHeld = FFLoader().Acquire(FLibs);
+  if (!FHeld) lastErrMsg = FFLoader().LastErrMsg();
+  return FHeld;
+}
+
+void TComponentLibraries::Unload() {
+  if (!FHeld) return;
+  FHeld = false;
+  FFLoader().Release(FLibs);
 }
 
 TFFLoader& FFLoader() {

@@ -16,22 +16,21 @@ void CopyRows(uint8_t* target, int targetStride, const uint8_t* source, int sour
 }
 
 // A frame of that size and format with the library's row alignment, reusing `frame` when it fits.
-AVFrame* AlignedFrame(AVFrame*& frame, int width, int height, AVPixelFormat format) {
-  if (frame && frame->width == width && frame->height == height && frame->format == format) return frame;
-  if (frame) avutil.av_frame_free(&frame);
-  frame = avutil.av_frame_alloc();
+AVFrame* AlignedFrame(TFramePtr& frame, int width, int height, AVPixelFormat format) {
+  if (frame && frame->width == width && frame->height == height && frame->format == format) return frame.get();
+  frame = NewFrame();
   if (!frame) return nullptr;
   frame->format = format;
   frame->width = width;
   frame->height = height;
-  if (avutil.av_frame_get_buffer(frame, 0) < 0) {
-    avutil.av_frame_free(&frame);
+  if (avutil.av_frame_get_buffer(frame.get(), 0) < 0) {
+    frame.reset();
     return nullptr;
   }
   // The scaler reads the padding after a row's pixels too: known bytes.
   for (AVBufferRef* buffer : frame->buf)
     if (buffer) std::memset(buffer->data, 0, buffer->size);
-  return frame;
+  return frame.get();
 }
 
 // Whole scaler blocks per row, the right way up: the scaler may use the target rows themselves.
@@ -55,7 +54,7 @@ void PlanesFrom(const AVFrame* picture, int first, uint8_t* planes[4]) {
 }  // namespace
 
 bool ScaleRows(SwsContext* scaler, const uint8_t* const planes[4], const int linesizes[4], int sourceRows,
-               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, AVFrame*& staging,
+               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, TFramePtr& staging,
                bool flip) {
   if (ScalesInPlace(width, flip)) {
     uint8_t* targets[4] = {target, nullptr, nullptr, nullptr};
@@ -71,13 +70,10 @@ bool ScaleRows(SwsContext* scaler, const uint8_t* const planes[4], const int lin
   return true;
 }
 
-TRGBConvertContext::~TRGBConvertContext() { Reset(FBitsPixel); }
-
 void TRGBConvertContext::Reset(int bitsPixel) {
-  if (FToRGB) swscale.sws_freeContext(FToRGB);
-  if (FFromRGB) swscale.sws_freeContext(FFromRGB);
-  FToRGB = FFromRGB = nullptr;
-  if (FStaging) avutil.av_frame_free(&FStaging);
+  FToRGB.reset();
+  FFromRGB.reset();
+  FStaging.reset();
 
   switch (bitsPixel) {
     case 8: FRGBPixFmt = AV_PIX_FMT_BGR8; break;       // 3-3-2
@@ -127,12 +123,14 @@ int TRGBConvertContext::Fill(const AVFrame* picture, int first, int end) {
              picture->linesize[0], stride, rows);
     return first;
   }
-  FToRGB = swscale.sws_getCachedContext(FToRGB, picture->width, rows, static_cast<AVPixelFormat>(picture->format),
-                                        picture->width, rows, FRGBPixFmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  // The library frees the old scaler when it makes a new one.
+  FToRGB.reset(swscale.sws_getCachedContext(FToRGB.release(), picture->width, rows,
+                                            static_cast<AVPixelFormat>(picture->format), picture->width, rows,
+                                            FRGBPixFmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
   uint8_t* planes[4];
   PlanesFrom(picture, first, planes);
-  if (!FToRGB || !ScaleRows(FToRGB, planes, picture->linesize, rows, target, stride, picture->width, rows, FRGBPixFmt,
-                            FStaging)) {
+  if (!FToRGB || !ScaleRows(FToRGB.get(), planes, picture->linesize, rows, target, stride, picture->width, rows,
+                            FRGBPixFmt, FStaging)) {
     FFailed = true;
     return 0;
   }
@@ -162,9 +160,9 @@ bool TRGBConvertContext::FromRGB(AVFrame* picture) {
              stride, stride, rows);
     return true;
   }
-  FFromRGB = swscale.sws_getCachedContext(FFromRGB, picture->width, rows, FRGBPixFmt, picture->width, rows,
-                                          static_cast<AVPixelFormat>(picture->format), SWS_BICUBIC, nullptr, nullptr,
-                                          nullptr);
+  FFromRGB.reset(swscale.sws_getCachedContext(FFromRGB.release(), picture->width, rows, FRGBPixFmt, picture->width,
+                                              rows, static_cast<AVPixelFormat>(picture->format), SWS_BICUBIC, nullptr,
+                                              nullptr, nullptr));
   if (!FFromRGB) return false;
   const uint8_t* source[4] = {bits, nullptr, nullptr, nullptr};
   int sourceStride[4] = {stride, 0, 0, 0};
@@ -178,7 +176,7 @@ bool TRGBConvertContext::FromRGB(AVFrame* picture) {
   }
   uint8_t* planes[4];
   PlanesFrom(picture, first, planes);
-  swscale.sws_scale(FFromRGB, source, sourceStride, 0, rows, planes, picture->linesize);
+  swscale.sws_scale(FFromRGB.get(), source, sourceStride, 0, rows, planes, picture->linesize);
   return true;
 }
 

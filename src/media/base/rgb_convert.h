@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "media/base/av_owners.h"
 #include "media/base/bitmap.h"
 #include "media/base/media_headers.h"
 
@@ -14,13 +15,12 @@ namespace vidora {
 // last one) when the width is not a multiple of its block: such widths go
 // through `staging`, a library-aligned frame this (re)makes. False without memory.
 bool ScaleRows(SwsContext* scaler, const uint8_t* const planes[4], const int linesizes[4], int sourceRows,
-               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, AVFrame*& staging,
+               uint8_t* target, int targetStride, int width, int rows, AVPixelFormat format, TFramePtr& staging,
                bool flip = false);
 
 class TRGBConvertContext {
  public:
   explicit TRGBConvertContext(int bitsPixel = 24) { Reset(bitsPixel); }
-  ~TRGBConvertContext();
   TRGBConvertContext(const TRGBConvertContext&) = delete;
   TRGBConvertContext& operator=(const TRGBConvertContext&) = delete;
 
@@ -59,9 +59,9 @@ class TRGBConvertContext {
   TBitmap FBitmap;
   int FBitsPixel = 24;
   AVPixelFormat FRGBPixFmt = AV_PIX_FMT_BGR24;
-  SwsContext* FToRGB = nullptr;
-  SwsContext* FFromRGB = nullptr;
-  AVFrame* FStaging = nullptr;  // the scaler's side of the bitmap, for widths that need it
+  TSwsPtr FToRGB;
+  TSwsPtr FFromRGB;
+  TFramePtr FStaging;  // the scaler's side of the bitmap, for widths that need it
   bool FFailed = false;
   int64_t FConversions = 0;
 };

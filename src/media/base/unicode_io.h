@@ -5,6 +5,7 @@
 // descriptor; every other name goes to libavformat's own protocols.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "media_headers.h"
@@ -19,6 +20,12 @@ bool NeedsOwnIO(const std::string& url);
 int OpenIO(AVIOContext** pb, const std::string& url, int flags);
 // Flushes and closes a context from OpenIO and clears the pointer.
 int CloseIO(AVIOContext** pb);
+
+struct TCloseOwnIO {
+  void operator()(AVIOContext* pb) const { CloseIO(&pb); }
+};
+// A context from OpenIO, closed at the end of its owner's scope.
+using TOwnIOPtr = std::unique_ptr<AVIOContext, TCloseOwnIO>;
 
 // Opens `fileName` into the allocated context `ctx`, through our own I/O
 // (left in `io`) where the name needs it. On failure the context is freed,

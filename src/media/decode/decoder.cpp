@@ -15,20 +15,13 @@ namespace vidora {
 
 TCustomDecoder::TCustomDecoder() : TFFBaseComponent("2.6") { CountStreams(); }
 
-TCustomDecoder::~TCustomDecoder() {
-  if (FOwnHandle && FFileHandle) {
-    avformat.avformat_close_input(&FFileHandle);
-    CloseIO(&FOwnIO);
-  }
-}
+TCustomDecoder::~TCustomDecoder() = default;
 
-bool TCustomDecoder::AVLibLoaded() const { return FFLoader().Loaded(DecoderLibraries); }
+bool TCustomDecoder::AVLibLoaded() const { return FLibraries.Loaded(); }
 
-bool TCustomDecoder::LoadAVLib(const std::string& path) {
-  return LoadComponentLibraries(DecoderLibraries, path, FLastErrMsg);
-}
+bool TCustomDecoder::LoadAVLib(const std::string& path) { return FLibraries.Load(path, FLastErrMsg); }
 
-void TCustomDecoder::UnloadAVLib() { FFLoader().Unload(DecoderLibraries); }
+void TCustomDecoder::UnloadAVLib() { FLibraries.Unload(); }
 
 void TCustomDecoder::Report(TLogLevel level, const std::string& text) {
   FFLogger().Log(this, level, text);
@@ -65,19 +58,21 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
     return false;
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
-  int code = OpenInputContext(ctx, fileName, format, nullptr, FOwnIO);
+  AVIOContext* io = nullptr;
+  int code = OpenInputContext(ctx, fileName, format, nullptr, io);
   if (code < 0) {
     Report(TLogLevel::llError, ErrorText(fileName, code));
     return false;
   }
+  TOwnIOPtr ownIO(io);
+  TInputContextPtr file(ctx);  // closed before the I/O under it
   if (FindStreamInfo(ctx) < 0) {
-    avformat.avformat_close_input(&ctx);
-    CloseIO(&FOwnIO);
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
     return false;
   }
+  FOwnIO = std::move(ownIO);
+  FOwnFile = std::move(file);
   FFileHandle = ctx;
-  FOwnHandle = true;
   FForceFormat = formatName;
   CountStreams();
   return true;
@@ -85,12 +80,10 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
 
 void TCustomDecoder::CloseFile() {
   FForceFormat.clear();
-  if (FOwnHandle && FFileHandle) {
-    avformat.avformat_close_input(&FFileHandle);
-    CloseIO(&FOwnIO);
-  }
+  // The context first: closing it may still read through our I/O.
+  FOwnFile.reset();
+  FOwnIO.reset();
   FFileHandle = nullptr;
-  FOwnHandle = false;
   CountStreams();
 }
 
@@ -98,7 +91,6 @@ void TCustomDecoder::SetFileHandle(AVFormatContext* handle) {
   if (handle == FFileHandle) return;
   CheckLibraries();
   CloseFile();
-  FOwnHandle = false;
   FFileHandle = handle;
   CountStreams();
 }

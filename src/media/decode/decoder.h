@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "media/base/av_owners.h"
 #include "media/base/base_component.h"
 #include "media/base/bitmap.h"
+#include "media/base/loader.h"
 #include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/base/rgb_convert.h"
+#include "media/base/unicode_io.h"
 
 namespace vidora {
 
@@ -117,9 +120,14 @@ class TCustomDecoder : public TFFBaseComponent {
     return info;
   }
 
-  AVFormatContext* FFileHandle = nullptr;
-  AVIOContext* FOwnIO = nullptr;  // our own I/O for "unicode:utf8:" names
-  bool FOwnHandle = false;
+  bool OwnsFile() const { return FOwnFile != nullptr; }
+
+  TComponentLibraries FLibraries{DecoderLibraries};
+
+  // A file this decoder opened: its context is closed before the I/O under it.
+  TOwnIOPtr FOwnIO;  // our own I/O for "unicode:utf8:" names
+  TInputContextPtr FOwnFile;
+  AVFormatContext* FFileHandle = nullptr;  // FOwnFile's, or the caller's
   std::string FLastErrMsg;
   std::string FForceFormat;
   int64_t FFileSize = -1;
@@ -186,7 +194,7 @@ class TFFDecoder : public TCustomDecoder {
   bool ReceiveFrame(int64_t position);
   int64_t FrameDuration(int streamIndex) const;
 
-  AVCodecContext* FCodec = nullptr;
+  TCodecContextPtr FCodec;
   int FCodecStream = -1;
   TRGBConvertContext FRGBContext;
   int FBitmapBitsPixel = 24;
@@ -198,8 +206,9 @@ class TFFDecoder : public TCustomDecoder {
   TFrameInfo FPicture;
   int64_t FLastPTS = AV_NOPTS_VALUE;
   int64_t FLastPos = -1;
-  AVPacket* FPacket = nullptr;
-  AVFrame* FReceived = nullptr;  // the decoder's output, before it is stored
+  TFramePtr FPictureFrame;  // FPicture's frame: allocated once, refilled by every picture
+  TPacketPtr FPacket;
+  TFramePtr FReceived;  // the decoder's output, before it is stored
 };
 
 }  // namespace vidora

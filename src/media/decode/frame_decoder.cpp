@@ -12,12 +12,7 @@ namespace vidora {
 
 TFFDecoder::TFFDecoder() = default;
 
-TFFDecoder::~TFFDecoder() {
-  CloseCodec();
-  if (FPicture.Picture) avutil.av_frame_free(&FPicture.Picture);
-  if (FReceived) avutil.av_frame_free(&FReceived);
-  if (FPacket) avcodec.av_packet_free(&FPacket);
-}
+TFFDecoder::~TFFDecoder() { CloseCodec(); }
 
 void TFFDecoder::CountStreams() {
   TCustomDecoder::CountStreams();
@@ -48,16 +43,15 @@ void TFFDecoder::SetBitmapBitsPixel(int bits) {
 void TFFDecoder::ResetPicture() {
   if (FPicture.PTS != AV_NOPTS_VALUE) FLastPTS = FPicture.PTS;
   if (FPicture.Position != -1) FLastPos = FPicture.Position;
-  AVFrame* picture = FPicture.Picture;
-  if (picture) avutil.av_frame_unref(picture);
+  if (FPictureFrame) avutil.av_frame_unref(FPictureFrame.get());
   FPicture = TFrameInfo{};
-  FPicture.Picture = picture;  // the frame stays allocated
+  FPicture.Picture = FPictureFrame.get();
 }
 
 void TFFDecoder::CloseCodec() {
   if (!FCodec) return;
   std::lock_guard lock(CodecLock());
-  avcodec.avcodec_free_context(&FCodec);
+  FCodec.reset();
   FCodecStream = -1;
 }
 
@@ -67,7 +61,7 @@ bool TFFDecoder::CheckOwnedFile() {
     Report(TLogLevel::llWarning, "file not loaded.");
     return false;
   }
-  if (!FOwnHandle) {
+  if (!OwnsFile()) {
     Report(TLogLevel::llError, "file cannot be seeked, handle is readonly.");
     throw std::runtime_error("file cannot be seeked, handle is readonly.");
   }
@@ -100,19 +94,18 @@ bool TFFDecoder::OpenCodec(int streamIndex) {
            Format("Unsupported codec (id=%d) for input file stream #%d", st->codecpar->codec_id, streamIndex));
     return false;
   }
-  AVCodecContext* context = avcodec.avcodec_alloc_context3(codec);
-  bool opened = context && avcodec.avcodec_parameters_to_context(context, st->codecpar) >= 0;
+  TCodecContextPtr context(avcodec.avcodec_alloc_context3(codec));
+  bool opened = context && avcodec.avcodec_parameters_to_context(context.get(), st->codecpar) >= 0;
   if (opened) {
     context->pkt_timebase = st->time_base;
     std::lock_guard lock(CodecLock());
-    opened = avcodec.avcodec_open2(context, codec, nullptr) >= 0;
+    opened = avcodec.avcodec_open2(context.get(), codec, nullptr) >= 0;
   }
   if (!opened) {
-    avcodec.avcodec_free_context(&context);
     Report(TLogLevel::llError, Format("Error while opening codec for input file stream #%d", streamIndex));
     return false;
   }
-  FCodec = context;
+  FCodec = std::move(context);
   FCodecStream = streamIndex;
   FDraining = false;
   return true;
@@ -120,7 +113,7 @@ bool TFFDecoder::OpenCodec(int streamIndex) {
 
 void TFFDecoder::StoreFrame(AVFrame* received, int64_t position) {
   ResetPicture();  // keeps the previous picture's time and position as the last ones
-  if (!FPicture.Picture) FPicture.Picture = avutil.av_frame_alloc();
+  if (!FPictureFrame) FPicture.Picture = (FPictureFrame = NewFrame()).get();
   avutil.av_frame_move_ref(FPicture.Picture, received);
   const AVFrame* frame = FPicture.Picture;
   const AVStream* st = FFileHandle->streams[FDecodeIndex];
@@ -148,9 +141,9 @@ void TFFDecoder::StoreFrame(AVFrame* received, int64_t position) {
 }
 
 bool TFFDecoder::ReceiveFrame(int64_t position) {
-  if (!FReceived && !(FReceived = avutil.av_frame_alloc())) return false;
-  if (avcodec.avcodec_receive_frame(FCodec, FReceived) < 0) return false;
-  StoreFrame(FReceived, position);
+  if (!FReceived && !(FReceived = NewFrame())) return false;
+  if (avcodec.avcodec_receive_frame(FCodec.get(), FReceived.get()) < 0) return false;
+  StoreFrame(FReceived.get(), position);
   return true;
 }
 
@@ -162,18 +155,18 @@ bool TFFDecoder::Decode(int streamIndex) {
     return false;
   }
   if (!OpenCodec(streamIndex)) return false;
-  if (!FPacket) FPacket = avcodec.av_packet_alloc();
+  if (!FPacket) FPacket = NewPacket();
   int64_t position = FFileHandle->pb ? avformat.avio_seek(FFileHandle->pb, 0, SEEK_CUR) : -1;
   if (ReceiveFrame(position)) return true;  // a picture the decoder already holds
   while (true) {
-    int result = avformat.av_read_frame(FFileHandle, FPacket);
+    int result = avformat.av_read_frame(FFileHandle, FPacket.get());
     if (result == AVERROR(EAGAIN)) {
       Report(TLogLevel::llInfo, "no data, please try again.");
       return false;
     }
     if (result == AVERROR_EOF) {
       // The decoder's last pictures come out when it is told nothing more follows.
-      if (!FDraining) avcodec.avcodec_send_packet(FCodec, nullptr);
+      if (!FDraining) avcodec.avcodec_send_packet(FCodec.get(), nullptr);
       FDraining = true;
       if (ReceiveFrame(position)) return true;
       FEOF = true;
@@ -185,13 +178,13 @@ bool TFFDecoder::Decode(int streamIndex) {
       return false;
     }
     if (FPacket->stream_index != streamIndex) {
-      avcodec.av_packet_unref(FPacket);
+      avcodec.av_packet_unref(FPacket.get());
       continue;
     }
-    avcodec.avcodec_send_packet(FCodec, FPacket);  // a damaged packet is skipped
+    avcodec.avcodec_send_packet(FCodec.get(), FPacket.get());  // a damaged packet is skipped
     Debug("pkt.st_idx=%d, dts=%lld, pts=%lld, flags=%d", FPacket->stream_index, static_cast<long long>(FPacket->dts),
           static_cast<long long>(FPacket->pts), FPacket->flags);
-    avcodec.av_packet_unref(FPacket);
+    avcodec.av_packet_unref(FPacket.get());
     if (ReceiveFrame(position)) return true;
   }
 }
@@ -216,7 +209,7 @@ bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
     if (FSeekIndex >= 0) target = avutil.av_rescale_q(target, Microseconds, FFileHandle->streams[FSeekIndex]->time_base);
     if (FStartTime > 0) target += FStartTime;
   }
-  if (FCodec) avcodec.avcodec_flush_buffers(FCodec);
+  if (FCodec) avcodec.avcodec_flush_buffers(FCodec.get());
   FDraining = false;
   FEOF = false;
   ResetPicture();

@@ -56,10 +56,9 @@ std::string StreamText(const AVFormatContext* ctx, const AVStream* st, int index
   std::string language = MetadataValue(st->metadata, "language", "");
   if (!language.empty()) line += "(" + language + ")";
   char description[512] = "";
-  if (AVCodecContext* codec = avcodec.avcodec_alloc_context3(nullptr)) {
-    if (avcodec.avcodec_parameters_to_context(codec, st->codecpar) >= 0)
-      avcodec.avcodec_string(description, sizeof description, codec, 0);
-    avcodec.avcodec_free_context(&codec);
+  if (TCodecContextPtr codec{avcodec.avcodec_alloc_context3(nullptr)}) {
+    if (avcodec.avcodec_parameters_to_context(codec.get(), st->codecpar) >= 0)
+      avcodec.avcodec_string(description, sizeof description, codec.get(), 0);
   }
   line += std::string(": ") + description;
   // The codec description already names the pixel and display aspect ratios.

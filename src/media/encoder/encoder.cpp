@@ -88,13 +88,15 @@ TCustomEncoder::~TCustomEncoder() {
   FFFmpegList.Clear();
 }
 
-bool TCustomEncoder::AVLibLoaded() const { return FFLoader().Loaded(EncoderLibraries); }
+bool TCustomEncoder::AVLibLoaded() const { return FLibraries.Loaded(); }
 
-bool TCustomEncoder::LoadAVLib(const std::string& path) {
-  return LoadComponentLibraries(EncoderLibraries, path, FLastErrMsg);
+bool TCustomEncoder::LoadAVLib(const std::string& path) { return FLibraries.Load(path, FLastErrMsg); }
+
+void TCustomEncoder::UnloadAVLib() {
+  // No task may run on tables that are about to be cleared.
+  if (AVLibLoaded()) Stop(true);
+  FLibraries.Unload();
 }
-
-void TCustomEncoder::UnloadAVLib() { FFLoader().Unload(EncoderLibraries); }
 
 void TCustomEncoder::Guard(const char* operation) const {
   if (FWorking) throw std::runtime_error(Format("Cannot %s while working.", operation));

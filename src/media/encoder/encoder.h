@@ -16,6 +16,7 @@
 
 #include "media/base/base_component.h"
 #include "media/base/client_stream.h"
+#include "media/base/loader.h"
 #include "media/decode/decoder.h"
 #include "media/encoder/options.h"
 #include "media/engine/ffmpeg.h"
@@ -203,7 +204,8 @@ class TCustomEncoder : public TFFBaseComponent {
   // Thread mode: one delivery thread per run hands the termination events to
   // the client in the order they were queued, every task's before the run's.
   void StartDelivery();
-  void QueueEnd(const TTerminateInfo& info);
+  // With FTerminateLock held, so that the run's end is queued behind every task's.
+  void QueueEndLocked(const TTerminateInfo& info);
   void DeliverEnds();
   bool OnDeliveryThread();
   // Waits until the queued events are delivered and joins the delivery
@@ -212,28 +214,37 @@ class TCustomEncoder : public TFFBaseComponent {
   bool RunEnded();
   void Deliver(const std::function<void()>& call);
 
-  std::string FLastErrMsg;
-  bool FLastErrorIsOption = false;
   // Records the failure of an operation for LastErrMsg.
   void Failed(const std::exception& error);
+
+  // The host's thread: settings, handlers and the task list, changed only
+  // while no run is working; the workers read them.
+  TComponentLibraries FLibraries{EncoderLibraries};
+  std::string FLastErrMsg;
+  bool FLastErrorIsOption = false;
   bool FPreview = false;
   bool FPreviewBitmap = false;
   int FProgressInterval = 500;
   TThreadPriority FThreadPriority = tpNormal;
   std::atomic<bool> FTriggerEventInMainThread{true};
   int FVerbose = 1;
-  TProgressInfo FProgressInfo;
-  TPreviewInfo FPreviewInfo;
-  THookInfo FVideoHookInfo;
   TProgressEvent FOnProgress;
   TTerminateEvent FOnTerminate;
   TPreviewBitmapEvent FOnPreviewBitmap;
   TVideoHookEvent FOnInputVideoHook;
   TVideoHookEvent FOnOutputVideoHook;
   TAudioHookEvent FOnAudioHook;
-  std::mutex FAudioHookLock, FPreviewLock, FProgressLock, FVideoHookLock;
   TFFDecoder FDecoder;
   TFFmpegList FFFmpegList;
+
+  // Event records, each owned by its lock from filling until its handler returns.
+  std::mutex FProgressLock;
+  TProgressInfo FProgressInfo;
+  std::mutex FPreviewLock;
+  TPreviewInfo FPreviewInfo;
+  std::mutex FVideoHookLock;
+  THookInfo FVideoHookInfo;
+  std::mutex FAudioHookLock;  // one audio hook at a time
 
   // The run's counters and the choice of its end, owned by FTerminateLock.
   std::recursive_mutex FTerminateLock;

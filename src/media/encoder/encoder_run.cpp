@@ -54,7 +54,7 @@ void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
     last = ++FCompleteTasks >= TasksCount() && FPendingTasks < 1;
     if (FThreadMode) {
       // Queued under the lock, so that the run's end is queued behind every task's.
-      QueueEnd(info);
+      QueueEndLocked(info);
       if (last)
         FinishRun();
       else
@@ -72,7 +72,7 @@ void TCustomEncoder::FinishRun() {
     std::lock_guard lock(FTerminateLock);
     if (FThreadMode) {
       FRunEnded = true;
-      QueueEnd(end);  // Terminated turns true once the delivery thread has delivered it
+      QueueEndLocked(end);  // Terminated turns true once the delivery thread has delivered it
       return;
     }
   }
@@ -108,7 +108,7 @@ void TCustomEncoder::StartDelivery() {
   FDeliveryThread = std::thread([this] { DeliverEnds(); });
 }
 
-void TCustomEncoder::QueueEnd(const TTerminateInfo& info) {
+void TCustomEncoder::QueueEndLocked(const TTerminateInfo& info) {
   std::lock_guard lock(FDeliveryLock);
   FPendingEnds.push_back(info);
   FDeliveryChanged.notify_all();

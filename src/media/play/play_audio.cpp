@@ -37,18 +37,21 @@ bool TVideoState::OpenAudio(int sampleRate, int channels) {
   audio_hw_buf_size = static_cast<int>(obtained.size);
   AVChannelLayout layout;
   avutil.av_channel_layout_default(&layout, audio_channels);
-  int made = swresample.swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, audio_rate, &audio_ctx->ch_layout,
-                                            audio_ctx->sample_fmt, audio_ctx->sample_rate, 0, nullptr);
+  SwrContext* converter = nullptr;
+  int made = swresample.swr_alloc_set_opts2(&converter, &layout, AV_SAMPLE_FMT_S16, audio_rate,
+                                            &audio_ctx->ch_layout, audio_ctx->sample_fmt, audio_ctx->sample_rate, 0,
+                                            nullptr);
+  swr.reset(converter);
   avutil.av_channel_layout_uninit(&layout);
-  if (made < 0 || swresample.swr_init(swr) < 0) {
+  if (made < 0 || swresample.swr_init(swr.get()) < 0) {
     const char* from = avutil.av_get_sample_fmt_name(audio_ctx->sample_fmt);
     Log(TLogLevel::llError, Format("Cannot convert %s sample format to %s sample format", from ? from : "?", "s16"));
     sdl.SDL_CloseAudioDevice(audio_dev);
     audio_dev = 0;
     return false;
   }
-  audio_frame = avutil.av_frame_alloc();
-  audio_pkt = avcodec.av_packet_alloc();
+  audio_frame = NewFrame();
+  audio_pkt = NewPacket();
   sample_array.assign(SampleArraySize, 0);
   return audio_frame && audio_pkt;
 }
@@ -84,21 +87,22 @@ void TVideoState::AudioCallback(uint8_t* stream, int length) {
 
 int TVideoState::DecodeAudio() {
   for (;;) {
-    int received = avcodec.avcodec_receive_frame(audio_ctx, audio_frame);
+    int received = avcodec.avcodec_receive_frame(audio_ctx.get(), audio_frame.get());
     if (received == 0) {
       int64_t stamp = audio_frame->best_effort_timestamp;
       double pts = stamp == AV_NOPTS_VALUE ? NAN : stamp * av_q2d(audio_st->time_base);
       double duration = audio_frame->nb_samples / double(std::max(audio_frame->sample_rate, 1));
       if (!std::isnan(pts) && pts + duration <= seek_target) {
-        avutil.av_frame_unref(audio_frame);
+        avutil.av_frame_unref(audio_frame.get());
         continue;
       }
-      int room = swresample.swr_get_out_samples(swr, audio_frame->nb_samples);
+      int room = swresample.swr_get_out_samples(swr.get(), audio_frame->nb_samples);
       audio_buf.resize(static_cast<size_t>(std::max(room, 0)) * audio_channels * 2);
       uint8_t* out[1] = {audio_buf.data()};
-      int converted = swresample.swr_convert(swr, out, room, const_cast<const uint8_t**>(audio_frame->extended_data),
+      int converted = swresample.swr_convert(swr.get(), out, room,
+                                             const_cast<const uint8_t**>(audio_frame->extended_data),
                                              audio_frame->nb_samples);
-      avutil.av_frame_unref(audio_frame);
+      avutil.av_frame_unref(audio_frame.get());
       if (converted < 0) {
         Log(TLogLevel::llError, "av_audio_convert() failed");
         return -1;
@@ -121,19 +125,19 @@ int TVideoState::DecodeAudio() {
     }
     if (received == AVERROR_EOF) return -1;  // drained at the end of the file
     bool flush = false;
-    if (paused || audioq.Get(audio_pkt, flush, false) <= 0) return -1;
+    if (paused || audioq.Get(audio_pkt.get(), flush, false) <= 0) return -1;
     if (flush) {
-      avcodec.avcodec_flush_buffers(audio_ctx);
+      avcodec.avcodec_flush_buffers(audio_ctx.get());
       audio_clock = -1;
       continue;
     }
-    if (avcodec.avcodec_send_packet(audio_ctx, audio_pkt->data ? audio_pkt : nullptr) < 0)
+    if (avcodec.avcodec_send_packet(audio_ctx.get(), audio_pkt->data ? audio_pkt.get() : nullptr) < 0)
       Log(TLogLevel::llError, "avcodec_decode_audio2() failed");
-    avcodec.av_packet_unref(audio_pkt);
+    avcodec.av_packet_unref(audio_pkt.get());
   }
 }
 
-void TVideoState::AudioDisplay() {
+void TVideoState::AudioDisplayLocked() {
   if (Owner.FShowAudio == TShowAudio::saNone || Owner.DisableDisplay || !Owner.FScreen) return;
   int width = Owner.ScreenWidth, height = Owner.ScreenHeight;
   if (width <= 0 || height <= 0) return;

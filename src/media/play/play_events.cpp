@@ -17,10 +17,10 @@ void TCustomPlayer::StartEventThread() {
   StopEventThread();
   FPlayEvent.Clear();
   FEventThreadTerminated = false;
-  FEventThreadRunning = true;
+  FEventThreadEnded.Reset();
   FEventThread = std::thread([this] {
     EventLoop();
-    FEventThreadRunning = false;
+    FEventThreadEnded.Set();
   });
 }
 
@@ -29,16 +29,11 @@ void TCustomPlayer::StopEventThread() {
   // The thread ends by itself after the last run's stop; it may be handing that
   // event to this very thread, so keep serving hand-overs while waiting.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (FEventThreadRunning && std::chrono::steady_clock::now() < deadline) {
+  while (!FEventThreadEnded.WaitFor(std::chrono::milliseconds(5)) && std::chrono::steady_clock::now() < deadline)
     ProcessPendingCalls();
-    FPlayEvent.Signal().WaitFor(std::chrono::milliseconds(5));
-  }
   FEventThreadTerminated = true;
   FPlayEvent.Signal().Set();
-  while (FEventThreadRunning) {
-    ProcessPendingCalls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  while (!FEventThreadEnded.WaitFor(std::chrono::milliseconds(5))) ProcessPendingCalls();
   FEventThread.join();
 }
 

@@ -24,11 +24,7 @@ constexpr int MinVideoPackets = 5;
 TVideoState::TVideoState(TCustomPlayer& owner)
     : Owner(owner), pictq_mutex(sdl.SDL_CreateMutex()), pictq_cond(sdl.SDL_CreateCond()) {}
 
-TVideoState::~TVideoState() {
-  Close();
-  sdl.SDL_DestroyCond(pictq_cond);
-  sdl.SDL_DestroyMutex(pictq_mutex);
-}
+TVideoState::~TVideoState() { Close(); }
 
 void TVideoState::Log(TLogLevel level, const std::string& message) const {
   FFLogger().Log(&Owner, level, message);
@@ -43,10 +39,7 @@ bool TVideoState::Start(bool startPaused) {
     return false;
   }
   // The reading thread may hand calls (its log lines) to this thread meanwhile.
-  while (Opened == 0) {
-    ProcessPendingCalls();
-    sdl.SDL_Delay(2);
-  }
+  while (!OpenDone.WaitFor(std::chrono::milliseconds(2))) ProcessPendingCalls();
   return Opened > 0;
 }
 
@@ -57,10 +50,6 @@ void TVideoState::Close() {
   StreamComponentClose(audio_stream);
   StreamComponentClose(video_stream);
   StreamComponentClose(subtitle_stream);
-  if (shown) avutil.av_frame_free(&shown);
-  if (display_sws) swscale.sws_freeContext(display_sws);
-  display_sws = nullptr;
-  if (display_staging) avutil.av_frame_free(&display_staging);
   if (ic) Owner.FDecoder.CloseFile();
   ic = nullptr;
 }
@@ -74,9 +63,9 @@ int TVideoState::StreamComponentOpen(int index) {
   if (!ic || index < 0 || index >= static_cast<int>(ic->nb_streams)) return -1;
   AVStream* stream = ic->streams[index];
   const AVCodec* codec = avcodec.avcodec_find_decoder(stream->codecpar->codec_id);
-  AVCodecContext* ctx = codec ? avcodec.avcodec_alloc_context3(codec) : nullptr;
+  TCodecContextPtr ctx(codec ? avcodec.avcodec_alloc_context3(codec) : nullptr);
   int opened = -1;
-  if (ctx && avcodec.avcodec_parameters_to_context(ctx, stream->codecpar) >= 0) {
+  if (ctx && avcodec.avcodec_parameters_to_context(ctx.get(), stream->codecpar) >= 0) {
     ctx->pkt_timebase = stream->time_base;
     ctx->workaround_bugs = Owner.workaround_bugs;
     if (Owner.fast) ctx->flags2 |= AV_CODEC_FLAG2_FAST;
@@ -87,25 +76,24 @@ int TVideoState::StreamComponentOpen(int index) {
     ctx->skip_loop_filter = Owner.skip_loop_filter;
     ctx->error_concealment = Owner.error_concealment;
     std::lock_guard lock(CodecLock());
-    opened = avcodec.avcodec_open2(ctx, codec, nullptr);
+    opened = avcodec.avcodec_open2(ctx.get(), codec, nullptr);
   }
   if (opened < 0) {
     Log(TLogLevel::llError, "avcodec_open() failed.");
-    avcodec.avcodec_free_context(&ctx);
     return -1;
   }
   if (ctx->codec_type == AVMEDIA_TYPE_AUDIO) {
-    audio_ctx = ctx;
+    audio_ctx = std::move(ctx);
     audio_st = stream;
     audio_stream = index;
-    if (!OpenAudio(ctx->sample_rate, ctx->ch_layout.nb_channels)) {
+    if (!OpenAudio(audio_ctx->sample_rate, audio_ctx->ch_layout.nb_channels)) {
       StreamComponentClose(index);
       return -1;
     }
     audioq.Start();
     sdl.SDL_PauseAudioDevice(audio_dev, paused ? 1 : 0);
   } else if (ctx->codec_type == AVMEDIA_TYPE_VIDEO) {
-    video_ctx = ctx;
+    video_ctx = std::move(ctx);
     video_st = stream;
     video_stream = index;
     videoq.Start();
@@ -117,7 +105,6 @@ int TVideoState::StreamComponentOpen(int index) {
       return -1;
     }
   } else {
-    avcodec.avcodec_free_context(&ctx);
     subtitle_stream = index;
   }
   return 0;
@@ -130,10 +117,10 @@ void TVideoState::StreamComponentClose(int index) {
     if (audio_dev) sdl.SDL_CloseAudioDevice(audio_dev);  // returns after the last callback
     audio_dev = 0;
     audioq.Clear();
-    avcodec.avcodec_free_context(&audio_ctx);
-    swresample.swr_free(&swr);
-    avutil.av_frame_free(&audio_frame);
-    avcodec.av_packet_free(&audio_pkt);
+    audio_ctx.reset();
+    swr.reset();
+    audio_frame.reset();
+    audio_pkt.reset();
     audio_buf.clear();
     audio_buf_index = 0;
     audio_st = nullptr;
@@ -141,15 +128,14 @@ void TVideoState::StreamComponentClose(int index) {
   } else if (index == video_stream) {
     video_abort = true;
     videoq.Abort();
-    sdl.SDL_LockMutex(pictq_mutex);
-    sdl.SDL_CondSignal(pictq_cond);
-    sdl.SDL_UnlockMutex(pictq_mutex);
+    sdl.SDL_LockMutex(pictq_mutex.get());
+    sdl.SDL_CondSignal(pictq_cond.get());
+    sdl.SDL_UnlockMutex(pictq_mutex.get());
     if (video_tid) sdl.SDL_WaitThread(video_tid, nullptr);
     video_tid = nullptr;
     videoq.Clear();
-    for (TPicture& picture : pictq) avutil.av_frame_free(&picture.Frame);
     pictq.clear();
-    avcodec.avcodec_free_context(&video_ctx);
+    video_ctx.reset();
     video_st = nullptr;
     video_stream = -1;
   } else if (index == subtitle_stream) {
@@ -195,11 +181,17 @@ void TVideoState::ServeSeek() {
 }
 
 void TVideoState::ReadThread() {
+  bool opened = OpenFile() && OpenStreams();
+  Opened = opened ? 1 : -1;
+  OpenDone.Set();
+  if (opened) ReadPackets();
+}
+
+bool TVideoState::OpenFile() {
   TFFDecoder& decoder = Owner.FDecoder;
   if (!decoder.LoadFile(FileName, Owner.FForceFormat)) {
     OpenError = decoder.LastErrMsg();
-    Opened = -1;
-    return;
+    return false;
   }
   ic = decoder.FileHandle();
   if (Owner.genpts) ic->flags |= AVFMT_FLAG_GENPTS;
@@ -214,7 +206,10 @@ void TVideoState::ReadThread() {
       Log(TLogLevel::llWarning,
           Format("%s: could not seek to position %0.3f", FileName.c_str(), timestamp / double(AV_TIME_BASE)));
   }
+  return true;
+}
 
+bool TVideoState::OpenStreams() {
   int video = -1, audio = -1;
   if (!Owner.DisableVideo)
     video = avformat.av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, Owner.wanted_video_stream, -1, nullptr, 0);
@@ -231,15 +226,16 @@ void TVideoState::ReadThread() {
                     ? AudioOpenError
                     : Format("%s: could not open codecs, no stream to play.", FileName.c_str());
     StreamComponentClose(subtitle_stream);
-    Opened = -1;
-    return;
+    return false;
   }
   if (audio_st && audio_st->duration != AV_NOPTS_VALUE)
     AudioDuration = avutil.av_rescale_q(audio_st->duration, audio_st->time_base, Microseconds);
   external_start = avutil.av_gettime_relative();
-  Opened = 1;
+  return true;
+}
 
-  AVPacket* packet = avcodec.av_packet_alloc();
+void TVideoState::ReadPackets() {
+  TPacketPtr packet = NewPacket();
   while (packet && !abort_request) {
     if (paused != last_paused) {
       last_paused = paused;
@@ -253,7 +249,7 @@ void TVideoState::ReadThread() {
       sdl.SDL_Delay(10);
       continue;
     }
-    int code = avformat.av_read_frame(ic, packet);
+    int code = avformat.av_read_frame(ic, packet.get());
     if (code < 0) {
       if (code != AVERROR(EAGAIN)) {
         if (code != AVERROR_EOF && !(ic->pb && avformat.avio_feof(ic->pb)))
@@ -268,13 +264,12 @@ void TVideoState::ReadThread() {
       continue;
     }
     if (packet->stream_index == audio_stream)
-      audioq.Put(packet);
+      audioq.Put(packet.get());
     else if (packet->stream_index == video_stream)
-      videoq.Put(packet);
+      videoq.Put(packet.get());
     else
-      avcodec.av_packet_unref(packet);
+      avcodec.av_packet_unref(packet.get());
   }
-  avcodec.av_packet_free(&packet);
 }
 
 }  // namespace vidora

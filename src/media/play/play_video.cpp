@@ -20,74 +20,71 @@ int TVideoState::VideoThreadMain(void* state) {
 }
 
 void TVideoState::VideoThread() {
-  AVPacket* packet = avcodec.av_packet_alloc();
-  AVFrame* frame = avutil.av_frame_alloc();
+  TPacketPtr packet = NewPacket();
+  TFramePtr frame = NewFrame();
   AVRational rate = video_st->avg_frame_rate;
   double frameDuration = rate.num > 0 && rate.den > 0 ? double(rate.den) / rate.num : 0.04;
   int pictureSerial = serial;
   double lastPts = 0;  // for pictures without a time of their own
   // The newest picture skipped after a seek: shown if none at or after the target follows.
-  AVFrame* skipped = avutil.av_frame_alloc();
+  TFramePtr skipped = NewFrame();
   double skippedPts = 0;
   bool haveSkipped = false;
   auto queuePicture = [&](AVFrame* source, double pts) {
-    sdl.SDL_LockMutex(pictq_mutex);
-    while (pictq.size() >= PictureQueueSize && !video_abort) sdl.SDL_CondWaitTimeout(pictq_cond, pictq_mutex, 100);
+    sdl.SDL_LockMutex(pictq_mutex.get());
+    while (pictq.size() >= PictureQueueSize && !video_abort)
+      sdl.SDL_CondWaitTimeout(pictq_cond.get(), pictq_mutex.get(), 100);
     if (!video_abort) {
-      TPicture picture{avutil.av_frame_alloc(), pts, pictureSerial};
+      TPicture picture{NewFrame(), pts, pictureSerial};
       if (picture.Frame) {
-        avutil.av_frame_move_ref(picture.Frame, source);
-        pictq.push_back(picture);
+        avutil.av_frame_move_ref(picture.Frame.get(), source);
+        pictq.push_back(std::move(picture));
       }
     }
-    sdl.SDL_UnlockMutex(pictq_mutex);
+    sdl.SDL_UnlockMutex(pictq_mutex.get());
     avutil.av_frame_unref(source);
   };
   while (packet && frame && skipped && !video_abort) {
     bool flush = false;
-    if (videoq.Get(packet, flush, true) < 0) break;
+    if (videoq.Get(packet.get(), flush, true) < 0) break;
     if (flush) {
-      avcodec.avcodec_flush_buffers(video_ctx);
+      avcodec.avcodec_flush_buffers(video_ctx.get());
       pictureSerial = serial;
       haveSkipped = false;
-      avutil.av_frame_unref(skipped);
-      sdl.SDL_LockMutex(pictq_mutex);
-      for (TPicture& old : pictq) avutil.av_frame_free(&old.Frame);
+      avutil.av_frame_unref(skipped.get());
+      sdl.SDL_LockMutex(pictq_mutex.get());
       pictq.clear();
-      sdl.SDL_CondSignal(pictq_cond);
-      sdl.SDL_UnlockMutex(pictq_mutex);
+      sdl.SDL_CondSignal(pictq_cond.get());
+      sdl.SDL_UnlockMutex(pictq_mutex.get());
       continue;
     }
     // An empty packet drains the decoder at the end of the file.
     bool draining = packet->data == nullptr;
-    avcodec.avcodec_send_packet(video_ctx, draining ? nullptr : packet);
-    avcodec.av_packet_unref(packet);
+    avcodec.avcodec_send_packet(video_ctx.get(), draining ? nullptr : packet.get());
+    avcodec.av_packet_unref(packet.get());
     int received;
-    while ((received = avcodec.avcodec_receive_frame(video_ctx, frame)) == 0 && !video_abort) {
+    while ((received = avcodec.avcodec_receive_frame(video_ctx.get(), frame.get())) == 0 && !video_abort) {
       int reorder = Owner.decoder_reorder_pts;
       int64_t stamp = reorder < 0 ? frame->best_effort_timestamp : reorder > 0 ? frame->pts : frame->pkt_dts;
       double pts = stamp == AV_NOPTS_VALUE ? lastPts + frameDuration : stamp * av_q2d(video_st->time_base);
       lastPts = pts;
       // After a seek, pictures before the target are decoded but not shown.
       if (pts + frameDuration <= seek_target) {
-        avutil.av_frame_unref(skipped);
-        avutil.av_frame_move_ref(skipped, frame);
+        avutil.av_frame_unref(skipped.get());
+        avutil.av_frame_move_ref(skipped.get(), frame.get());
         skippedPts = pts;
         haveSkipped = true;
         continue;
       }
       haveSkipped = false;
-      queuePicture(frame, pts);
+      queuePicture(frame.get(), pts);
     }
     // A seek beyond the last picture shows the last picture.
     if (received == AVERROR_EOF && haveSkipped) {
       haveSkipped = false;
-      queuePicture(skipped, skippedPts);
+      queuePicture(skipped.get(), skippedPts);
     }
   }
-  avutil.av_frame_free(&skipped);
-  avutil.av_frame_free(&frame);
-  avcodec.av_packet_free(&packet);
 }
 
 bool TVideoState::AudioIsMaster() const {
@@ -117,26 +114,23 @@ double TVideoState::MasterClock() const {
   return ExternalClock();
 }
 
-double TVideoState::VideoRefresh() {
+double TVideoState::VideoRefreshLocked() {
   if (video_stream < 0) {
     if (audio_stream >= 0) {
-      AudioDisplay();
-      Owner.ReportPosition();
+      AudioDisplayLocked();
+      Owner.ReportPositionLocked();
     }
     return Owner.rdftspeed / 1000.0;
   }
   if (paused && !force_refresh) return 0.01;
-  sdl.SDL_LockMutex(pictq_mutex);
-  while (!pictq.empty() && pictq.front().Serial != serial) {
-    avutil.av_frame_free(&pictq.front().Frame);
-    pictq.pop_front();
-  }
+  sdl.SDL_LockMutex(pictq_mutex.get());
+  while (!pictq.empty() && pictq.front().Serial != serial) pictq.pop_front();
   if (pictq.empty()) {
-    sdl.SDL_UnlockMutex(pictq_mutex);
-    if (ReachEOF) Owner.ReportPosition();
+    sdl.SDL_UnlockMutex(pictq_mutex.get());
+    if (ReachEOF) Owner.ReportPositionLocked();
     return 0.01;
   }
-  TPicture picture = pictq.front();
+  const TPicture& picture = pictq.front();
   double now = Now();
   if (force_refresh) {
     frame_timer = now;
@@ -157,7 +151,7 @@ double TVideoState::VideoRefresh() {
       }
     }
     if (now < frame_timer + delay) {
-      sdl.SDL_UnlockMutex(pictq_mutex);
+      sdl.SDL_UnlockMutex(pictq_mutex.get());
       return frame_timer + delay - now;
     }
     frame_timer += delay;
@@ -165,32 +159,32 @@ double TVideoState::VideoRefresh() {
     // A picture already late for the one after it gives way to that one.
     if (Owner.framedrop > 0 && pictq.size() > 1 && !step && now > frame_timer + (pictq[1].PTS - picture.PTS)) {
       frame_last_pts = picture.PTS;
-      avutil.av_frame_free(&pictq.front().Frame);
       pictq.pop_front();
-      sdl.SDL_CondSignal(pictq_cond);
-      sdl.SDL_UnlockMutex(pictq_mutex);
+      sdl.SDL_CondSignal(pictq_cond.get());
+      sdl.SDL_UnlockMutex(pictq_mutex.get());
       return 0;
     }
   }
+  TPicture next = std::move(pictq.front());
   pictq.pop_front();
-  sdl.SDL_CondSignal(pictq_cond);
-  sdl.SDL_UnlockMutex(pictq_mutex);
+  sdl.SDL_CondSignal(pictq_cond.get());
+  sdl.SDL_UnlockMutex(pictq_mutex.get());
 
   force_refresh = false;
-  frame_last_pts = picture.PTS;
-  DisplayPicture(picture);
+  frame_last_pts = next.PTS;
+  DisplayPictureLocked(std::move(next));
   Owner.FSeeking = false;
   Owner.FPictEvent.Set();
   if (step) {
     step = false;
     if (!paused) Owner.TogglePauseState();
   }
-  Owner.ReportPosition();
+  Owner.ReportPositionLocked();
   return 0;
 }
 
-void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
-  AVFrame* frame = picture.Frame;
+void TVideoState::DisplayPictureLocked(TPicture picture, bool hook) {
+  AVFrame* frame = picture.Frame.get();
   int64_t pts = static_cast<int64_t>(picture.PTS * 1e6) - StartTime;
   if (hook && Owner.FVideoHook && Owner.FOnVideoHook) {
     TRGBConvertContext& context = Owner.FHookContext;
@@ -210,8 +204,7 @@ void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
     else if (result == TResult::NoMemory || result == TResult::FromRGBFailed)
       FFLogger().Log(&Owner, TLogLevel::llError, "Cannot initialize the fromRGB conversion context");
   }
-  if (shown) avutil.av_frame_free(&shown);
-  shown = frame;
+  shown = std::move(picture.Frame);
   video_clock = picture.PTS;
   video_clock_time = avutil.av_gettime_relative();
   if (!Owner.FScreen || Owner.DisableDisplay) return;
@@ -233,10 +226,11 @@ void TVideoState::DisplayPicture(const TPicture& picture, bool hook) {
   width = std::max(width, 2);
   height = std::max(std::min(height, screenHeight), 2);
   if (display.Width() != width || display.Height() != height) display.SetSize(width, height, 32);
-  display_sws = swscale.sws_getCachedContext(display_sws, frame->width, frame->height,
-                                             static_cast<AVPixelFormat>(frame->format), width, height,
-                                             AV_PIX_FMT_BGRA, Owner.Fsws_flags, nullptr, nullptr, nullptr);
-  if (!display_sws || !ScaleRows(display_sws, frame->data, frame->linesize, frame->height, display.Bits(),
+  // The library frees the old scaler when it makes a new one.
+  display_sws.reset(swscale.sws_getCachedContext(display_sws.release(), frame->width, frame->height,
+                                                 static_cast<AVPixelFormat>(frame->format), width, height,
+                                                 AV_PIX_FMT_BGRA, Owner.Fsws_flags, nullptr, nullptr, nullptr));
+  if (!display_sws || !ScaleRows(display_sws.get(), frame->data, frame->linesize, frame->height, display.Bits(),
                                  display.Stride(), width, height, AV_PIX_FMT_BGRA, display_staging,
                                  Owner.FVerticalFlip))
     return;

@@ -34,15 +34,13 @@ TCustomPlayer::~TCustomPlayer() {
   StopEventThread();
 }
 
-bool TCustomPlayer::AVLibLoaded() const { return FFLoader().Loaded(PlayerLibraries); }
+bool TCustomPlayer::AVLibLoaded() const { return FLibraries.Loaded(); }
 
-bool TCustomPlayer::LoadAVLib(const std::string& path) {
-  return LoadComponentLibraries(PlayerLibraries, path, FLastErrMsg);
-}
+bool TCustomPlayer::LoadAVLib(const std::string& path) { return FLibraries.Load(path, FLastErrMsg); }
 
 void TCustomPlayer::UnloadAVLib() {
   if (AVLibLoaded()) Stop(true);
-  FFLoader().Unload(PlayerLibraries);
+  FLibraries.Unload();
 }
 
 bool TCustomPlayer::Fail(const std::string& message) {
@@ -139,7 +137,7 @@ void TCustomPlayer::PlayLoop() {
       {
         std::lock_guard lock(FDataLock);
         if (!FVideoState) break;
-        wait = FVideoState->VideoRefresh();
+        wait = FVideoState->VideoRefreshLocked();
       }
       int timeout = static_cast<int>(std::clamp(wait * 1000, 0.0, 100.0));
       SDL_Event event;
@@ -157,9 +155,8 @@ void TCustomPlayer::PlayLoop() {
         break;
       }
       if (event.type == base + evReallocate && FVideoState && FVideoState->shown) {
-        TPicture again{FVideoState->shown, FVideoState->video_clock, FVideoState->serial};
-        FVideoState->shown = nullptr;
-        FVideoState->DisplayPicture(again, false);
+        TPicture again{std::move(FVideoState->shown), FVideoState->video_clock, FVideoState->serial};
+        FVideoState->DisplayPictureLocked(std::move(again), false);
       }
     }
   } catch (const std::exception& error) {
@@ -290,7 +287,7 @@ void TCustomPlayer::ToggleAudioDisplay() {
   if (FScreen && FStreamOpen) FScreen->Clear();
 }
 
-void TCustomPlayer::RequestSeek(int64_t target, int64_t relative, int flags) {
+void TCustomPlayer::RequestSeekLocked(int64_t target, int64_t relative, int flags) {
   TVideoState* is = FVideoState.get();
   if (is->seek_req) return;
   FSeeking = true;
@@ -313,7 +310,7 @@ void TCustomPlayer::Seek(int64_t pts, int seekFlags, bool waitForSeekEnd) {
       if (is->Duration > 0) target = std::min(pts, is->Duration);
       if (is->ic->start_time != AV_NOPTS_VALUE) target += is->ic->start_time;
     }
-    RequestSeek(target, 0, seekFlags);
+    RequestSeekLocked(target, 0, seekFlags);
   }
   if (waitForSeekEnd) WaitForSeekEnd();
 }
@@ -327,12 +324,12 @@ void TCustomPlayer::Seek(double delta, int seekFlags, bool waitForSeekEnd) {
       int64_t position = is->ic->pb ? avformat.avio_seek(is->ic->pb, 0, SEEK_CUR) : 0;
       double perSecond = is->ic->bit_rate > 0 ? is->ic->bit_rate / 8.0 : 180000.0;
       int64_t amount = static_cast<int64_t>(perSecond * delta);
-      RequestSeek(position + amount, amount, seekFlags);
+      RequestSeekLocked(position + amount, amount, seekFlags);
     } else {
       // Relative to the picture on screen, or to the sound without pictures.
       double position = is->video_stream >= 0 ? is->VideoClock() : is->MasterClock();
       if (std::isnan(position) || position < 0) position = is->StartTime / double(AV_TIME_BASE);
-      RequestSeek(static_cast<int64_t>((position + delta) * AV_TIME_BASE),
+      RequestSeekLocked(static_cast<int64_t>((position + delta) * AV_TIME_BASE),
                   static_cast<int64_t>(delta * AV_TIME_BASE), seekFlags);
     }
   }
@@ -359,7 +356,7 @@ bool TCustomPlayer::CurrentFrame(TBitmap& bitmap, int64_t& pts) {
     bitmap.SetSize(is->video_ctx->width, is->video_ctx->height, 32);
     return false;
   }
-  if (!FRGBContext.ToRGB(is->shown)) return false;
+  if (!FRGBContext.ToRGB(is->shown.get())) return false;
   const TBitmap& picture = FRGBContext.Bitmap();
   bitmap.SetSize(picture.Width(), picture.Height(), picture.BitsPerPixel());
   std::copy(picture.Bits(), picture.Bits() + static_cast<size_t>(picture.Stride()) * picture.Height(), bitmap.Bits());
@@ -386,7 +383,7 @@ void TCustomPlayer::SetForceFormat(const std::string& name) {
   FForceFormat = name;
 }
 
-void TCustomPlayer::ReportPosition() {
+void TCustomPlayer::ReportPositionLocked() {
   TVideoState* is = FVideoState.get();
   if (!is || is->IsImage2) return;
   int64_t position;
@@ -410,9 +407,9 @@ void TCustomPlayer::ReportPosition() {
     if (FOnPosition) FPlayEvent.Post(TPlayEventKind::Position, position);
   }
   // The end is announced once, when everything read has been played.
-  sdl.SDL_LockMutex(is->pictq_mutex);
+  sdl.SDL_LockMutex(is->pictq_mutex.get());
   bool drained = is->videoq.Packets() == 0 && is->audioq.Packets() == 0 && is->pictq.empty();
-  sdl.SDL_UnlockMutex(is->pictq_mutex);
+  sdl.SDL_UnlockMutex(is->pictq_mutex.get());
   if (!is->IsDevice && !is->EventEOF && is->ReachEOF && drained) {
     PostState(TPlayState::psEnd);
     is->EventEOF = true;
@@ -423,7 +420,7 @@ void TCustomPlayer::ReportPosition() {
     } else if (FRepeatType == TRepeatType::rtLoop && !is->seek_req) {
       int64_t target = start_time.value_or(0);
       if (is->ic->start_time != AV_NOPTS_VALUE) target += is->ic->start_time;
-      RequestSeek(target, 0, start_time ? 0 : AVSEEK_FLAG_ANY);
+      RequestSeekLocked(target, 0, start_time ? 0 : AVSEEK_FLAG_ANY);
     }
   }
 }

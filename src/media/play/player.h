@@ -14,6 +14,7 @@
 #include "media/base/bitmap.h"
 #include "media/base/base_component.h"
 #include "media/base/event.h"
+#include "media/base/loader.h"
 #include "media/base/rgb_convert.h"
 #include "media/decode/decoder.h"
 #include "media/play/play_event.h"
@@ -159,11 +160,13 @@ class TCustomPlayer : public TFFBaseComponent {
   void PostQuit();
   void JoinPlayThread();
   void TogglePauseState();
-  void RequestSeek(int64_t target, int64_t relative, int flags);
+  // The ...Locked ones run with FDataLock held (from the play loop or a host call).
+  void RequestSeekLocked(int64_t target, int64_t relative, int flags);
   void WaitForSeekEnd();
-  void ReportPosition();
+  void ReportPositionLocked();
   void SwitchStream(int type, int index);
 
+  TComponentLibraries FLibraries{PlayerLibraries};
   std::string FLastErrMsg;
   std::string FFileName;
   std::string FForceFormat;
@@ -178,7 +181,7 @@ class TCustomPlayer : public TFFBaseComponent {
   SDL_Thread* FPlayThread = nullptr;
   std::thread FEventThread;
   std::atomic<bool> FEventThreadTerminated{false};
-  std::atomic<bool> FEventThreadRunning{false};
+  TEvent FEventThreadEnded{false};
   bool FSDLStarted = false;
   bool FAudioStarted = false;
 

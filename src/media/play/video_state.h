@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "media/base/av_owners.h"
 #include "media/base/bitmap.h"
+#include "media/base/event.h"
 #include "media/base/logger.h"
 #include "media/base/media_headers.h"
 #include "media/base/rgb_convert.h"
@@ -37,18 +39,20 @@ class TPacketQueue {
 
  private:
   struct TEntry {
-    AVPacket* Packet;  // null for a flush
+    TPacketPtr Packet;  // null for a flush
   };
+  // Guarded by FMutex.
   std::deque<TEntry> FEntries;
-  SDL_mutex* FMutex;
-  SDL_cond* FCond;
+  bool FAbort = false;
+  TSDLMutexPtr FMutex;
+  TSDLCondPtr FCond;
+  // Written under FMutex, read without it (the reading thread's fill level).
   std::atomic<int> FPackets{0};
   std::atomic<int64_t> FBytes{0};
-  bool FAbort = false;
 };
 
 struct TPicture {
-  AVFrame* Frame = nullptr;
+  TFramePtr Frame;
   double PTS = 0;  // seconds
   int Serial = 0;
 };
@@ -58,74 +62,92 @@ struct TVideoState {
   ~TVideoState();
 
   TCustomPlayer& Owner;
+
+  // Written by the reading thread while it opens the file, before `Opened`
+  // turns non-zero; read-only afterwards.
   std::string FileName;
   AVFormatContext* ic = nullptr;  // the owner's decoder owns it
   bool IsImage2 = false, IsDevice = false;
   int64_t StartTime = 0, Duration = 0, AudioDuration = 0;  // µs
+  std::string OpenError;
+  std::string AudioOpenError;
+
+  // Shared by every thread of the state: atomics, each with one writer at a time.
   std::atomic<int> Opened{0};  // 1 opened, -1 failed
+  TEvent OpenDone{false};  // set with Opened
   std::atomic<bool> ReachEOF{false};
   std::atomic<bool> EventEOF{false};  // the end was announced
-
   std::atomic<bool> abort_request{false};
   std::atomic<bool> paused{false};
-  bool last_paused = false;
   std::atomic<bool> step{false};
   std::atomic<bool> seek_req{false};
+  std::atomic<int> serial{0};  // grows with every seek
+  std::atomic<double> seek_target{0};  // seconds: pictures and sound before it are skipped after a seek
+  std::atomic<int64_t> external_start{0};  // µs on the relative clock at the file's start time
+  std::atomic<int> audio_stream{-1};
+  std::atomic<int> video_stream{-1};
+  std::atomic<bool> video_abort{false};
+  std::atomic<bool> force_refresh{false};
+  // The preview draws no subtitles: their packets are dropped as read.
+  std::atomic<int> subtitle_stream{-1};
+
+  // The seek request: written under the player's data lock before seek_req is
+  // set, read by the reading thread after it sees seek_req.
   bool seek_paused = false;
   int64_t seek_pos = 0, seek_rel = 0;
   int seek_flags = 0;
-  std::atomic<int> serial{0};  // grows with every seek
 
+  // The reading thread's own.
+  bool last_paused = false;
+
+  // The threads, started and joined by whoever opens and closes the streams.
   SDL_Thread* read_tid = nullptr;
   SDL_Thread* video_tid = nullptr;
 
-  // Audio.
-  std::atomic<int> audio_stream{-1};
+  // Set when the audio stream opens, read-only while the device plays.
   AVStream* audio_st = nullptr;
-  AVCodecContext* audio_ctx = nullptr;
-  TPacketQueue audioq;
   SDL_AudioDeviceID audio_dev = 0;
   int audio_rate = 0, audio_channels = 0;
-  SwrContext* swr = nullptr;
-  AVFrame* audio_frame = nullptr;
-  AVPacket* audio_pkt = nullptr;
+  int audio_hw_buf_size = 0;
+  TPacketQueue audioq;
+
+  // The audio callback's own while the device is open (sample_array is read
+  // by the audio display under the device's lock).
+  TCodecContextPtr audio_ctx;
+  TSwrPtr swr;
+  TFramePtr audio_frame;
+  TPacketPtr audio_pkt;
   std::vector<uint8_t> audio_buf;
   size_t audio_buf_index = 0;
-  std::atomic<int> audio_buffered{0};  // bytes of audio_buf not yet handed to the device
   int audio_serial = 0;
-  std::atomic<double> audio_clock{-1};  // seconds at the end of audio_buf
-  std::atomic<int64_t> audio_callback_time{0};
-  std::string AudioOpenError;
-  int audio_hw_buf_size = 0;
   std::vector<int16_t> sample_array;  // for the audio display
   size_t sample_array_index = 0;
-  int64_t last_display_time = 0;
+  // Written by the audio callback, read by the clocks.
+  std::atomic<int> audio_buffered{0};  // bytes of audio_buf not yet handed to the device
+  std::atomic<double> audio_clock{-1};  // seconds at the end of audio_buf
+  std::atomic<int64_t> audio_callback_time{0};
 
-  // Video.
-  std::atomic<int> video_stream{-1};
-  std::atomic<bool> video_abort{false};
+  // Set when the video stream opens; the context is the video thread's while it runs.
   AVStream* video_st = nullptr;
-  AVCodecContext* video_ctx = nullptr;
+  TCodecContextPtr video_ctx;
   TPacketQueue videoq;
-  SDL_mutex* pictq_mutex;
-  SDL_cond* pictq_cond;
+
+  // Guarded by pictq_mutex: the video thread fills, the play loop takes.
+  TSDLMutexPtr pictq_mutex;
+  TSDLCondPtr pictq_cond;
   std::deque<TPicture> pictq;
   static constexpr size_t PictureQueueSize = 2;
+
+  // Guarded by the player's data lock: the play loop shows pictures, the
+  // host's calls pause and read the picture on screen.
   double frame_timer = 0, frame_last_pts = 0, frame_last_delay = 0.04;
   double video_clock = 0;  // pts of the picture on screen
   int64_t video_clock_time = 0;  // when it was shown (µs, relative clock)
-  AVFrame* shown = nullptr;  // the picture on screen
-  std::atomic<bool> force_refresh{false};
+  TFramePtr shown;  // the picture on screen
   TBitmap display;  // the picture at the display size
-  SwsContext* display_sws = nullptr;
-  AVFrame* display_staging = nullptr;  // the scaler's side of `display`, for sizes that need it
-
-  // The preview draws no subtitles: their packets are dropped as read.
-  std::atomic<int> subtitle_stream{-1};
-  std::atomic<double> seek_target{0};  // seconds: pictures and sound before it are skipped after a seek
-  std::string OpenError;
-
-  std::atomic<int64_t> external_start{0};  // µs on the relative clock at the file's start time
+  TSwsPtr display_sws;
+  TFramePtr display_staging;  // the scaler's side of `display`, for sizes that need it
+  int64_t last_display_time = 0;
   int64_t pause_start = 0;
 
   // Opening and closing.
@@ -137,18 +159,23 @@ struct TVideoState {
   // Reading.
   static int ReadThreadMain(void* state);
   void ReadThread();
+  // The reading thread's steps: the file, its streams, then packets until closed.
+  bool OpenFile();
+  bool OpenStreams();
+  void ReadPackets();
   bool QueuesFull() const;
   void ServeSeek();
   void Log(TLogLevel level, const std::string& message) const;
 
-  // Video.
+  // Video. The ...Locked ones run with the player's data lock held.
   static int VideoThreadMain(void* state);
   void VideoThread();
   // One refresh step; returns the seconds until the next one is due.
-  double VideoRefresh();
-  // Shows a picture; `hook` runs the host's picture hook on it first.
-  void DisplayPicture(const TPicture& picture, bool hook = true);
-  void AudioDisplay();
+  double VideoRefreshLocked();
+  // Shows a picture and keeps it as the one on screen; `hook` runs the host's
+  // picture hook on it first.
+  void DisplayPictureLocked(TPicture picture, bool hook = true);
+  void AudioDisplayLocked();
 
   // Audio.
   bool OpenAudio(int sampleRate, int channels);

@@ -114,6 +114,7 @@ TEST_F(LoaderTest, AFolderCopyOfALibraryAlreadyLoadedElsewhereIsRefused) {
   EXPECT_FALSE(loader.Load(TLibrary::swScale));
   std::string fileName = TFFLoader::FileName(TLibrary::avUtil);
   EXPECT_NE(loader.LastErrMsg().find(fileName + " is already loaded from "), std::string::npos) << loader.LastErrMsg();
+  EXPECT_EQ(loader.LastFailure(), TLoadFailure::lfDuplicateCopy);
   EXPECT_EQ(LoadedObjects(fileName).size(), 1u);
 }
 
@@ -172,6 +173,69 @@ TEST_F(LoaderTest, BrokenFolderDependencyFailsTheLibraryThatNeedsIt) {
   EXPECT_FALSE(loader.Load(TLibrary::swScale));
   EXPECT_NE(loader.LastErrMsg().find(TFFLoader::FileName(TLibrary::avUtil)), std::string::npos)
       << loader.LastErrMsg();
+}
+
+TEST_F(LoaderTest, FailuresCarryTheirReason) {
+  TTempFolder broken, incomplete;
+  TFFLoader& loader = FFLoader();
+  loader.SetLibraryPath(broken.Str());
+  PlaceText(broken, TLibrary::swScale);
+  EXPECT_FALSE(loader.Load(TLibrary::swScale));
+  EXPECT_EQ(loader.LastFailure(), TLoadFailure::lfMissingFile);
+
+  loader.SetLibraryPath(incomplete.Str());
+  Place(incomplete, TLibrary::avUtil, FAKE_LIBRARY_PATH);
+  EXPECT_FALSE(loader.Load(TLibrary::avUtil));
+  EXPECT_EQ(loader.LastFailure(), TLoadFailure::lfMissingSymbol);
+}
+
+TEST_F(LoaderTest, ALibraryOfAnotherMajorIsRefusedBeforeBinding) {
+  TTempFolder folder;
+  Place(folder, TLibrary::avUtil, FAKE_WRONG_MAJOR_PATH);
+  TFFLoader& loader = FFLoader();
+  loader.SetLibraryPath(folder.Str());
+
+  EXPECT_FALSE(loader.Load(TLibrary::avUtil));
+  EXPECT_EQ(loader.LastFailure(), TLoadFailure::lfWrongVersion);
+  std::string expected = "Load library " + TFFLoader::FileName(TLibrary::avUtil) + " error: version " +
+                         std::to_string(LIBAVUTIL_VERSION_MAJOR + 1) + ".0.0, expected major " +
+                         std::to_string(LIBAVUTIL_VERSION_MAJOR);
+  EXPECT_EQ(loader.LastErrMsg(), expected);
+  EXPECT_FALSE(loader.Loaded(TLibrary::avUtil));
+  EXPECT_TRUE(loader.LoadedFrom(TLibrary::avUtil).empty());
+}
+
+// The encoder's and the player's sets share most libraries: giving one hold
+// back must leave every table the other still uses.
+TEST_F(LoaderTest, ReleasingASetKeepsWhatAnotherHolderUses) {
+  TFFLoader& loader = FFLoader();
+  ASSERT_TRUE(loader.Acquire(EncoderLibraries)) << loader.LastErrMsg();
+  ASSERT_TRUE(loader.Acquire(PlayerLibraries)) << loader.LastErrMsg();
+
+  loader.Release(EncoderLibraries);
+  EXPECT_TRUE(loader.Loaded(PlayerLibraries));
+  EXPECT_NE(avcodec.avcodec_version, nullptr);
+
+  ASSERT_TRUE(loader.Acquire(EncoderLibraries));
+  loader.Release(PlayerLibraries);
+  EXPECT_TRUE(loader.Loaded(EncoderLibraries));
+  EXPECT_FALSE(loader.Loaded(TLibrary::lbSDL)) << "only the player held SDL";
+  EXPECT_EQ(sdl.SDL_Init, nullptr);
+
+  loader.Release(EncoderLibraries);
+  EXPECT_FALSE(loader.Loaded(TLibrary::avCodec)) << "the last hold unloads";
+}
+
+TEST_F(LoaderTest, AFailedSetLeavesLibrariesAnotherHolderUses) {
+  TFFLoader& loader = FFLoader();
+  ASSERT_TRUE(loader.Acquire(TLibraries{TLibrary::avUtil})) << loader.LastErrMsg();
+
+  TTempFolder folder;
+  PlaceText(folder, TLibrary::swScale);
+  loader.SetLibraryPath(folder.Str());
+  EXPECT_FALSE(loader.Acquire(EncoderLibraries));
+  EXPECT_TRUE(loader.Loaded(TLibrary::avUtil));
+  EXPECT_FALSE(loader.Loaded(TLibrary::avCodec));
 }
 
 TEST_F(LoaderTest, FailureInASetUnloadsTheWholeSet) {

@@ -133,6 +133,19 @@ TEST_F(EncoderTest, StopDuringTheFirstOfThree) {
   EXPECT_FALSE(std::filesystem::exists(Out("stop-1.3gp"))) << "an output that never started is removed with its task";
 }
 
+// Unloading clears the tables the workers call through: the run ends first.
+TEST_F(EncoderTest, UnloadingEndsTheRunFirst) {
+  ASSERT_TRUE(FEncoder.LoadAVLib("")) << FEncoder.LastErrMsg();
+  AddPhoneTask("clip.mp4", "unload.3gp", true);
+  FEncoder.Start(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  FEncoder.UnloadAVLib();
+  EXPECT_FALSE(FEncoder.AVLibLoaded());
+  EXPECT_EQ(Ends().size(), 2u) << "the task's and the run's end were delivered before unloading";
+  ASSERT_TRUE(FEncoder.LoadAVLib("")) << FEncoder.LastErrMsg();
+  FEncoder.ClearTasks();
+}
+
 TEST_F(EncoderTest, ProgressOnTheWorkerOrHandedToTheMainThread) {
   std::atomic<int> onWorker{0}, onMain{0};
   std::thread::id main = std::this_thread::get_id();

@@ -11,6 +11,7 @@
 #include "media/base/loader.h"
 #include "media/base/logger.h"
 #include "media/base/main_thread.h"
+#include "media/encoder/encoder.h"
 #include "media/play/player.h"
 
 namespace vidora::test {
@@ -353,6 +354,23 @@ TEST_F(Player, AudioDisplaysCycle) {
   before = FSurface.Shown().size();
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(FSurface.Shown().size(), before) << "nothing is drawn";
+}
+
+// The host loads the encoder and the player from one folder; unloading the
+// encoder must leave the player every table it plays with.
+TEST_F(Player, UnloadingTheEncoderLeavesThePlayerPlaying) {
+  ASSERT_TRUE(FPlayer.LoadAVLib("")) << FPlayer.LastErrMsg();
+  {
+    TFFEncoder encoder;
+    ASSERT_TRUE(encoder.LoadAVLib("")) << encoder.LastErrMsg();
+    encoder.UnloadAVLib();
+  }
+  EXPECT_TRUE(FPlayer.AVLibLoaded());
+  ASSERT_TRUE(FPlayer.Open(Clip("clip.mp4"), &FSurface)) << FPlayer.LastErrMsg();
+  EXPECT_TRUE(WaitFor([&] { return FSurface.Shown().size() > 5; }, 5s));
+  FPlayer.UnloadAVLib();
+  EXPECT_FALSE(FPlayer.AVLibLoaded()) << "the last holder unloads";
+  EXPECT_FALSE(FFLoader().Loaded(TLibrary::lbSDL));
 }
 
 TEST_F(Player, StartsAndStopsFiftyTimes) {
