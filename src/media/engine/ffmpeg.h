@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "media/base/av_owners.h"
 #include "media/base/event.h"
 #include "media/base/ff_options.h"
 #include "media/base/logger.h"
@@ -62,41 +63,58 @@ using TBitstreamFilterChain = std::vector<TBitstreamFilterItem>;
 // The codec side of one stream of an opened input file. The container keeps
 // only parameters; the engine owns the decoder context made from them.
 struct TInputStreamCodec {
-  AVCodecContext* codec = nullptr;
+  TCodecContextPtr codec;
   const AVCodec* decoder = nullptr;  // chosen by name; none = by codec id
   int64_t frame_count = 0;  // the container's count, or the packets counted when it has none
 };
 
 struct TInputFile {
-  AVFormatContext* ctx = nullptr;
+  TInputContextPtr ctx;
   std::string file_name;  // as the user gave it
-  AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names
+  AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names, closed after the context
   std::vector<TInputStreamCodec> streams;
   int64_t ts_offset = 0;  // microseconds added to every timestamp read
+
+  TInputFile() = default;
+  ~TInputFile();
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
 };
 
 // The codec side of one stream of an output file: the encoder context the
 // engine owns until the run opens it.
 struct TOutputStreamCodec {
   AVStream* st = nullptr;
-  AVCodecContext* codec = nullptr;
+  TCodecContextPtr codec;
   const AVCodec* encoder = nullptr;
   bool stream_copy = false;
   bool size_from_input = false;  // no size was given: the (upright) input's
   // AMR-NB through libopencore-amrnb, for a libavcodec without the encoder.
   bool opencore_amrnb = false;
   TBitstreamFilterChain bitstream_filters;
+
+  TOutputStreamCodec() = default;
+  ~TOutputStreamCodec();
+  TOutputStreamCodec(TOutputStreamCodec&&) = default;
+  TOutputStreamCodec& operator=(TOutputStreamCodec&&) = default;
 };
 
 struct TOutputFile {
-  AVFormatContext* ctx = nullptr;
+  TOutputContextPtr ctx;
   std::string file_name;  // as the user gave it
   // The regular file the engine created for it; empty for what is not one
   // (a device, a pipe, a client's stream, a network address).
   std::string created_file;
   bool finished = false;  // its trailer is written
   std::vector<TOutputStreamCodec> streams;
-  AVDictionary* mux_opts = nullptr;  // handed to the muxer with the header
+  TDictionaryPtr mux_opts;  // handed to the muxer with the header
+
+  TOutputFile() = default;
+  ~TOutputFile() { Close(); }
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+  // Frees the encoder contexts and the container, and closes the file's I/O.
+  void Close();
 };
 
 // Every setting of a task, with its default; InitDefaults restores them all.
@@ -452,7 +470,6 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CloseOutputFile(TOutputFile& file);
   // Throws when an option kept for a codec or format of its own finds none in the file (which it closes).
   void CheckPrivateOptionsClaimed(TOutputFile& file);
-  void CloseInputFile(TInputFile& file);
   void ClearPendingVideo();
 
   // Files.
@@ -471,12 +488,12 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   std::vector<std::vector<int>> Fjoin_sources;
   int Fcurrent_part = 0;
   TVideoFilterGraph FGraph;
-  AVPacket* Fpkt = nullptr;
-  AVPacket* Fenc_pkt = nullptr;
-  AVFrame* Fdecoded_frame = nullptr;
-  AVFrame* Ffiltered_frame = nullptr;
-  AVFrame* Faudio_frame = nullptr;  // converted samples on their way to an encoder
-  AVFrame* Fcrop_frame = nullptr;
+  TPacketPtr Fpkt;
+  TPacketPtr Fenc_pkt;
+  TFramePtr Fdecoded_frame;
+  TFramePtr Ffiltered_frame;
+  TFramePtr Faudio_frame;  // converted samples on their way to an encoder
+  TFramePtr Fcrop_frame;
   int64_t Ftimer_start = 0;
   int64_t Flast_report_time = 0;
   bool FShowDupOrDrop = false;
@@ -490,7 +507,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool FOutputHookActive = true;
   TRGBConvertContext FInputRGB;
   TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks; the worker's alone while it runs
-  AVFrame* FOutputPictureBuf = nullptr;
+  TFramePtr FOutputPictureBuf;
   // Guarded by the process-wide post-hook lock (hooks.cpp).
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;

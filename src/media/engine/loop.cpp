@@ -69,8 +69,8 @@ void TCustomFFmpeg::Transcode() {
       if (pb && avformat.avio_seek(pb, 0, SEEK_CUR) >= Flimit_filesize) break;
     }
 
-    AVFormatContext* is = Finput_files[fileIndex]->ctx;
-    int result = avformat.av_read_frame(is, Fpkt);
+    AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
+    int result = avformat.av_read_frame(is, Fpkt.get());
     if (result == AVERROR(EAGAIN)) {
       noPacket[fileIndex] = true;
       ++noPacketCount;
@@ -94,16 +94,16 @@ void TCustomFFmpeg::Transcode() {
     }
     std::fill(std::begin(noPacket), std::end(noPacket), false);
     noPacketCount = 0;
-    if (Fdo_pkt_dump) avformat.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, Fpkt, Fdo_hex_dump, is->streams[Fpkt->stream_index]);
+    if (Fdo_pkt_dump) avformat.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, Fpkt.get(), Fdo_hex_dump, is->streams[Fpkt->stream_index]);
 
     const TAVInputFile& file = Ffile_table[fileIndex];
     if (Fpkt->stream_index >= file.nb_streams) {
-      avcodec.av_packet_unref(Fpkt);
+      avcodec.av_packet_unref(Fpkt.get());
       continue;
     }
     TAVInputStream& ist = *Fist_table[file.ist_index + Fpkt->stream_index];
     if (ist.discard) {
-      avcodec.av_packet_unref(Fpkt);
+      avcodec.av_packet_unref(Fpkt.get());
       continue;
     }
 
@@ -135,19 +135,19 @@ void TCustomFFmpeg::Transcode() {
     if (Frecording_time != INT64_MAX && Fpkt->pts != AV_NOPTS_VALUE &&
         avutil.av_rescale_q(Fpkt->pts, timeBase, Microseconds) >= Frecording_time + Fstart_time) {
       ist.is_past_recording_time = 1;
-      avcodec.av_packet_unref(Fpkt);
+      avcodec.av_packet_unref(Fpkt.get());
       continue;
     }
 
-    if (output_packet(ist, Fpkt, true) < 0) {
+    if (output_packet(ist, Fpkt.get(), true) < 0) {
       std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
                                    MediaTypeName(ist.dec->codec_type).c_str());
-      avcodec.av_packet_unref(Fpkt);
+      avcodec.av_packet_unref(Fpkt.get());
       if (Fexit_on_error) throw FFmpegException(message);
       if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
       continue;
     }
-    avcodec.av_packet_unref(Fpkt);
+    avcodec.av_packet_unref(Fpkt.get());
 
     int64_t now = avutil.av_gettime_relative();
     if (now - Flast_report_time > ReportInterval) {
@@ -171,7 +171,7 @@ void TCustomFFmpeg::WriteTrailers() {
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
-    int result = avformat.av_write_trailer(file.ctx);
+    int result = avformat.av_write_trailer(file.ctx.get());
     file.finished = result >= 0;
     if (result < 0 && failure.empty()) failure = ErrorText(file.file_name, result);
   }

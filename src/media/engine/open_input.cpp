@@ -44,26 +44,25 @@ bool CountsMissing(const AVFormatContext* ctx) {
   return false;
 }
 
-// An input opened only to be read through once, closed with its scope.
-struct TScanInput {
-  AVFormatContext* ctx = avformat.avformat_alloc_context();
-  AVIOContext* io = nullptr;
-  ~TScanInput() {
-    if (ctx) avformat.avformat_close_input(&ctx);
-    CloseIO(&io);
-  }
-};
+// Opens the file into the input's allocated context and returns the
+// library's code; on failure the library has freed the context.
+int OpenContext(TInputFile& input, const std::string& fileName, const AVInputFormat* format, AVDictionary** options) {
+  AVFormatContext* ctx = input.ctx.release();
+  int code = OpenInputContext(ctx, fileName, format, options, input.io);
+  input.ctx.reset(ctx);
+  return code;
+}
 
 // The packets of every stream, read through a context of their own so that
 // the file being opened keeps its position. Empty when the file cannot be read again.
 std::vector<int64_t> CountPackets(const std::string& fileName, const AVInputFormat* format) {
   std::vector<int64_t> counts;
-  TScanInput input;
-  if (!input.ctx || OpenInputContext(input.ctx, fileName, format, nullptr, input.io) < 0) return counts;
-  std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(avcodec.av_packet_alloc(),
-                                                         [](AVPacket* p) { avcodec.av_packet_free(&p); });
+  TInputFile input;
+  input.ctx.reset(avformat.avformat_alloc_context());
+  if (!input.ctx || OpenContext(input, fileName, format, nullptr) < 0) return counts;
+  TPacketPtr packet = NewPacket();
   counts.assign(input.ctx->nb_streams, 0);
-  while (packet && avformat.av_read_frame(input.ctx, packet.get()) >= 0) {
+  while (packet && avformat.av_read_frame(input.ctx.get(), packet.get()) >= 0) {
     if (packet->stream_index >= 0 && static_cast<size_t>(packet->stream_index) < counts.size())
       ++counts[packet->stream_index];
     avcodec.av_packet_unref(packet.get());
@@ -73,14 +72,14 @@ std::vector<int64_t> CountPackets(const std::string& fileName, const AVInputForm
 
 }  // namespace
 
-void TCustomFFmpeg::CloseInputFile(TInputFile& file) {
+TInputFile::~TInputFile() {
   {
     std::lock_guard lock(CodecLock());
-    for (TInputStreamCodec& stream : file.streams) avcodec.avcodec_free_context(&stream.codec);
+    streams.clear();
   }
-  file.streams.clear();
-  if (file.ctx) avformat.avformat_close_input(&file.ctx);
-  CloseIO(&file.io);
+  // The context reads through our I/O, so it closes first.
+  ctx.reset();
+  CloseIO(&io);
 }
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
@@ -98,9 +97,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
   auto file = std::make_unique<TInputFile>();
   file->file_name = fileName;
-  file->ctx = avformat.avformat_alloc_context();
+  file->ctx.reset(avformat.avformat_alloc_context());
   if (!file->ctx) throw FFmpegException("avformat_alloc_context failed");
-  ApplyOptions(FOptions, file->ctx, FOptions.avformat_opts, AV_OPT_FLAG_DECODING_PARAM);
+  ApplyOptions(FOptions, file->ctx.get(), FOptions.avformat_opts, AV_OPT_FLAG_DECODING_PARAM);
 
   const AVCodec* decoders[3] = {};
   const AVMediaType kinds[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
@@ -110,11 +109,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
       Fvideo_codec_name.clear();
       Faudio_codec_name.clear();
       Fsubtitle_codec_name.clear();
-      avformat.avformat_free_context(file->ctx);
       return false;
     }
   }
-  AVFormatContext* ctx = file->ctx;
+  AVFormatContext* ctx = file->ctx.get();
   if (decoders[0]) {
     ctx->video_codec_id = decoders[0]->id;
     ctx->video_codec = decoders[0];
@@ -130,18 +128,17 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   if (Fpgmyuv_compatibility_hack) ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
 
-  AVDictionary* demuxerOptions = DemuxerOptions(Faudio_sample_rate, Faudio_channels, Fframe_rate,
-                                                Fframe_width, Fframe_height, Fframe_pix_fmt, Fvideo_channel,
-                                                Fvideo_standard, Floop_input);
+  AVDictionary* options = DemuxerOptions(Faudio_sample_rate, Faudio_channels, Fframe_rate, Fframe_width,
+                                         Fframe_height, Fframe_pix_fmt, Fvideo_channel, Fvideo_standard, Floop_input);
   // Options of particular demuxers ("pattern_type" of image2 ...) kept by name.
-  avutil.av_dict_copy(&demuxerOptions, FOptions.format_private_opts, 0);
-  int code = OpenInputContext(file->ctx, fileName, format, &demuxerOptions, file->io);
-  avutil.av_dict_free(&demuxerOptions);
+  avutil.av_dict_copy(&options, FOptions.format_private_opts, 0);
+  int code = OpenContext(*file, fileName, format, &options);
+  TDictionaryPtr unused(options);  // what the demuxer did not take
   if (code < 0) {
     FLastErrMsg = ErrorText(fileName, code);
     return false;
   }
-  ctx = file->ctx;
+  ctx = file->ctx.get();
 
   if (Fopt_programid) {
     bool found = false;
@@ -158,7 +155,6 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     }
     if (!found) {
       FLastErrMsg = "Specified program id not found";
-      CloseInputFile(*file);
       return false;
     }
     Fopt_programid = 0;
@@ -167,7 +163,6 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   if (FindStreamInfo(ctx) < 0 && Fverbose >= 0) {
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
     Log(TLogLevel::llVerbose, "%s", FLastErrMsg.c_str());
-    CloseInputFile(*file);
     return false;
   }
 
@@ -189,15 +184,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   for (unsigned s = 0; s < ctx->nb_streams; ++s) {
     AVStream* st = ctx->streams[s];
     TInputStreamCodec stream;
-    stream.codec = avcodec.avcodec_alloc_context3(nullptr);
-    if (!stream.codec || avcodec.avcodec_parameters_to_context(stream.codec, st->codecpar) < 0) {
-      avcodec.avcodec_free_context(&stream.codec);
-      CloseInputFile(*file);
+    stream.codec.reset(avcodec.avcodec_alloc_context3(nullptr));
+    if (!stream.codec || avcodec.avcodec_parameters_to_context(stream.codec.get(), st->codecpar) < 0)
       throw FFmpegException("avcodec_alloc_context failed");
-    }
     stream.frame_count = st->nb_frames > 0 || s >= packetCounts.size() ? st->nb_frames : packetCounts[s];
-    file->streams.push_back(stream);
-    AVCodecContext* dec = stream.codec;
+    file->streams.push_back(std::move(stream));
+    AVCodecContext* dec = file->streams.back().codec.get();
     dec->thread_count = Fthread_count;
     dec->pkt_timebase = st->time_base;
     switch (dec->codec_type) {
@@ -257,8 +249,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
       case AVMEDIA_TYPE_UNKNOWN:
         break;
       default:
-        CloseInputFile(*file);
-        throw FFmpegException("invalid codec_type");
+          throw FFmpegException("invalid codec_type");
     }
   }
 
