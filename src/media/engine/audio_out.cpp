@@ -31,11 +31,13 @@ void TCustomFFmpeg::EnsureResampler(TAVOutputStream& ost, const AVFrame* samples
   } else if (result >= 0 && Faudio_volume != 256) {
     avutil.av_opt_set_double(swr, "rematrix_volume", volume, 0);
   }
-  if (result < 0 || swresample.swr_init(swr) < 0) {
+  if (result >= 0) result = swresample.swr_init(swr);
+  if (result < 0) {
     ost.swr.reset();
     throw FFmpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                  samples->ch_layout.nb_channels, samples->sample_rate, enc->ch_layout.nb_channels,
-                                 enc->sample_rate));
+                                 enc->sample_rate),
+                          result);
   }
   ost.swr_in_rate = samples->sample_rate;
   ost.swr_in_format = samples->format;
@@ -189,7 +191,8 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream& ost, AVFrame* frame) {
   ost.sync_opts += frame->nb_samples;
   ++ost.frame_number;
   if (!ost.amrnb) {
-    if (avcodec.avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");
+    if (int result = avcodec.avcodec_send_frame(enc, frame); result < 0)
+      throw FFmpegException("Audio encoding failed", result);
     ReceivePackets(ost);
     return;
   }

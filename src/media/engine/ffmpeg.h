@@ -435,7 +435,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // The scaler flags: the "sws_flags" option when given, else the engine's own.
   int ScalerFlags() const;
   // Logs the mapping so far and the message, then throws (with `detail` appended).
-  [[noreturn]] void SetUpFailure(const std::string& message, const std::string& detail = {});
+  [[noreturn]] void SetUpFailure(const std::string& message, const std::string& detail = {}, int code = 0);
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);

@@ -16,15 +16,15 @@ namespace {
 AVFilterContext* AddFilter(AVFilterGraph* graph, const char* filter, const char* name, const std::string& args) {
   AVFilterContext* context = nullptr;
   const AVFilter* definition = avfilter.avfilter_get_by_name(filter);
-  if (!definition ||
-      avfilter.avfilter_graph_create_filter(&context, definition, name, args.empty() ? nullptr : args.c_str(),
-                                            nullptr, graph) < 0)
-    throw FFmpegException("Error opening filters!");
+  int result = definition ? avfilter.avfilter_graph_create_filter(&context, definition, name,
+                                                                  args.empty() ? nullptr : args.c_str(), nullptr, graph)
+                          : AVERROR_FILTER_NOT_FOUND;
+  if (result < 0) throw FFmpegException("Error opening filters!", result);
   return context;
 }
 
 void Link(AVFilterContext* from, AVFilterContext* to) {
-  if (avfilter.avfilter_link(from, 0, to, 0) < 0) throw FFmpegException("Error opening filters!");
+  if (int result = avfilter.avfilter_link(from, 0, to, 0); result < 0) throw FFmpegException("Error opening filters!", result);
 }
 
 // Adds the filter after `last` and makes it the last one.
@@ -99,9 +99,10 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
                                    dec->height, dec->pix_fmt, AV_TIME_BASE, sar.num, sar.den));
   FGraph.sink = AddFilter(FGraph.graph.get(), "buffersink", "out", "");
   AVPixelFormat formats[] = {enc->pix_fmt, AV_PIX_FMT_NONE};
-  if (avutil.av_opt_set_bin(FGraph.sink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats), sizeof(formats[0]),
-                            AV_OPT_SEARCH_CHILDREN) < 0)
-    throw FFmpegException("Error opening filters!");
+  if (int result = avutil.av_opt_set_bin(FGraph.sink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats),
+                                        sizeof(formats[0]), AV_OPT_SEARCH_CHILDREN);
+      result < 0)
+    throw FFmpegException("Error opening filters!", result);
 
   int swsFlags = ScalerFlags();
   AVFilterContext* last = FGraph.source;
@@ -147,11 +148,12 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
     int result = avfilter.avfilter_graph_parse_ptr(FGraph.graph.get(), Fvfilters.c_str(), &inputs, &outputs, nullptr);
     avfilter.avfilter_inout_free(&inputs);
     avfilter.avfilter_inout_free(&outputs);
-    if (result < 0) throw FFmpegException("Error opening filters: " + Fvfilters);
+    if (result < 0) throw FFmpegException("Error opening filters: " + Fvfilters, result);
   } else {
     Link(last, FGraph.sink);
   }
-  if (avfilter.avfilter_graph_config(FGraph.graph.get(), nullptr) < 0) throw FFmpegException("Error opening filters!");
+  if (int result = avfilter.avfilter_graph_config(FGraph.graph.get(), nullptr); result < 0)
+    throw FFmpegException("Error opening filters!", result);
   enc->width = avfilter.av_buffersink_get_w(FGraph.sink);
   enc->height = avfilter.av_buffersink_get_h(FGraph.sink);
   // Turned or padded, the picture's shape is the graph's, not the source's.

@@ -168,14 +168,18 @@ void TCustomFFmpeg::Transcode() {
 void TCustomFFmpeg::WriteTrailers() {
   // Every file that can be finished is, whatever another one's trailer did.
   std::string failure;
+  int code = 0;
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
     int result = avformat.av_write_trailer(file.ctx.get());
     file.finished = result >= 0;
-    if (result < 0 && failure.empty()) failure = ErrorText(file.file_name, result);
+    if (result < 0 && failure.empty()) {
+      failure = ErrorText(file.file_name, result);
+      code = result;
+    }
   }
-  if (!failure.empty()) throw FFmpegException(failure);
+  if (!failure.empty()) throw FFmpegException(failure, code);
 }
 
 int64_t TCustomFFmpeg::InputTimeReached(int fileIndex) const {

@@ -113,7 +113,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   AVFormatContext* oc = nullptr;
   int allocated = avformat.avformat_alloc_output_context2(&oc, format, nullptr, fileName.c_str());
   file->ctx.reset(oc);
-  if (allocated < 0 || !oc) throw FFmpegException("avformat_alloc_context failed");
+  if (allocated < 0 || !oc) throw FFmpegException("avformat_alloc_context failed", allocated);
 
   bool useVideo = format->video_codec != AV_CODEC_ID_NONE || !Fvideo_codec_name.empty() || Fvideo_stream_copy;
   bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || !Faudio_codec_name.empty() || Faudio_stream_copy;

@@ -329,7 +329,7 @@ void TCustomFFmpeg::OpenEncoders() {
         SetUpFailure(Format(
             "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
             "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
-            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()));
+            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()), {}, result);
       }
       ost.encoder_open = true;
       if (avcodec.avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
@@ -359,8 +359,8 @@ void TCustomFFmpeg::OpenBitstreamFilters() {
       avcodec.avcodec_parameters_copy(bsf->par_in, previous ? previous->par_out : ost->st->codecpar);
       bsf->time_base_in = previous ? previous->time_base_out : ost->st->time_base;
       if (!item.args.empty() && bsf->priv_data) avutil.av_opt_set(bsf->priv_data, "args", item.args.c_str(), 0);
-      if (avcodec.av_bsf_init(bsf) < 0)
-        throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name));
+      if (int result = avcodec.av_bsf_init(bsf); result < 0)
+        throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name), result);
     }
   }
 }
@@ -398,7 +398,8 @@ void TCustomFFmpeg::OpenDecoders() {
     }
     if (result < 0) {
       SetUpFailure(
-          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind));
+          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind), {},
+          result);
     }
     ist->decoder_open = true;
   }
@@ -430,7 +431,7 @@ void TCustomFFmpeg::WriteHeaders() {
     file.mux_opts.reset(options);
     if (result < 0) {
       SetUpFailure(Format("Could not write header for output file #%d (incorrect codec parameters ?)", f),
-                   ErrorText(file.file_name, result));
+                   ErrorText(file.file_name, result), result);
     }
     allRtp = allRtp && std::string(file.ctx->oformat->name) == "rtp";
     contexts.push_back(file.ctx.get());
@@ -456,11 +457,11 @@ void TCustomFFmpeg::LogStreamMapping() {
   }
 }
 
-void TCustomFFmpeg::SetUpFailure(const std::string& message, const std::string& detail) {
+void TCustomFFmpeg::SetUpFailure(const std::string& message, const std::string& detail, int code) {
   // What had been mapped so far helps to read the error.
   LogStreamMapping();
   Log(TLogLevel::llError, "%s", message.c_str());
-  throw FFmpegException(detail.empty() ? message : message + ": " + detail);
+  throw FFmpegException(detail.empty() ? message : message + ": " + detail, code);
 }
 
 void TCustomFFmpeg::CloseCodecs() {

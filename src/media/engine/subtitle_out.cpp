@@ -29,7 +29,7 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream& ost, TAVInputStream&, AVSub
     shown.start_display_time = 0;
     if (i == 1) shown.num_rects = 0;
     int size = avcodec.avcodec_encode_subtitle(enc, buffer.data(), SubtitleBufferSize, &shown);
-    if (size < 0) throw FFmpegException("Subtitle encoding failed");
+    if (size < 0) throw FFmpegException("Subtitle encoding failed", size);
     if (avcodec.av_new_packet(Fenc_pkt.get(), size) < 0) throw FFmpegException("av_mallocz fail");
     std::memcpy(Fenc_pkt->data, buffer.data(), size);
     Fenc_pkt->pts = avutil.av_rescale_q(subtitlePts, Microseconds, ost.st->time_base);

@@ -149,7 +149,8 @@ void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {
   frame->quality = Fsame_quality ? Fist_table[ost.source_index]->quality : enc->global_quality;
   int64_t pts = avutil.av_rescale_q(ost.sync_opts, enc->time_base, Microseconds);
   AVFrame* picture = RunOutputHooks(frame, ost.frame_number + 1, pts);
-  if (avcodec.avcodec_send_frame(enc, picture) < 0) throw FFmpegException("Video encoding failed");
+  if (int result = avcodec.avcodec_send_frame(enc, picture); result < 0)
+    throw FFmpegException("Video encoding failed", result);
   ReceivePackets(ost);
 }
 

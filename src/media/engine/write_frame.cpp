@@ -9,13 +9,21 @@
 
 namespace vidora {
 
+namespace {
+
+FFmpegException EncodingFailure(const AVCodecContext* enc, int code) {
+  return FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed",
+                         code);
+}
+
+}  // namespace
+
 void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
   AVCodecContext* enc = ost.enc;
   while (true) {
     int result = avcodec.avcodec_receive_packet(enc, Fenc_pkt.get());
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
-    if (result < 0)
-      throw FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed");
+    if (result < 0) throw EncodingFailure(enc, result);
     int size = Fenc_pkt->size;
     if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
       Fvideo_size += size;
@@ -65,7 +73,7 @@ void TCustomFFmpeg::FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* p
   std::string message =
       ErrorText(Format("%s failed for stream %d, codec %s", bsf->filter->name, ost.index, codec), result);
   avcodec.av_packet_unref(pkt);
-  if (Fexit_on_error) throw FFmpegException(message);
+  if (Fexit_on_error) throw FFmpegException(message, result);
   Log(TLogLevel::llError, "%s", message.c_str());
 }
 
@@ -82,7 +90,7 @@ void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
   if (end != AV_NOPTS_VALUE)
     ost.mux_end = std::max(ost.mux_end, avutil.av_rescale_q(end + pkt->duration, ost.st->time_base, Microseconds));
   int result = avformat.av_interleaved_write_frame(Foutput_files[ost.file_index]->ctx.get(), pkt);
-  if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result));
+  if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result), result);
 }
 
 void TCustomFFmpeg::DrainEncoder(TAVOutputStream& ost) {
@@ -95,8 +103,7 @@ void TCustomFFmpeg::DrainEncoder(TAVOutputStream& ost) {
   }
   if (!ost.encoder_open) return;
   int result = avcodec.avcodec_send_frame(enc, nullptr);
-  if (result < 0 && result != AVERROR_EOF)
-    throw FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed");
+  if (result < 0 && result != AVERROR_EOF) throw EncodingFailure(enc, result);
   ReceivePackets(ost);
 }
 
