@@ -10,6 +10,7 @@
 // write_frame.cpp, progress.cpp; hooks.cpp and frame_hook.cpp.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -344,6 +345,20 @@ class TCustomFFmpeg : protected TFFmpegSettings {
 
  protected:
   void Log(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+  // open_input.cpp: the steps of OpenInputFile. A file the engine cannot take
+  // is refused by an exception OpenInputFile turns into false and LastErrMsg.
+  using TInputDecoders = std::array<const AVCodec*, 3>;  // chosen by name: video, audio, subtitles
+  const AVInputFormat* TakeAskedInputFormat();
+  void ClearDecoderNames();
+  TInputDecoders NewInputContext(TInputFile& file);
+  void OpenDemuxer(TInputFile& file, const AVInputFormat* format);
+  void SelectProgram(TInputFile& file);
+  void FindCodecParameters(TInputFile& file);
+  int64_t SeekToStartTime(TInputFile& file);
+  void AddInputStreams(TInputFile& file, const TInputDecoders& decoders);
+  void TakeVideoSettings(const AVStream* st, AVCodecContext* dec);
+  void TakeAudioSettings(AVCodecContext* dec);
 
   // codec_choice.cpp
   bool CheckCodecName(const std::string& name, AVMediaType type, bool encoder, const AVCodec*& codec);
