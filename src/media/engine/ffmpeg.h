@@ -434,6 +434,16 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CloseCodecs();
   void ReleaseRun();
   int ChooseInputFile(bool* noPacket);
+  bool OutputSizeLimitReached() const;
+  // A read that failed ends its file; false when the run ends with it.
+  bool EndInputFile(int fileIndex, std::string& brokeOff);
+  // Whether the packet reached the decoders or the output.
+  bool HandOnPacket(int fileIndex, AVPacket* pkt);
+  // The file's offset and the stream's time scale, from file time to the run's.
+  void ShiftToRunTime(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
+  // Formats that declare discontinuities: a jump in the stream's timestamps is taken out.
+  void AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
+  void FinishRun(const std::string& brokeOff);
   void SwitchJoinPart(int part);
   void WriteTrailers();
   // How far into the input file the reading got, microseconds from its start.
