@@ -497,15 +497,20 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CheckPrivateOptionsClaimed(TOutputFile& file);
   void ClearPendingVideo();
 
-  // Files.
+  // Files and settings: the owner's thread fills them before StartConvert; the
+  // worker has them from then until Cleanup.
   std::vector<std::unique_ptr<TInputFile>> Finput_files;
   // In join mode the same output file stands once per input file.
   std::vector<std::shared_ptr<TOutputFile>> Foutput_files;
   TFFOptions FOptions;
-
   TFrameHookChain FFrameHooks;  // from the "vhook" options
+  bool FJoinMode = false;
+  int64_t FTotalOutputDuration = -1;
+  std::string FLastErrMsg;
+  int FVideoHookBitsPixel = 24;
 
-  // The run's records (setup.cpp) and its work frames and packets.
+  // The run's records (setup.cpp) and its work frames and packets: the worker's
+  // alone, from SetUpRun to ReleaseRun.
   std::vector<TAVInputFile> Ffile_table;
   std::vector<std::unique_ptr<TAVInputStream>> Fist_table;
   std::vector<std::unique_ptr<TAVOutputStream>> Fost_table;
@@ -523,16 +528,22 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int64_t Flast_report_time = 0;
   bool FShowDupOrDrop = false;
 
-  // Hooks.
+  // Event handlers: set by the owner's thread before the run, called by the worker.
+  TProgressEvent FOnProgress;
+  TTerminateEvent FOnTerminate;
   TVideoHookEvent FOnInputVideoHook;
   TVideoHookEvent FOnOutputVideoHook;
   TPreviewBitmapEvent FOnPreviewBitmap;
   TAudioHookEvent FOnAudioHook;
+  std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
+
+  // The hooks' working state: the worker's alone while it runs.
   bool FInputHookActive = true;   // cleared when the handler detaches for this task
   bool FOutputHookActive = true;
   TRGBConvertContext FInputRGB;
-  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks; the worker's alone while it runs
+  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks
   TFramePtr FOutputPictureBuf;
+
   // Guarded by the process-wide post-hook lock (hooks.cpp).
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;
@@ -540,27 +551,21 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Shared with a paint in progress: switching the preview off while the
   // worker paints closes the window when the paint returns.
   std::shared_ptr<IPreviewer> FPreviewer;
-  std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
-  // Threads and events.
-  std::mutex FThreadLock;  // guards FThread: started by StartConvert, joined by whichever Stop comes first
+  // Guarded by FThreadLock: started by StartConvert, joined by whichever Stop comes first.
+  std::mutex FThreadLock;
   std::thread FThread;
+
+  // Safe from any thread: events and atomic flags.
   TEvent FStopEvent{true};
   TEvent FRunEvent{true};  // reset while paused
-  TProgressEvent FOnProgress;
-  TTerminateEvent FOnTerminate;
-
-  // State.
-  bool FJoinMode = false;
   std::atomic<bool> FConverting{false};
   std::atomic<bool> FBroken{false};
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFatalException{false};
+  // Written by the worker before it ends the run; read once the run has ended.
   std::string FFatalMessage;
-  int64_t FTotalOutputDuration = -1;
-  std::string FLastErrMsg;
-  int FVideoHookBitsPixel = 24;
 
  public:
   int64_t ReportInterval = 500000;

@@ -1,4 +1,5 @@
-// The records one run of a task builds over its files and streams.
+// The records one run of a task builds over its files and streams. They are
+// the run's worker's alone: SetUpRun builds them and ReleaseRun frees them.
 #pragma once
 
 #include <cstdint>
