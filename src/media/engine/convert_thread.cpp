@@ -15,13 +15,10 @@ template <typename Step>
 void Guarded(TCustomFFmpeg& engine, std::atomic<bool>& fatal, std::string& message, Step step) {
   try {
     step();
-  } catch (const FFmpegException& error) {
-    // The log line names the library's reason; the message users see keeps its fixed text.
-    FFLogger().Log(&engine, TLogLevel::llQuiet, error.LogText());
-    fatal = true;
-    message = error.what();
   } catch (const std::exception& error) {
-    FFLogger().Log(&engine, TLogLevel::llQuiet, std::string(error.what()));
+    // The log line names the library's reason; the message users see keeps its fixed text.
+    const auto* engineError = dynamic_cast<const FFmpegException*>(&error);
+    FFLogger().Log(&engine, TLogLevel::llQuiet, engineError ? engineError->LogText() : std::string(error.what()));
     fatal = true;
     message = error.what();
   }
