@@ -24,7 +24,7 @@ TEncoderTask::~TEncoderTask() {
 TFFDecoder& TEncoderTask::Decoder(int index) {
   if (!FDecoders[index]) {
     FDecoders[index] = std::make_unique<TFFDecoder>();
-    if (index < nb_input_files()) FDecoders[index]->SetFileHandle(InputFile(index).ctx);
+    if (index < nb_input_files()) FDecoders[index]->SetFileHandle(InputFile(index).ctx.get());
   }
   return *FDecoders[index];
 }

@@ -17,24 +17,27 @@ void TCustomFFmpeg::EnsureResampler(TAVOutputStream& ost, const AVFrame* samples
       !avutil.av_channel_layout_compare(&ost.swr_in_layout, &samples->ch_layout))
     return;
   AVCodecContext* enc = ost.enc;
-  swresample.swr_free(&ost.swr);
-  int result = swresample.swr_alloc_set_opts2(&ost.swr, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
+  SwrContext* swr = nullptr;
+  int result = swresample.swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
                                               const_cast<AVChannelLayout*>(&samples->ch_layout), static_cast<AVSampleFormat>(samples->format),
                                               samples->sample_rate, 0, nullptr);
+  ost.swr.reset(swr);
   // The volume is applied while the channels are mixed; 256 is unity.
   double volume = Faudio_volume / 256.0;
   if (result >= 0 && samples->ch_layout.nb_channels == 1 && enc->ch_layout.nb_channels > 1) {
     // One channel is copied to every output channel at its own level, not mixed 3 dB down as a centre.
     std::vector<double> copy(enc->ch_layout.nb_channels, volume);
-    result = swresample.swr_set_matrix(ost.swr, copy.data(), 1);
+    result = swresample.swr_set_matrix(swr, copy.data(), 1);
   } else if (result >= 0 && Faudio_volume != 256) {
-    avutil.av_opt_set_double(ost.swr, "rematrix_volume", volume, 0);
+    avutil.av_opt_set_double(swr, "rematrix_volume", volume, 0);
   }
-  if (result < 0 || swresample.swr_init(ost.swr) < 0) {
-    swresample.swr_free(&ost.swr);
+  if (result >= 0) result = swresample.swr_init(swr);
+  if (result < 0) {
+    ost.swr.reset();
     throw FFmpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                  samples->ch_layout.nb_channels, samples->sample_rate, enc->ch_layout.nb_channels,
-                                 enc->sample_rate));
+                                 enc->sample_rate),
+                          result);
   }
   ost.swr_in_rate = samples->sample_rate;
   ost.swr_in_format = samples->format;
@@ -52,7 +55,7 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
   AVCodecContext* enc = ost.enc;
   const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
   double syncTime = (sync.pts - Fstart_time) / 1000000.0;
-  int queued = ost.fifo ? avutil.av_audio_fifo_size(ost.fifo) : 0;
+  int queued = ost.fifo ? avutil.av_audio_fifo_size(ost.fifo.get()) : 0;
   if (Faudio_sync_method == 0) {
     int64_t target = std::lrint(syncTime * enc->sample_rate) - queued;
     bool first = !ost.audio_started;
@@ -60,7 +63,7 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
     if (first && target > 0 && OutputHasVideo(ost.file_index)) {
       // Sound that starts after the picture is led in by silence from the
       // output's start: players that ignore edit lists would play it early.
-      swresample.swr_inject_silence(ost.swr, static_cast<int>(std::min<int64_t>(target, INT32_MAX)));
+      swresample.swr_inject_silence(ost.swr.get(), static_cast<int>(std::min<int64_t>(target, INT32_MAX)));
       return;
     }
     // Follow the input's clock, but never backwards: the muxer needs rising times.
@@ -76,10 +79,10 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
       int64_t blockOut = int64_t{samples->nb_samples} * enc->sample_rate / samples->sample_rate;
       int drop = static_cast<int>(std::min<int64_t>(std::llround(-delta), blockOut));
       if (Fverbose > 2) Log(TLogLevel::llVerbose, "discarding %d audio samples", -inputSamples);
-      swresample.swr_drop_output(ost.swr, drop);
+      swresample.swr_drop_output(ost.swr.get(), drop);
     } else {
       if (Fverbose > 2) Log(TLogLevel::llVerbose, "adding %d audio samples of silence", inputSamples);
-      swresample.swr_inject_silence(ost.swr, static_cast<int>(std::llround(delta)));
+      swresample.swr_inject_silence(ost.swr.get(), static_cast<int>(std::llround(delta)));
     }
     ist.is_start = 0;
   } else if (Faudio_sync_method >= 2) {
@@ -87,7 +90,7 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
     if (Fverbose > 2)
       Log(TLogLevel::llVerbose, "compensating audio timestamp drift:%f compensation:%d in:%d", delta, compensation,
           enc->sample_rate);
-    swresample.swr_set_compensation(ost.swr, compensation, enc->sample_rate);
+    swresample.swr_set_compensation(ost.swr.get(), compensation, enc->sample_rate);
   }
 }
 
@@ -96,19 +99,19 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
   EnsureResampler(ost, samples);
   SyncAudio(ost, ist, samples);
 
-  int capacity = swresample.swr_get_out_samples(ost.swr, samples->nb_samples);
+  int capacity = swresample.swr_get_out_samples(ost.swr.get(), samples->nb_samples);
   if (capacity < 0) throw FFmpegException("Buffer sizes too large in do_audio_out");
   if (!Faudio_frame->data[0] || Faudio_frame->nb_samples < capacity || Faudio_frame->format != enc->sample_fmt ||
       Faudio_frame->ch_layout.nb_channels != enc->ch_layout.nb_channels) {
-    avutil.av_frame_unref(Faudio_frame);
+    avutil.av_frame_unref(Faudio_frame.get());
     Faudio_frame->format = enc->sample_fmt;
     Faudio_frame->nb_samples = std::max(capacity, 4096);
     avutil.av_channel_layout_copy(&Faudio_frame->ch_layout, &enc->ch_layout);
     Faudio_frame->sample_rate = enc->sample_rate;
-    if (avutil.av_frame_get_buffer(Faudio_frame, 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
+    if (avutil.av_frame_get_buffer(Faudio_frame.get(), 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
   }
-  if (!FreshFrameBuffer(Faudio_frame)) throw FFmpegException("Out of memory in do_audio_out");
-  int converted = swresample.swr_convert(ost.swr, Faudio_frame->data, capacity,
+  if (!FreshFrameBuffer(Faudio_frame.get())) throw FFmpegException("Out of memory in do_audio_out");
+  int converted = swresample.swr_convert(ost.swr.get(), Faudio_frame->data, capacity,
                                          const_cast<const uint8_t**>(samples->extended_data), samples->nb_samples);
   if (converted < 0) {
     if (Fexit_on_error) throw FFmpegException("av_audio_convert() failed");
@@ -118,7 +121,7 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
   if (converted == 0) return;
 
   if (ost.fifo) {
-    if (avutil.av_audio_fifo_write(ost.fifo, reinterpret_cast<void**>(Faudio_frame->data), converted) < converted)
+    if (avutil.av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(Faudio_frame->data), converted) < converted)
       throw FFmpegException("av_fifo_realloc2() failed");
     EncodeAudioFifo(ost, false);
   } else {
@@ -130,7 +133,7 @@ void TCustomFFmpeg::EncodeConverted(TAVOutputStream& ost, int count) {
   // The conversion frame is larger than what one conversion gives.
   int whole = Faudio_frame->nb_samples;
   Faudio_frame->nb_samples = count;
-  EncodeAudioFrame(ost, Faudio_frame);
+  EncodeAudioFrame(ost, Faudio_frame.get());
   Faudio_frame->nb_samples = whole;
 }
 
@@ -139,11 +142,11 @@ void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
   if (final && ost.swr) {
     // What the converter still holds.
     while (true) {
-      if (!FreshFrameBuffer(Faudio_frame)) break;
-      int left = swresample.swr_convert(ost.swr, Faudio_frame->data, Faudio_frame->nb_samples, nullptr, 0);
+      if (!FreshFrameBuffer(Faudio_frame.get())) break;
+      int left = swresample.swr_convert(ost.swr.get(), Faudio_frame->data, Faudio_frame->nb_samples, nullptr, 0);
       if (left <= 0) break;
       if (ost.fifo) {
-        avutil.av_audio_fifo_write(ost.fifo, reinterpret_cast<void**>(Faudio_frame->data), left);
+        avutil.av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(Faudio_frame->data), left);
       } else {
         EncodeConverted(ost, left);
       }
@@ -152,22 +155,22 @@ void TCustomFFmpeg::EncodeAudioFifo(TAVOutputStream& ost, bool final) {
   if (!ost.fifo) return;
   int frameSize = ost.amrnb ? TAMRNBEncoder::FrameSamples : enc->frame_size;
   if (!ost.fifo_frame) {
-    ost.fifo_frame = avutil.av_frame_alloc();
+    ost.fifo_frame = NewFrame();
     if (!ost.fifo_frame) throw FFmpegException("Out of memory in do_audio_out");
     ost.fifo_frame->format = enc->sample_fmt;
     ost.fifo_frame->nb_samples = frameSize;
     ost.fifo_frame->sample_rate = enc->sample_rate;
     avutil.av_channel_layout_copy(&ost.fifo_frame->ch_layout, &enc->ch_layout);
-    if (avutil.av_frame_get_buffer(ost.fifo_frame, 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
+    if (avutil.av_frame_get_buffer(ost.fifo_frame.get(), 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
   }
-  AVFrame* frame = ost.fifo_frame;
+  AVFrame* frame = ost.fifo_frame.get();
   {
     while (true) {
-      int queued = avutil.av_audio_fifo_size(ost.fifo);
+      int queued = avutil.av_audio_fifo_size(ost.fifo.get());
       if (queued == 0 || (queued < frameSize && !final)) break;
       frame->nb_samples = frameSize;
       if (!FreshFrameBuffer(frame)) throw FFmpegException("Out of memory in do_audio_out");
-      int count = avutil.av_audio_fifo_read(ost.fifo, reinterpret_cast<void**>(frame->data), std::min(queued, frameSize));
+      int count = avutil.av_audio_fifo_read(ost.fifo.get(), reinterpret_cast<void**>(frame->data), std::min(queued, frameSize));
       if (count < frameSize) {
         // A short last frame where the encoder takes one, else silence to a whole frame.
         bool shortLast = !ost.amrnb && (enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
@@ -188,14 +191,15 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream& ost, AVFrame* frame) {
   ost.sync_opts += frame->nb_samples;
   ++ost.frame_number;
   if (!ost.amrnb) {
-    if (avcodec.avcodec_send_frame(enc, frame) < 0) throw FFmpegException("Audio encoding failed");
+    if (int result = avcodec.avcodec_send_frame(enc, frame); result < 0)
+      throw FFmpegException("Audio encoding failed", result);
     ReceivePackets(ost);
     return;
   }
-  if (avcodec.av_new_packet(Fenc_pkt, TAMRNBEncoder::MaxPacketSize) < 0) throw FFmpegException("av_mallocz fail");
+  if (avcodec.av_new_packet(Fenc_pkt.get(), TAMRNBEncoder::MaxPacketSize) < 0) throw FFmpegException("av_mallocz fail");
   int size = ost.amrnb->Encode(reinterpret_cast<const int16_t*>(frame->data[0]), Fenc_pkt->data);
   if (size < 0) {
-    avcodec.av_packet_unref(Fenc_pkt);
+    avcodec.av_packet_unref(Fenc_pkt.get());
     throw FFmpegException("Audio encoding failed");
   }
   Fenc_pkt->size = size;
@@ -203,8 +207,8 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream& ost, AVFrame* frame) {
   Fenc_pkt->duration = frame->nb_samples;
   Fenc_pkt->flags |= AV_PKT_FLAG_KEY;
   Faudio_size += size;
-  avcodec.av_packet_rescale_ts(Fenc_pkt, enc->time_base, ost.st->time_base);
-  write_frame(ost, Fenc_pkt);
+  avcodec.av_packet_rescale_ts(Fenc_pkt.get(), enc->time_base, ost.st->time_base);
+  write_frame(ost, Fenc_pkt.get());
 }
 
 }  // namespace vidora

@@ -10,22 +10,25 @@
 
 namespace vidora {
 
-void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
+TOutputStreamCodec::~TOutputStreamCodec() {
+  // The second pass's statistics are ours to free, whether the encoder opened or not.
+  if (codec) avutil.av_freep(&codec->stats_in);
+}
+
+void TOutputFile::Close() {
   {
     std::lock_guard lock(CodecLock());
-    for (TOutputStreamCodec& stream : file.streams) {
-      // The second pass's statistics are ours to free, whether the encoder opened or not.
-      if (stream.codec) avutil.av_freep(&stream.codec->stats_in);
-      avcodec.avcodec_free_context(&stream.codec);
-    }
+    streams.clear();
   }
-  file.streams.clear();
-  avutil.av_dict_free(&file.mux_opts);
-  if (!file.ctx) return;
-  if (!(file.ctx->oformat->flags & AVFMT_NOFILE) && file.ctx->pb) CloseIO(&file.ctx->pb);
-  avformat.avformat_free_context(file.ctx);
-  file.ctx = nullptr;
-  if (file.created_file.empty()) return;
+  mux_opts.reset();
+  if (ctx && !(ctx->oformat->flags & AVFMT_NOFILE) && ctx->pb) CloseIO(&ctx->pb);
+  ctx.reset();
+}
+
+void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
+  bool wasOpen = file.ctx != nullptr;
+  file.Close();
+  if (!wasOpen || file.created_file.empty()) return;
   // A file the failed run could not finish does not play, and one that
   // received nothing is nothing: neither is kept.
   bool unfinished = FFatalException && !file.finished;
@@ -41,7 +44,6 @@ void TCustomFFmpeg::Cleanup() {
   for (auto& file : Foutput_files)
     if (closed.insert(file.get()).second) CloseOutputFile(*file);
   Foutput_files.clear();
-  for (auto& file : Finput_files) CloseInputFile(*file);
   Finput_files.clear();
   FreeOptions(FOptions);
   if (Fvstats_file) {
@@ -61,7 +63,7 @@ void TCustomFFmpeg::Cleanup() {
   Fsubtitle_language.clear();
   Fsubtitle_codec_tag = 0;
   FFrameHooks.Release();
-  if (FOutputPictureBuf) avutil.av_frame_free(&FOutputPictureBuf);
+  FOutputPictureBuf.reset();
   ResetHookContexts();
 }
 

@@ -16,7 +16,9 @@ void Guarded(TCustomFFmpeg& engine, std::atomic<bool>& fatal, std::string& messa
   try {
     step();
   } catch (const std::exception& error) {
-    FFLogger().Log(&engine, TLogLevel::llQuiet, std::string(error.what()));
+    // The log line names the library's reason; the message users see keeps its fixed text.
+    const auto* engineError = dynamic_cast<const FFmpegException*>(&error);
+    FFLogger().Log(&engine, TLogLevel::llQuiet, engineError ? engineError->LogText() : std::string(error.what()));
     fatal = true;
     message = error.what();
   }

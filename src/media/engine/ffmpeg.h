@@ -10,6 +10,7 @@
 // write_frame.cpp, progress.cpp; hooks.cpp and frame_hook.cpp.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "media/base/av_owners.h"
 #include "media/base/event.h"
 #include "media/base/ff_options.h"
 #include "media/base/logger.h"
@@ -62,41 +64,58 @@ using TBitstreamFilterChain = std::vector<TBitstreamFilterItem>;
 // The codec side of one stream of an opened input file. The container keeps
 // only parameters; the engine owns the decoder context made from them.
 struct TInputStreamCodec {
-  AVCodecContext* codec = nullptr;
+  TCodecContextPtr codec;
   const AVCodec* decoder = nullptr;  // chosen by name; none = by codec id
   int64_t frame_count = 0;  // the container's count, or the packets counted when it has none
 };
 
 struct TInputFile {
-  AVFormatContext* ctx = nullptr;
+  TInputContextPtr ctx;
   std::string file_name;  // as the user gave it
-  AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names
+  AVIOContext* io = nullptr;  // our own I/O for "unicode:utf8:" names, closed after the context
   std::vector<TInputStreamCodec> streams;
   int64_t ts_offset = 0;  // microseconds added to every timestamp read
+
+  TInputFile() = default;
+  ~TInputFile();
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
 };
 
 // The codec side of one stream of an output file: the encoder context the
 // engine owns until the run opens it.
 struct TOutputStreamCodec {
   AVStream* st = nullptr;
-  AVCodecContext* codec = nullptr;
+  TCodecContextPtr codec;
   const AVCodec* encoder = nullptr;
   bool stream_copy = false;
   bool size_from_input = false;  // no size was given: the (upright) input's
   // AMR-NB through libopencore-amrnb, for a libavcodec without the encoder.
   bool opencore_amrnb = false;
   TBitstreamFilterChain bitstream_filters;
+
+  TOutputStreamCodec() = default;
+  ~TOutputStreamCodec();
+  TOutputStreamCodec(TOutputStreamCodec&&) = default;
+  TOutputStreamCodec& operator=(TOutputStreamCodec&&) = default;
 };
 
 struct TOutputFile {
-  AVFormatContext* ctx = nullptr;
+  TOutputContextPtr ctx;
   std::string file_name;  // as the user gave it
   // The regular file the engine created for it; empty for what is not one
   // (a device, a pipe, a client's stream, a network address).
   std::string created_file;
   bool finished = false;  // its trailer is written
   std::vector<TOutputStreamCodec> streams;
-  AVDictionary* mux_opts = nullptr;  // handed to the muxer with the header
+  TDictionaryPtr mux_opts;  // handed to the muxer with the header
+
+  TOutputFile() = default;
+  ~TOutputFile() { Close(); }
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+  // Frees the encoder contexts and the container, and closes the file's I/O.
+  void Close();
 };
 
 // Every setting of a task, with its default; InitDefaults restores them all.
@@ -327,6 +346,20 @@ class TCustomFFmpeg : protected TFFmpegSettings {
  protected:
   void Log(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+  // open_input.cpp: the steps of OpenInputFile. A file the engine cannot take
+  // is refused by an exception OpenInputFile turns into false and LastErrMsg.
+  using TInputDecoders = std::array<const AVCodec*, 3>;  // chosen by name: video, audio, subtitles
+  const AVInputFormat* TakeAskedInputFormat();
+  void ClearDecoderNames();
+  TInputDecoders NewInputContext(TInputFile& file);
+  void OpenDemuxer(TInputFile& file, const AVInputFormat* format);
+  void SelectProgram(TInputFile& file);
+  void FindCodecParameters(TInputFile& file);
+  int64_t SeekToStartTime(TInputFile& file);
+  void AddInputStreams(TInputFile& file, const TInputDecoders& decoders);
+  void TakeVideoSettings(const AVStream* st, AVCodecContext* dec);
+  void TakeAudioSettings(AVCodecContext* dec);
+
   // codec_choice.cpp
   bool CheckCodecName(const std::string& name, AVMediaType type, bool encoder, const AVCodec*& codec);
   int FitPixelFormat(const AVCodec* codec, int pixFmt) const;
@@ -401,6 +434,16 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CloseCodecs();
   void ReleaseRun();
   int ChooseInputFile(bool* noPacket);
+  bool OutputSizeLimitReached() const;
+  // A read that failed ends its file; false when the run ends with it.
+  bool EndInputFile(int fileIndex, std::string& brokeOff);
+  // Whether the packet reached the decoders or the output.
+  bool HandOnPacket(int fileIndex, AVPacket* pkt);
+  // The file's offset and the stream's time scale, from file time to the run's.
+  void ShiftToRunTime(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
+  // Formats that declare discontinuities: a jump in the stream's timestamps is taken out.
+  void AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
+  void FinishRun(const std::string& brokeOff);
   void SwitchJoinPart(int part);
   void WriteTrailers();
   // How far into the input file the reading got, microseconds from its start.
@@ -417,7 +460,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // The scaler flags: the "sws_flags" option when given, else the engine's own.
   int ScalerFlags() const;
   // Logs the mapping so far and the message, then throws (with `detail` appended).
-  [[noreturn]] void SetUpFailure(const std::string& message, const std::string& detail = {});
+  [[noreturn]] void SetUpFailure(const std::string& message, const std::string& detail = {}, int code = 0);
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);
@@ -452,18 +495,22 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CloseOutputFile(TOutputFile& file);
   // Throws when an option kept for a codec or format of its own finds none in the file (which it closes).
   void CheckPrivateOptionsClaimed(TOutputFile& file);
-  void CloseInputFile(TInputFile& file);
   void ClearPendingVideo();
 
-  // Files.
+  // Files and settings: the owner's thread fills them before StartConvert; the
+  // worker has them from then until Cleanup.
   std::vector<std::unique_ptr<TInputFile>> Finput_files;
   // In join mode the same output file stands once per input file.
   std::vector<std::shared_ptr<TOutputFile>> Foutput_files;
   TFFOptions FOptions;
-
   TFrameHookChain FFrameHooks;  // from the "vhook" options
+  bool FJoinMode = false;
+  int64_t FTotalOutputDuration = -1;
+  std::string FLastErrMsg;
+  int FVideoHookBitsPixel = 24;
 
-  // The run's records (setup.cpp) and its work frames and packets.
+  // The run's records (setup.cpp) and its work frames and packets: the worker's
+  // alone, from SetUpRun to ReleaseRun.
   std::vector<TAVInputFile> Ffile_table;
   std::vector<std::unique_ptr<TAVInputStream>> Fist_table;
   std::vector<std::unique_ptr<TAVOutputStream>> Fost_table;
@@ -471,26 +518,32 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   std::vector<std::vector<int>> Fjoin_sources;
   int Fcurrent_part = 0;
   TVideoFilterGraph FGraph;
-  AVPacket* Fpkt = nullptr;
-  AVPacket* Fenc_pkt = nullptr;
-  AVFrame* Fdecoded_frame = nullptr;
-  AVFrame* Ffiltered_frame = nullptr;
-  AVFrame* Faudio_frame = nullptr;  // converted samples on their way to an encoder
-  AVFrame* Fcrop_frame = nullptr;
+  TPacketPtr Fpkt;
+  TPacketPtr Fenc_pkt;
+  TFramePtr Fdecoded_frame;
+  TFramePtr Ffiltered_frame;
+  TFramePtr Faudio_frame;  // converted samples on their way to an encoder
+  TFramePtr Fcrop_frame;
   int64_t Ftimer_start = 0;
   int64_t Flast_report_time = 0;
   bool FShowDupOrDrop = false;
 
-  // Hooks.
+  // Event handlers: set by the owner's thread before the run, called by the worker.
+  TProgressEvent FOnProgress;
+  TTerminateEvent FOnTerminate;
   TVideoHookEvent FOnInputVideoHook;
   TVideoHookEvent FOnOutputVideoHook;
   TPreviewBitmapEvent FOnPreviewBitmap;
   TAudioHookEvent FOnAudioHook;
+  std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
+
+  // The hooks' working state: the worker's alone while it runs.
   bool FInputHookActive = true;   // cleared when the handler detaches for this task
   bool FOutputHookActive = true;
   TRGBConvertContext FInputRGB;
-  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks; the worker's alone while it runs
-  AVFrame* FOutputPictureBuf = nullptr;
+  TRGBConvertContext FOutputRGB;  // shared by the output hook and the post hooks
+  TFramePtr FOutputPictureBuf;
+
   // Guarded by the process-wide post-hook lock (hooks.cpp).
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;
@@ -498,27 +551,21 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Shared with a paint in progress: switching the preview off while the
   // worker paints closes the window when the paint returns.
   std::shared_ptr<IPreviewer> FPreviewer;
-  std::function<std::unique_ptr<IPreviewer>()> FPreviewerFactory;
 
-  // Threads and events.
-  std::mutex FThreadLock;  // guards FThread: started by StartConvert, joined by whichever Stop comes first
+  // Guarded by FThreadLock: started by StartConvert, joined by whichever Stop comes first.
+  std::mutex FThreadLock;
   std::thread FThread;
+
+  // Safe from any thread: events and atomic flags.
   TEvent FStopEvent{true};
   TEvent FRunEvent{true};  // reset while paused
-  TProgressEvent FOnProgress;
-  TTerminateEvent FOnTerminate;
-
-  // State.
-  bool FJoinMode = false;
   std::atomic<bool> FConverting{false};
   std::atomic<bool> FBroken{false};
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFatalException{false};
+  // Written by the worker before it ends the run; read once the run has ended.
   std::string FFatalMessage;
-  int64_t FTotalOutputDuration = -1;
-  std::string FLastErrMsg;
-  int FVideoHookBitsPixel = 24;
 
  public:
   int64_t ReportInterval = 500000;

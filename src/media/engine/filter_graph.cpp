@@ -16,15 +16,15 @@ namespace {
 AVFilterContext* AddFilter(AVFilterGraph* graph, const char* filter, const char* name, const std::string& args) {
   AVFilterContext* context = nullptr;
   const AVFilter* definition = avfilter.avfilter_get_by_name(filter);
-  if (!definition ||
-      avfilter.avfilter_graph_create_filter(&context, definition, name, args.empty() ? nullptr : args.c_str(),
-                                            nullptr, graph) < 0)
-    throw FFmpegException("Error opening filters!");
+  int result = definition ? avfilter.avfilter_graph_create_filter(&context, definition, name,
+                                                                  args.empty() ? nullptr : args.c_str(), nullptr, graph)
+                          : AVERROR_FILTER_NOT_FOUND;
+  if (result < 0) throw FFmpegException("Error opening filters!", result);
   return context;
 }
 
 void Link(AVFilterContext* from, AVFilterContext* to) {
-  if (avfilter.avfilter_link(from, 0, to, 0) < 0) throw FFmpegException("Error opening filters!");
+  if (int result = avfilter.avfilter_link(from, 0, to, 0); result < 0) throw FFmpegException("Error opening filters!", result);
 }
 
 // Adds the filter after `last` and makes it the last one.
@@ -90,22 +90,23 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
   AVCodecContext* dec = ist.dec;
-  FGraph.graph = avfilter.avfilter_graph_alloc();
+  FGraph.graph.reset(avfilter.avfilter_graph_alloc());
   if (!FGraph.graph) throw FFmpegException("Error opening filters!");
   FGraph.input = &ist;
   AVRational sar = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : AVRational{1, 1};
-  FGraph.source = AddFilter(FGraph.graph, "buffer", "src",
+  FGraph.source = AddFilter(FGraph.graph.get(), "buffer", "src",
                             Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", dec->width,
                                    dec->height, dec->pix_fmt, AV_TIME_BASE, sar.num, sar.den));
-  FGraph.sink = AddFilter(FGraph.graph, "buffersink", "out", "");
+  FGraph.sink = AddFilter(FGraph.graph.get(), "buffersink", "out", "");
   AVPixelFormat formats[] = {enc->pix_fmt, AV_PIX_FMT_NONE};
-  if (avutil.av_opt_set_bin(FGraph.sink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats), sizeof(formats[0]),
-                            AV_OPT_SEARCH_CHILDREN) < 0)
-    throw FFmpegException("Error opening filters!");
+  if (int result = avutil.av_opt_set_bin(FGraph.sink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats),
+                                        sizeof(formats[0]), AV_OPT_SEARCH_CHILDREN);
+      result < 0)
+    throw FFmpegException("Error opening filters!", result);
 
   int swsFlags = ScalerFlags();
   AVFilterContext* last = FGraph.source;
-  AVFilterGraph* graph = FGraph.graph;
+  AVFilterGraph* graph = FGraph.graph.get();
   // The fields are joined before any filter moves or scales lines.
   if (shaping.deinterlace) Append(graph, last, "yadif", "deinterlace", shaping.deinterlace < 0 ? "deint=interlaced" : "");
   int croppedWidth = dec->width - ost.leftBand - ost.rightBand;
@@ -144,14 +145,15 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
     outputs->filter_ctx = last;
     inputs->name = avutil.av_strdup("out");
     inputs->filter_ctx = FGraph.sink;
-    int result = avfilter.avfilter_graph_parse_ptr(FGraph.graph, Fvfilters.c_str(), &inputs, &outputs, nullptr);
+    int result = avfilter.avfilter_graph_parse_ptr(FGraph.graph.get(), Fvfilters.c_str(), &inputs, &outputs, nullptr);
     avfilter.avfilter_inout_free(&inputs);
     avfilter.avfilter_inout_free(&outputs);
-    if (result < 0) throw FFmpegException("Error opening filters: " + Fvfilters);
+    if (result < 0) throw FFmpegException("Error opening filters: " + Fvfilters, result);
   } else {
     Link(last, FGraph.sink);
   }
-  if (avfilter.avfilter_graph_config(FGraph.graph, nullptr) < 0) throw FFmpegException("Error opening filters!");
+  if (int result = avfilter.avfilter_graph_config(FGraph.graph.get(), nullptr); result < 0)
+    throw FFmpegException("Error opening filters!", result);
   enc->width = avfilter.av_buffersink_get_w(FGraph.sink);
   enc->height = avfilter.av_buffersink_get_h(FGraph.sink);
   // Turned or padded, the picture's shape is the graph's, not the source's.
@@ -170,7 +172,7 @@ void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {
     if (avfilter.av_buffersrc_add_frame_flags(FGraph.source, nullptr, 0) < 0) return;
   }
   AVRational timeBase = avfilter.av_buffersink_get_time_base(FGraph.sink);
-  while (avfilter.av_buffersink_get_frame(FGraph.sink, Ffiltered_frame) >= 0) {
+  while (avfilter.av_buffersink_get_frame(FGraph.sink, Ffiltered_frame.get()) >= 0) {
     // A filter may hold pictures back: each keeps the time it comes out with.
     int64_t time = Ffiltered_frame->pts != AV_NOPTS_VALUE
                        ? avutil.av_rescale_q(Ffiltered_frame->pts, timeBase, Microseconds)
@@ -178,15 +180,14 @@ void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {
     for (auto& ost : Fost_table)
       if (ost->encoding_needed && ost->source_index == ist.table_index) {
         if (Ffiltered_frame->sample_aspect_ratio.num) ost->enc->sample_aspect_ratio = Ffiltered_frame->sample_aspect_ratio;
-        do_video_out(*ost, ist, Ffiltered_frame, time);
+        do_video_out(*ost, ist, Ffiltered_frame.get(), time);
       }
-    avutil.av_frame_unref(Ffiltered_frame);
+    avutil.av_frame_unref(Ffiltered_frame.get());
     if (FBroken) break;
   }
 }
 
 void TCustomFFmpeg::FreeFilterGraph() {
-  if (FGraph.graph) avfilter.avfilter_graph_free(&FGraph.graph);
   FGraph = TVideoFilterGraph{};
 }
 

@@ -95,8 +95,8 @@ AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_
   bool bitmapIsPicture = false;
   AVFrame* result = picture;
   if (FOnOutputVideoHook && FOutputHookActive) {
-    if (!FOutputPictureBuf) FOutputPictureBuf = avutil.av_frame_alloc();
-    AVFrame* copy = FOutputPictureBuf;
+    if (!FOutputPictureBuf) FOutputPictureBuf = NewFrame();
+    AVFrame* copy = FOutputPictureBuf.get();
     if (copy && (copy->width != picture->width || copy->height != picture->height || copy->format != picture->format)) {
       avutil.av_frame_unref(copy);
       copy->format = picture->format;

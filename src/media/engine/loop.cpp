@@ -52,6 +52,7 @@ void TCustomFFmpeg::Transcode() {
   bool noPacket[MAX_FILES] = {};
   int noPacketCount = 0;
   std::string brokeOff;  // the first input that broke off, and where
+  AVPacket* pkt = Fpkt.get();
 
   while (!FBroken) {
     WaitWhilePaused();  // a paused run stops here, between packets
@@ -64,90 +65,23 @@ void TCustomFFmpeg::Transcode() {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       continue;
     }
-    if (Flimit_filesize) {
-      AVIOContext* pb = Foutput_files[0]->ctx->pb;
-      if (pb && avformat.avio_seek(pb, 0, SEEK_CUR) >= Flimit_filesize) break;
-    }
+    if (OutputSizeLimitReached()) break;
 
-    AVFormatContext* is = Finput_files[fileIndex]->ctx;
-    int result = avformat.av_read_frame(is, Fpkt);
+    int result = avformat.av_read_frame(Finput_files[fileIndex]->ctx.get(), pkt);
     if (result == AVERROR(EAGAIN)) {
       noPacket[fileIndex] = true;
       ++noPacketCount;
       continue;
     }
     if (result < 0) {
-      // Damaged data ends a file like its end does, and so does a failing read
-      // (a vanished input, a broken connection): what was read is converted
-      // and the output finished, and then the run reports the break.
-      if (is->pb && is->pb->error < 0 && brokeOff.empty())
-        brokeOff = ErrorText(Format("input broke off at %.1f s", InputTimeReached(fileIndex) / 1000000.0),
-                             is->pb->error);
-      Ffile_table[fileIndex].eof_reached = 1;
-      if (FJoinMode) {
-        if (fileIndex + 1 >= nb_input_files()) break;
-        SwitchJoinPart(fileIndex + 1);
-        continue;
-      }
-      if (Fopt_shortest) break;
+      if (!EndInputFile(fileIndex, brokeOff)) break;
       continue;
     }
     std::fill(std::begin(noPacket), std::end(noPacket), false);
     noPacketCount = 0;
-    if (Fdo_pkt_dump) avformat.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, Fpkt, Fdo_hex_dump, is->streams[Fpkt->stream_index]);
-
-    const TAVInputFile& file = Ffile_table[fileIndex];
-    if (Fpkt->stream_index >= file.nb_streams) {
-      avcodec.av_packet_unref(Fpkt);
-      continue;
-    }
-    TAVInputStream& ist = *Fist_table[file.ist_index + Fpkt->stream_index];
-    if (ist.discard) {
-      avcodec.av_packet_unref(Fpkt);
-      continue;
-    }
-
-    AVRational timeBase = ist.st->time_base;
-    int64_t offset = avutil.av_rescale_q(Finput_files[fileIndex]->ts_offset, Microseconds, timeBase);
-    if (Fpkt->dts != AV_NOPTS_VALUE) Fpkt->dts += offset;
-    if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts += offset;
-    if (double scale = Finput_files_ts_scale[fileIndex][std::min(Fpkt->stream_index, MAX_STREAMS - 1)]; scale != 0) {
-      if (Fpkt->dts != AV_NOPTS_VALUE) Fpkt->dts = std::llround(Fpkt->dts * scale);
-      if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts = std::llround(Fpkt->pts * scale);
-    }
-
-    // Timestamp discontinuities of formats that declare them.
-    if (Fpkt->dts != AV_NOPTS_VALUE && ist.next_pts != AV_NOPTS_VALUE && (is->iformat->flags & AVFMT_TS_DISCONT) &&
-        !Fcopy_ts) {
-      int64_t pktDts = avutil.av_rescale_q(Fpkt->dts, timeBase, Microseconds);
-      int64_t delta = pktDts - ist.next_pts;
-      if (std::llabs(delta) > Fdts_delta_threshold * AV_TIME_BASE || pktDts + 1 < ist.pts) {
-        Finput_files[fileIndex]->ts_offset -= delta;
-        int64_t shift = avutil.av_rescale_q(delta, Microseconds, timeBase);
-        Fpkt->dts -= shift;
-        if (Fpkt->pts != AV_NOPTS_VALUE) Fpkt->pts -= shift;
-        if (Fverbose >= 3)
-          Log(TLogLevel::llVerbose, "timestamp discontinuity %" PRId64 ", new offset= %" PRId64, delta,
-              Finput_files[fileIndex]->ts_offset);
-      }
-    }
-
-    if (Frecording_time != INT64_MAX && Fpkt->pts != AV_NOPTS_VALUE &&
-        avutil.av_rescale_q(Fpkt->pts, timeBase, Microseconds) >= Frecording_time + Fstart_time) {
-      ist.is_past_recording_time = 1;
-      avcodec.av_packet_unref(Fpkt);
-      continue;
-    }
-
-    if (output_packet(ist, Fpkt, true) < 0) {
-      std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
-                                   MediaTypeName(ist.dec->codec_type).c_str());
-      avcodec.av_packet_unref(Fpkt);
-      if (Fexit_on_error) throw FFmpegException(message);
-      if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
-      continue;
-    }
-    avcodec.av_packet_unref(Fpkt);
+    bool handedOn = HandOnPacket(fileIndex, pkt);
+    avcodec.av_packet_unref(pkt);
+    if (!handedOn) continue;
 
     int64_t now = avutil.av_gettime_relative();
     if (now - Flast_report_time > ReportInterval) {
@@ -155,7 +89,83 @@ void TCustomFFmpeg::Transcode() {
       print_report(false, fileIndex);
     }
   }
+  FinishRun(brokeOff);
+}
 
+bool TCustomFFmpeg::OutputSizeLimitReached() const {
+  if (!Flimit_filesize) return false;
+  AVIOContext* pb = Foutput_files[0]->ctx->pb;
+  return pb && avformat.avio_seek(pb, 0, SEEK_CUR) >= Flimit_filesize;
+}
+
+bool TCustomFFmpeg::EndInputFile(int fileIndex, std::string& brokeOff) {
+  // Damaged data ends a file like its end does, and so does a failing read
+  // (a vanished input, a broken connection): what was read is converted
+  // and the output finished, and then the run reports the break.
+  const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
+  if (is->pb && is->pb->error < 0 && brokeOff.empty())
+    brokeOff = ErrorText(Format("input broke off at %.1f s", InputTimeReached(fileIndex) / 1000000.0), is->pb->error);
+  Ffile_table[fileIndex].eof_reached = 1;
+  if (FJoinMode) {
+    if (fileIndex + 1 >= nb_input_files()) return false;
+    SwitchJoinPart(fileIndex + 1);
+    return true;
+  }
+  return !Fopt_shortest;
+}
+
+bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
+  const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
+  if (Fdo_pkt_dump) avformat.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt, Fdo_hex_dump, is->streams[pkt->stream_index]);
+  const TAVInputFile& file = Ffile_table[fileIndex];
+  if (pkt->stream_index >= file.nb_streams) return false;
+  TAVInputStream& ist = *Fist_table[file.ist_index + pkt->stream_index];
+  if (ist.discard) return false;
+
+  ShiftToRunTime(fileIndex, ist, pkt);
+  if (is->iformat->flags & AVFMT_TS_DISCONT) AbsorbTimestampJump(fileIndex, ist, pkt);
+  if (Frecording_time != INT64_MAX && pkt->pts != AV_NOPTS_VALUE &&
+      avutil.av_rescale_q(pkt->pts, ist.st->time_base, Microseconds) >= Frecording_time + Fstart_time) {
+    ist.is_past_recording_time = 1;
+    return false;
+  }
+
+  if (output_packet(ist, pkt, true) >= 0) return true;
+  std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
+                               MediaTypeName(ist.dec->codec_type).c_str());
+  if (Fexit_on_error) throw FFmpegException(message);
+  if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
+  return false;
+}
+
+void TCustomFFmpeg::ShiftToRunTime(int fileIndex, const TAVInputStream& ist, AVPacket* pkt) {
+  AVRational timeBase = ist.st->time_base;
+  int64_t offset = avutil.av_rescale_q(Finput_files[fileIndex]->ts_offset, Microseconds, timeBase);
+  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += offset;
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += offset;
+  if (double scale = Finput_files_ts_scale[fileIndex][std::min(pkt->stream_index, MAX_STREAMS - 1)]; scale != 0) {
+    if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = std::llround(pkt->dts * scale);
+    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::llround(pkt->pts * scale);
+  }
+}
+
+void TCustomFFmpeg::AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt) {
+  if (pkt->dts == AV_NOPTS_VALUE || ist.next_pts == AV_NOPTS_VALUE || Fcopy_ts) return;
+  AVRational timeBase = ist.st->time_base;
+  int64_t pktDts = avutil.av_rescale_q(pkt->dts, timeBase, Microseconds);
+  int64_t delta = pktDts - ist.next_pts;
+  if (std::llabs(delta) <= Fdts_delta_threshold * AV_TIME_BASE && pktDts + 1 >= ist.pts) return;
+  // The jump goes into the file's offset, so the packets after it follow on too.
+  int64_t& offset = Finput_files[fileIndex]->ts_offset;
+  offset -= delta;
+  int64_t shift = avutil.av_rescale_q(delta, Microseconds, timeBase);
+  pkt->dts -= shift;
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= shift;
+  if (Fverbose >= 3)
+    Log(TLogLevel::llVerbose, "timestamp discontinuity %" PRId64 ", new offset= %" PRId64, delta, offset);
+}
+
+void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
   for (auto& ist : Fist_table)
     if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
   for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
@@ -168,14 +178,18 @@ void TCustomFFmpeg::Transcode() {
 void TCustomFFmpeg::WriteTrailers() {
   // Every file that can be finished is, whatever another one's trailer did.
   std::string failure;
+  int code = 0;
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
-    int result = avformat.av_write_trailer(file.ctx);
+    int result = avformat.av_write_trailer(file.ctx.get());
     file.finished = result >= 0;
-    if (result < 0 && failure.empty()) failure = ErrorText(file.file_name, result);
+    if (result < 0 && failure.empty()) {
+      failure = ErrorText(file.file_name, result);
+      code = result;
+    }
   }
-  if (!failure.empty()) throw FFmpegException(failure);
+  if (!failure.empty()) throw FFmpegException(failure, code);
 }
 
 int64_t TCustomFFmpeg::InputTimeReached(int fileIndex) const {

@@ -44,7 +44,7 @@ void TCustomFFmpeg::InputKinds(bool firstOnly, bool& has_video, bool& has_audio,
   has_video = has_audio = has_subtitle = false;
   size_t files = firstOnly ? std::min<size_t>(1, Finput_files.size()) : Finput_files.size();
   for (size_t i = 0; i < files; ++i) {
-    const AVFormatContext* ctx = Finput_files[i]->ctx;
+    const AVFormatContext* ctx = Finput_files[i]->ctx.get();
     for (unsigned s = 0; s < ctx->nb_streams; ++s) {
       switch (ctx->streams[s]->codecpar->codec_type) {
         case AVMEDIA_TYPE_VIDEO: has_video = has_video || !IsAttachedPicture(ctx->streams[s]); break;
@@ -110,9 +110,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
 
   auto file = std::make_shared<TOutputFile>();
   file->file_name = fileName;
-  if (avformat.avformat_alloc_output_context2(&file->ctx, format, nullptr, fileName.c_str()) < 0 || !file->ctx)
-    throw FFmpegException("avformat_alloc_context failed");
-  AVFormatContext* oc = file->ctx;
+  AVFormatContext* oc = nullptr;
+  int allocated = avformat.avformat_alloc_output_context2(&oc, format, nullptr, fileName.c_str());
+  file->ctx.reset(oc);
+  if (allocated < 0 || !oc) throw FFmpegException("avformat_alloc_context failed", allocated);
 
   bool useVideo = format->video_codec != AV_CODEC_ID_NONE || !Fvideo_codec_name.empty() || Fvideo_stream_copy;
   bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || !Faudio_codec_name.empty() || Faudio_stream_copy;
@@ -170,8 +171,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
 
   oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);
   oc->flags |= AVFMT_FLAG_NONBLOCK;
-  avutil.av_dict_set(&file->mux_opts, "preload", std::to_string(static_cast<int64_t>(Fmux_preload * 1000000)).c_str(), 0);
-  avutil.av_dict_set(&file->mux_opts, "loop", std::to_string(Floop_output).c_str(), 0);
+  AVDictionary* muxOptions = nullptr;
+  avutil.av_dict_set(&muxOptions, "preload", std::to_string(static_cast<int64_t>(Fmux_preload * 1000000)).c_str(), 0);
+  avutil.av_dict_set(&muxOptions, "loop", std::to_string(Floop_output).c_str(), 0);
+  file->mux_opts.reset(muxOptions);
   ApplyOptions(FOptions, oc, FOptions.avformat_opts, AV_OPT_FLAG_ENCODING_PARAM);
   for (const std::string& refused : ApplyPrivateOptions(FOptions, oc->priv_data, false, AV_OPT_FLAG_ENCODING_PARAM))
     Log(TLogLevel::llWarning, "Output option not accepted by %s: %s", format->name, refused.c_str());

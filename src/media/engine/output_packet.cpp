@@ -66,12 +66,12 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream& ist, const AVPacket* pkt) {
   int result = avcodec.avcodec_send_packet(dec, pkt);
   if (result < 0 && result != AVERROR_EOF && result != AVERROR(EAGAIN)) return -1;
   while (true) {
-    result = avcodec.avcodec_receive_frame(dec, Fdecoded_frame);
+    result = avcodec.avcodec_receive_frame(dec, Fdecoded_frame.get());
     if (result == AVERROR_EOF && !pkt && FGraph.graph && FGraph.input == &ist) FilterPicture(ist, nullptr);
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
     if (result < 0) return -1;
-    HandleDecodedFrame(ist, Fdecoded_frame);
-    avutil.av_frame_unref(Fdecoded_frame);
+    HandleDecodedFrame(ist, Fdecoded_frame.get());
+    avutil.av_frame_unref(Fdecoded_frame.get());
     if (FBroken) return 0;
   }
 }
@@ -113,7 +113,7 @@ void TCustomFFmpeg::CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const 
   if (!ost.frame_number && !(pkt->flags & AV_PKT_FLAG_KEY) && !Fcopy_initial_nonkeyframes) return;
   AVRational outBase = ost.st->time_base;
   int64_t startOffset = avutil.av_rescale_q(Fstart_time, Microseconds, outBase);
-  AVPacket* out = Fenc_pkt;
+  AVPacket* out = Fenc_pkt.get();
   if (avcodec.av_packet_ref(out, pkt) < 0) throw FFmpegException("av_mallocz fail");
   out->stream_index = ost.index;
   out->pts = pkt->pts != AV_NOPTS_VALUE ? avutil.av_rescale_q(pkt->pts, ist.st->time_base, outBase) - startOffset

@@ -41,13 +41,13 @@ TOutputStreamCodec& TCustomFFmpeg::AddStream(TOutputFile& file, const AVCodec* c
                                              TBitstreamFilterChain& pendingFilters, uint32_t tag) {
   int index = static_cast<int>(file.ctx->nb_streams);
   if (index >= MAX_STREAMS) throw FFmpegException(Format("stream index over MAX_STREAMS(%d)", MAX_STREAMS));
-  AVStream* st = avformat.avformat_new_stream(file.ctx, nullptr);
+  AVStream* st = avformat.avformat_new_stream(file.ctx.get(), nullptr);
   if (!st) throw FFmpegException("Could not alloc stream");
   if (Fstreamid_map[index]) st->id = Fstreamid_map[index];
   TOutputStreamCodec stream;
   stream.st = st;
   stream.encoder = codec;
-  stream.codec = avcodec.avcodec_alloc_context3(codec);
+  stream.codec.reset(avcodec.avcodec_alloc_context3(codec));
   if (!stream.codec) throw FFmpegException("avcodec_alloc_context failed");
   stream.codec->codec_type = type;
   stream.codec->thread_count = Fthread_count;
@@ -77,7 +77,7 @@ void TCustomFFmpeg::ClearPendingVideo() {
 }
 
 void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
-  AVFormatContext* oc = file.ctx;
+  AVFormatContext* oc = file.ctx.get();
   const AVCodec* codec = nullptr;
   if (!Fvideo_stream_copy) {
     if (!Fvideo_codec_name.empty()) {
@@ -92,7 +92,7 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
   }
   TOutputStreamCodec& stream =
       AddStream(file, codec, AVMEDIA_TYPE_VIDEO, Fvideo_bitstream_filters, Fvideo_codec_tag);
-  AVCodecContext* enc = stream.codec;
+  AVCodecContext* enc = stream.codec.get();
   AVStream* st = stream.st;
   if ((Fvideo_global_header & 1) || (Fvideo_global_header == 0 && (oc->oformat->flags & AVFMT_GLOBALHEADER)))
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -203,7 +203,7 @@ const AVCodec* TCustomFFmpeg::ChooseAudioEncoder(AVFormatContext* oc, bool& open
 }
 
 void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
-  AVFormatContext* oc = file.ctx;
+  AVFormatContext* oc = file.ctx.get();
   const AVCodec* codec = nullptr;
   bool opencore = false;
   if (!Faudio_stream_copy) {
@@ -216,7 +216,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
   }
   TOutputStreamCodec& stream =
       AddStream(file, codec, AVMEDIA_TYPE_AUDIO, Faudio_bitstream_filters, Faudio_codec_tag);
-  AVCodecContext* enc = stream.codec;
+  AVCodecContext* enc = stream.codec.get();
   if (oc->oformat->flags & AVFMT_GLOBALHEADER) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
   if (Faudio_stream_copy) {
@@ -265,7 +265,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file) {
 }
 
 void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file) {
-  AVFormatContext* oc = file.ctx;
+  AVFormatContext* oc = file.ctx.get();
   const AVCodec* codec = nullptr;
   if (!Fsubtitle_stream_copy) {
     bool known = CheckCodecName(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true, codec);
@@ -276,7 +276,7 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file) {
   }
   TOutputStreamCodec& stream =
       AddStream(file, codec, AVMEDIA_TYPE_SUBTITLE, Fsubtitle_bitstream_filters, Fsubtitle_codec_tag);
-  AVCodecContext* enc = stream.codec;
+  AVCodecContext* enc = stream.codec.get();
   if (Fsubtitle_stream_copy)
     stream.stream_copy = true;
   else

@@ -13,7 +13,7 @@ int QuantiserHistogram[52];
 }
 
 void TCustomFFmpeg::print_report(bool isLast, int fileIndex) {
-  AVFormatContext* oc = Foutput_files[0]->ctx;
+  AVFormatContext* oc = Foutput_files[0]->ctx.get();
   int64_t totalSize = 0;
   if (oc->pb) {
     totalSize = avformat.avio_size(oc->pb);

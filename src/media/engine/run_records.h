@@ -1,4 +1,5 @@
-// The records one run of a task builds over its files and streams.
+// The records one run of a task builds over its files and streams. They are
+// the run's worker's alone: SetUpRun builds them and ReleaseRun frees them.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "media/base/av_owners.h"
 #include "media/base/media_headers.h"
 
 extern "C" {
@@ -67,8 +69,8 @@ struct TAVOutputStream {
 
   // Video.
   int video_resample = 0;
-  AVFrame* pict_tmp = nullptr;
-  SwsContext* img_resample_ctx = nullptr;
+  TFramePtr pict_tmp;
+  TSwsPtr img_resample_ctx;
   int resample_height = 0, resample_width = 0, resample_pix_fmt = -1;
   int original_height = 0, original_width = 0;
   int video_crop = 0;
@@ -77,19 +79,19 @@ struct TAVOutputStream {
 
   // Audio: one converter for rate, format and channels, and a FIFO in front
   // of frame-based encoders.
-  SwrContext* swr = nullptr;
+  TSwrPtr swr;
   int swr_in_rate = 0;
   int swr_in_format = -1;
   AVChannelLayout swr_in_layout{};
-  AVAudioFifo* fifo = nullptr;
+  TAudioFifoPtr fifo;
   bool audio_started = false;  // the first samples have been placed
-  AVFrame* fifo_frame = nullptr;  // one encoder frame taken from the FIFO
+  TFramePtr fifo_frame;  // one encoder frame taken from the FIFO
   std::unique_ptr<TAMRNBEncoder> amrnb;
 
   // Subtitles: the encoder's output buffer, made once.
   std::vector<uint8_t> subtitle_out;
 
-  std::vector<AVBSFContext*> bsfs;
+  std::vector<TBsfPtr> bsfs;
   FILE* logfile = nullptr;  // two-pass statistics
 
   TAVOutputStream();
@@ -111,7 +113,7 @@ struct TPictureShaping {
 // crop, rotation, scale and padding, the user's filters, and a sink that
 // gives the encoder's pixel format.
 struct TVideoFilterGraph {
-  AVFilterGraph* graph = nullptr;
+  TFilterGraphPtr graph;
   AVFilterContext* source = nullptr;
   AVFilterContext* sink = nullptr;
   TAVInputStream* input = nullptr;

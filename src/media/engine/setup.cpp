@@ -14,24 +14,18 @@ namespace vidora {
 TAVOutputStream::TAVOutputStream() = default;
 
 TAVOutputStream::~TAVOutputStream() {
-  avutil.av_frame_free(&pict_tmp);
-  if (img_resample_ctx) swscale.sws_freeContext(img_resample_ctx);
-  swresample.swr_free(&swr);
   avutil.av_channel_layout_uninit(&swr_in_layout);
-  if (fifo) avutil.av_audio_fifo_free(fifo);
-  avutil.av_frame_free(&fifo_frame);
-  for (AVBSFContext*& bsf : bsfs) avcodec.av_bsf_free(&bsf);
   if (logfile) std::fclose(logfile);
 }
 
 void TCustomFFmpeg::SetUpRun() {
   FInputHookActive = FOutputHookActive = true;
-  Fpkt = avcodec.av_packet_alloc();
-  Fenc_pkt = avcodec.av_packet_alloc();
-  Fdecoded_frame = avutil.av_frame_alloc();
-  Ffiltered_frame = avutil.av_frame_alloc();
-  Faudio_frame = avutil.av_frame_alloc();
-  Fcrop_frame = avutil.av_frame_alloc();
+  Fpkt = NewPacket();
+  Fenc_pkt = NewPacket();
+  Fdecoded_frame = NewFrame();
+  Ffiltered_frame = NewFrame();
+  Faudio_frame = NewFrame();
+  Fcrop_frame = NewFrame();
   if (!Fpkt || !Fenc_pkt || !Fdecoded_frame || !Ffiltered_frame || !Faudio_frame || !Fcrop_frame)
     throw FFmpegException("av_mallocz fail");
   BuildInputRecords();
@@ -93,7 +87,7 @@ void TCustomFFmpeg::BuildInputRecords() {
       ist->index = s;
       ist->table_index = static_cast<int>(Fist_table.size());
       ist->st = file.ctx->streams[s];
-      ist->dec = file.streams[s].codec;
+      ist->dec = file.streams[s].codec.get();
       ist->decoder = file.streams[s].decoder;
       if (Frate_emu) ist->start = avutil.av_gettime_relative();
       Fist_table.push_back(std::move(ist));
@@ -131,7 +125,7 @@ void TCustomFFmpeg::BuildOutputRecords() {
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
     if (file.streams.empty()) {
-      avformat.av_dump_format(file.ctx, f, file.ctx->url, 1);
+      avformat.av_dump_format(file.ctx.get(), f, file.ctx->url, 1);
       throw FFmpegException(Format("Output file #%d does not contain any stream", f));
     }
     total += static_cast<int>(file.streams.size());
@@ -157,14 +151,14 @@ void TCustomFFmpeg::BuildOutputRecords() {
       ost->index = static_cast<int>(s);
       ost->codec = &file.streams[s];
       ost->st = file.streams[s].st;
-      ost->enc = file.streams[s].codec;
+      ost->enc = file.streams[s].codec.get();
       int n = static_cast<int>(Fost_table.size());
       TAVInputStream* source = nullptr;
       if (!Fstream_maps.empty()) {
         const TStreamMap& map = Fstream_maps[n];
         source = findInput(map.file_index, map.stream_index);
         if (source->dec->codec_type != ost->enc->codec_type) {
-          avformat.av_dump_format(file.ctx, f, file.ctx->url, 1);
+          avformat.av_dump_format(file.ctx.get(), f, file.ctx->url, 1);
           throw FFmpegException(Format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", map.file_index,
                                        map.stream_index, MediaTypeName(source->dec->codec_type).c_str(), f, ost->index,
                                        MediaTypeName(ost->enc->codec_type).c_str()));
@@ -173,7 +167,7 @@ void TCustomFFmpeg::BuildOutputRecords() {
       } else {
         source = FindSource(*ost, 0);
         if (!source) {
-          avformat.av_dump_format(file.ctx, f, file.ctx->url, 1);
+          avformat.av_dump_format(file.ctx.get(), f, file.ctx->url, 1);
           throw FFmpegException(Format("Could not find input stream matching output stream #%d.%d (%s)", f,
                                        ost->index, MediaTypeName(ost->enc->codec_type).c_str()));
         }
@@ -335,7 +329,7 @@ void TCustomFFmpeg::OpenEncoders() {
         SetUpFailure(Format(
             "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
             "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
-            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()));
+            ost.file_index, ost.index, MediaTypeName(enc->codec_type).c_str()), {}, result);
       }
       ost.encoder_open = true;
       if (avcodec.avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
@@ -346,7 +340,7 @@ void TCustomFFmpeg::OpenEncoders() {
     bool frameBased = ost.amrnb || (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->frame_size > 1 &&
                                     !(enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
     if (frameBased) {
-      ost.fifo = avutil.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, enc->frame_size * 2);
+      ost.fifo.reset(avutil.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, enc->frame_size * 2));
       if (!ost.fifo) throw FFmpegException("av_fifo_alloc fail");
     }
   }
@@ -360,13 +354,13 @@ void TCustomFFmpeg::OpenBitstreamFilters() {
     for (const TBitstreamFilterItem& item : ost->codec->bitstream_filters) {
       AVBSFContext* bsf = nullptr;
       if (avcodec.av_bsf_alloc(item.filter, &bsf) < 0) throw FFmpegException("av_mallocz fail");
-      const AVBSFContext* previous = ost->bsfs.empty() ? nullptr : ost->bsfs.back();
-      ost->bsfs.push_back(bsf);
+      const AVBSFContext* previous = ost->bsfs.empty() ? nullptr : ost->bsfs.back().get();
+      ost->bsfs.emplace_back(bsf);
       avcodec.avcodec_parameters_copy(bsf->par_in, previous ? previous->par_out : ost->st->codecpar);
       bsf->time_base_in = previous ? previous->time_base_out : ost->st->time_base;
       if (!item.args.empty() && bsf->priv_data) avutil.av_opt_set(bsf->priv_data, "args", item.args.c_str(), 0);
-      if (avcodec.av_bsf_init(bsf) < 0)
-        throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name));
+      if (int result = avcodec.av_bsf_init(bsf); result < 0)
+        throw FFmpegException(Format("Cannot initialise bitstream filter %s", item.filter->name), result);
     }
   }
 }
@@ -404,7 +398,8 @@ void TCustomFFmpeg::OpenDecoders() {
     }
     if (result < 0) {
       SetUpFailure(
-          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind));
+          Format("Error while opening decoder for input stream #%d.%d (%s)", ist->file_index, ist->index, kind), {},
+          result);
     }
     ist->decoder_open = true;
   }
@@ -430,13 +425,16 @@ void TCustomFFmpeg::WriteHeaders() {
   std::vector<AVFormatContext*> contexts;
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
-    int result = avformat.avformat_write_header(file.ctx, &file.mux_opts);
+    // The muxer takes the options it uses and leaves the rest in the dictionary.
+    AVDictionary* options = file.mux_opts.release();
+    int result = avformat.avformat_write_header(file.ctx.get(), &options);
+    file.mux_opts.reset(options);
     if (result < 0) {
       SetUpFailure(Format("Could not write header for output file #%d (incorrect codec parameters ?)", f),
-                   ErrorText(file.file_name, result));
+                   ErrorText(file.file_name, result), result);
     }
     allRtp = allRtp && std::string(file.ctx->oformat->name) == "rtp";
-    contexts.push_back(file.ctx);
+    contexts.push_back(file.ctx.get());
   }
   if (allRtp && !contexts.empty()) {
     char sdp[2048];
@@ -459,11 +457,11 @@ void TCustomFFmpeg::LogStreamMapping() {
   }
 }
 
-void TCustomFFmpeg::SetUpFailure(const std::string& message, const std::string& detail) {
+void TCustomFFmpeg::SetUpFailure(const std::string& message, const std::string& detail, int code) {
   // What had been mapped so far helps to read the error.
   LogStreamMapping();
   Log(TLogLevel::llError, "%s", message.c_str());
-  throw FFmpegException(detail.empty() ? message : message + ": " + detail);
+  throw FFmpegException(detail.empty() ? message : message + ": " + detail, code);
 }
 
 void TCustomFFmpeg::CloseCodecs() {
@@ -479,9 +477,8 @@ void TCustomFFmpeg::ReleaseRun() {
   Fist_table.clear();
   Ffile_table.clear();
   Fjoin_sources.clear();
-  avcodec.av_packet_free(&Fpkt);
-  avcodec.av_packet_free(&Fenc_pkt);
-  for (AVFrame** frame : {&Fdecoded_frame, &Ffiltered_frame, &Faudio_frame, &Fcrop_frame}) avutil.av_frame_free(frame);
+  for (TPacketPtr* packet : {&Fpkt, &Fenc_pkt}) packet->reset();
+  for (TFramePtr* frame : {&Fdecoded_frame, &Ffiltered_frame, &Faudio_frame, &Fcrop_frame}) frame->reset();
 }
 
 }  // namespace vidora

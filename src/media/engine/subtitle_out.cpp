@@ -29,15 +29,15 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream& ost, TAVInputStream&, AVSub
     shown.start_display_time = 0;
     if (i == 1) shown.num_rects = 0;
     int size = avcodec.avcodec_encode_subtitle(enc, buffer.data(), SubtitleBufferSize, &shown);
-    if (size < 0) throw FFmpegException("Subtitle encoding failed");
-    if (avcodec.av_new_packet(Fenc_pkt, size) < 0) throw FFmpegException("av_mallocz fail");
+    if (size < 0) throw FFmpegException("Subtitle encoding failed", size);
+    if (avcodec.av_new_packet(Fenc_pkt.get(), size) < 0) throw FFmpegException("av_mallocz fail");
     std::memcpy(Fenc_pkt->data, buffer.data(), size);
     Fenc_pkt->pts = avutil.av_rescale_q(subtitlePts, Microseconds, ost.st->time_base);
     Fenc_pkt->duration = avutil.av_rescale_q(shown.end_display_time, AVRational{1, 1000}, ost.st->time_base);
     if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
       Fenc_pkt->pts += 90 * (i == 0 ? subtitle->start_display_time : subtitle->end_display_time);
     Fenc_pkt->dts = Fenc_pkt->pts;
-    write_frame(ost, Fenc_pkt);
+    write_frame(ost, Fenc_pkt.get());
   }
 }
 

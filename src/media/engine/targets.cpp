@@ -36,7 +36,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string& target, const std::string& fa
     if (Fframe_rate.den == 0) throw FFmpegException("frame_rate is invalid.");
     norm = NormOfRate(Fframe_rate);
     for (size_t i = 0; i < Finput_files.size() && norm == TNorm::Unknown; ++i) {
-      AVFormatContext* ctx = Finput_files[i]->ctx;
+      AVFormatContext* ctx = Finput_files[i]->ctx.get();
       for (unsigned s = 0; s < ctx->nb_streams && norm == TNorm::Unknown; ++s)
         if (ctx->streams[s]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) norm = NormOfRate(ctx->streams[s]->r_frame_rate);
     }

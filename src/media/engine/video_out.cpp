@@ -67,18 +67,18 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
   AVCodecContext* enc = ost.enc;
   AVFrame* source = picture;
   if (ost.video_crop) {
-    avutil.av_frame_unref(Fcrop_frame);
-    if (avutil.av_frame_ref(Fcrop_frame, picture) < 0) throw FFmpegException("av_mallocz fail");
+    avutil.av_frame_unref(Fcrop_frame.get());
+    if (avutil.av_frame_ref(Fcrop_frame.get(), picture) < 0) throw FFmpegException("av_mallocz fail");
     Fcrop_frame->crop_top = ost.topBand;
     Fcrop_frame->crop_bottom = ost.bottomBand;
     Fcrop_frame->crop_left = ost.leftBand;
     Fcrop_frame->crop_right = ost.rightBand;
-    if (avutil.av_frame_apply_cropping(Fcrop_frame, AV_FRAME_CROP_UNALIGNED) < 0) {
+    if (avutil.av_frame_apply_cropping(Fcrop_frame.get(), AV_FRAME_CROP_UNALIGNED) < 0) {
       if (Fexit_on_error) throw FFmpegException("error cropping picture");
       Log(TLogLevel::llError, "error cropping picture");
       return nullptr;
     }
-    source = Fcrop_frame;
+    source = Fcrop_frame.get();
   }
 
   bool changed = source->width != ost.resample_width || source->height != ost.resample_height ||
@@ -106,13 +106,13 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
     MakeScaler(ost);
   }
   // The encoder may still hold the previous picture: never scale over it.
-  if (!FreshFrameBuffer(ost.pict_tmp)) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-  swscale.sws_scale(ost.img_resample_ctx, source->data, source->linesize, 0, source->height, ost.pict_tmp->data,
+  if (!FreshFrameBuffer(ost.pict_tmp.get())) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+  swscale.sws_scale(ost.img_resample_ctx.get(), source->data, source->linesize, 0, source->height, ost.pict_tmp->data,
                     ost.pict_tmp->linesize);
   ost.pict_tmp->interlaced_frame = picture->interlaced_frame;
   ost.pict_tmp->top_field_first = picture->top_field_first;
   ost.pict_tmp->sample_aspect_ratio = enc->sample_aspect_ratio;
-  return ost.pict_tmp;
+  return ost.pict_tmp.get();
 }
 
 int TCustomFFmpeg::ScalerFlags() const {
@@ -124,17 +124,18 @@ int TCustomFFmpeg::ScalerFlags() const {
 void TCustomFFmpeg::MakeScaler(TAVOutputStream& ost) {
   AVCodecContext* enc = ost.enc;
   if (!ost.pict_tmp) {
-    ost.pict_tmp = avutil.av_frame_alloc();
+    ost.pict_tmp = NewFrame();
     if (!ost.pict_tmp) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     ost.pict_tmp->format = enc->pix_fmt;
     ost.pict_tmp->width = enc->width;
     ost.pict_tmp->height = enc->height;
-    if (avutil.av_frame_get_buffer(ost.pict_tmp, 0) < 0)
+    if (avutil.av_frame_get_buffer(ost.pict_tmp.get(), 0) < 0)
       throw FFmpegException("Cannot allocate temp picture, check pix fmt");
   }
-  ost.img_resample_ctx = swscale.sws_getCachedContext(
-      ost.img_resample_ctx, ost.resample_width, ost.resample_height, static_cast<AVPixelFormat>(ost.resample_pix_fmt),
-      enc->width, enc->height, enc->pix_fmt, ScalerFlags(), nullptr, nullptr, nullptr);
+  // The library frees the old context when it cannot reuse it.
+  ost.img_resample_ctx.reset(swscale.sws_getCachedContext(
+      ost.img_resample_ctx.release(), ost.resample_width, ost.resample_height, static_cast<AVPixelFormat>(ost.resample_pix_fmt),
+      enc->width, enc->height, enc->pix_fmt, ScalerFlags(), nullptr, nullptr, nullptr));
   if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
 }
 
@@ -148,7 +149,8 @@ void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {
   frame->quality = Fsame_quality ? Fist_table[ost.source_index]->quality : enc->global_quality;
   int64_t pts = avutil.av_rescale_q(ost.sync_opts, enc->time_base, Microseconds);
   AVFrame* picture = RunOutputHooks(frame, ost.frame_number + 1, pts);
-  if (avcodec.avcodec_send_frame(enc, picture) < 0) throw FFmpegException("Video encoding failed");
+  if (int result = avcodec.avcodec_send_frame(enc, picture); result < 0)
+    throw FFmpegException("Video encoding failed", result);
   ReceivePackets(ost);
 }
 

@@ -9,19 +9,27 @@
 
 namespace vidora {
 
+namespace {
+
+FFmpegException EncodingFailure(const AVCodecContext* enc, int code) {
+  return FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed",
+                         code);
+}
+
+}  // namespace
+
 void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
   AVCodecContext* enc = ost.enc;
   while (true) {
-    int result = avcodec.avcodec_receive_packet(enc, Fenc_pkt);
+    int result = avcodec.avcodec_receive_packet(enc, Fenc_pkt.get());
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
-    if (result < 0)
-      throw FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed");
+    if (result < 0) throw EncodingFailure(enc, result);
     int size = Fenc_pkt->size;
     if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
       Fvideo_size += size;
       size_t sideSize = 0;
       if (const uint8_t* stats =
-              avcodec.av_packet_get_side_data(Fenc_pkt, AV_PKT_DATA_QUALITY_STATS, &sideSize); stats && sideSize >= 5) {
+              avcodec.av_packet_get_side_data(Fenc_pkt.get(), AV_PKT_DATA_QUALITY_STATS, &sideSize); stats && sideSize >= 5) {
         ost.last_quality = stats[0] | stats[1] << 8 | stats[2] << 16 | stats[3] << 24;  // little-endian
         ost.last_picture_type = stats[4];
       }
@@ -33,8 +41,8 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream& ost) {
     } else {
       Faudio_size += size;
     }
-    avcodec.av_packet_rescale_ts(Fenc_pkt, enc->time_base, ost.st->time_base);
-    write_frame(ost, Fenc_pkt);
+    avcodec.av_packet_rescale_ts(Fenc_pkt.get(), enc->time_base, ost.st->time_base);
+    write_frame(ost, Fenc_pkt.get());
     if (enc->codec_type == AVMEDIA_TYPE_VIDEO && !Fvstats_filename.empty()) WriteVideoStats(ost, size);
   }
 }
@@ -47,7 +55,7 @@ void TCustomFFmpeg::write_frame(TAVOutputStream& ost, AVPacket* pkt) {
 }
 
 void TCustomFFmpeg::FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* pkt, bool end) {
-  AVBSFContext* bsf = ost.bsfs[index];
+  AVBSFContext* bsf = ost.bsfs[index].get();
   // A filter may give several packets for one, or none until it has more.
   int result = avcodec.av_bsf_send_packet(bsf, end ? nullptr : pkt);
   while (result >= 0) {
@@ -65,14 +73,14 @@ void TCustomFFmpeg::FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* p
   std::string message =
       ErrorText(Format("%s failed for stream %d, codec %s", bsf->filter->name, ost.index, codec), result);
   avcodec.av_packet_unref(pkt);
-  if (Fexit_on_error) throw FFmpegException(message);
+  if (Fexit_on_error) throw FFmpegException(message, result);
   Log(TLogLevel::llError, "%s", message.c_str());
 }
 
 void TCustomFFmpeg::FlushBitstreamFilters(TAVOutputStream& ost) {
   // Each filter in turn learns that the stream has ended; what it still held
   // goes through the filters after it.
-  for (size_t index = 0; index < ost.bsfs.size(); ++index) FilterPacket(ost, index, Fenc_pkt, true);
+  for (size_t index = 0; index < ost.bsfs.size(); ++index) FilterPacket(ost, index, Fenc_pkt.get(), true);
 }
 
 void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
@@ -81,8 +89,8 @@ void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
   int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
   if (end != AV_NOPTS_VALUE)
     ost.mux_end = std::max(ost.mux_end, avutil.av_rescale_q(end + pkt->duration, ost.st->time_base, Microseconds));
-  int result = avformat.av_interleaved_write_frame(Foutput_files[ost.file_index]->ctx, pkt);
-  if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result));
+  int result = avformat.av_interleaved_write_frame(Foutput_files[ost.file_index]->ctx.get(), pkt);
+  if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result), result);
 }
 
 void TCustomFFmpeg::DrainEncoder(TAVOutputStream& ost) {
@@ -95,8 +103,7 @@ void TCustomFFmpeg::DrainEncoder(TAVOutputStream& ost) {
   }
   if (!ost.encoder_open) return;
   int result = avcodec.avcodec_send_frame(enc, nullptr);
-  if (result < 0 && result != AVERROR_EOF)
-    throw FFmpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed" : "Audio encoding failed");
+  if (result < 0 && result != AVERROR_EOF) throw EncodingFailure(enc, result);
   ReceivePackets(ost);
 }
 

@@ -197,7 +197,7 @@ TEST_F(DecoderTest, AttachedFilesAreReadOnly) {
   TFFmpeg engine;
   engine.Reset();
   ASSERT_TRUE(engine.OpenInputFile(Clip("clip.mp4")));
-  FDecoder.SetFileHandle(engine.InputFile(0).ctx);
+  FDecoder.SetFileHandle(engine.InputFile(0).ctx.get());
   EXPECT_EQ(FDecoder.StreamCount(), 2);
   EXPECT_EQ(FDecoder.FirstVideoStreamInfo().Width, 320);
   EXPECT_THROW(FDecoder.Seek(0), std::runtime_error);

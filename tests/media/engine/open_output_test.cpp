@@ -28,7 +28,7 @@ TEST_F(OpenOutputTest, DefaultPhoneFileGetsH263AndAMRNB) {
   const TOutputFile& file = FEngine.OutputFile(0);
   ASSERT_EQ(file.streams.size(), 2u);
 
-  const AVCodecContext* video = file.streams[0].codec;
+  const AVCodecContext* video = file.streams[0].codec.get();
   EXPECT_EQ(video->codec_id, AV_CODEC_ID_H263);
   EXPECT_EQ(video->width, 176);
   EXPECT_EQ(video->height, 144);

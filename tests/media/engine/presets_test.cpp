@@ -54,7 +54,7 @@ TEST_F(PresetsTest, EveryBuiltInPresetOpensALibx264Stream) {
     ASSERT_EQ(Raised([&] { FEngine.ParseOption("vpre", name); }), "");
     ASSERT_EQ(FEngine.OpenOutputFile(Out("preset.mp4"), false), 1) << FEngine.LastErrMsg();
     EXPECT_FALSE(Logged("Option not accepted")) << "every preset option suits libx264";
-    AVCodecContext* enc = FEngine.OutStream(0, 0).codec;
+    AVCodecContext* enc = FEngine.OutStream(0, 0).codec.get();
     EXPECT_EQ(enc->codec_id, AV_CODEC_ID_H264);
     EXPECT_GE(avcodec.avcodec_open2(enc, x264, nullptr), 0);
   }

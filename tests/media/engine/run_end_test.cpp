@@ -154,5 +154,27 @@ TEST_F(RunEndTest, BitstreamFiltersHandOnEveryPacketAndAreDrainedAtTheEnd) {
   EXPECT_NEAR(ProbeFile(Out("rechunked.mkv")).Duration, 87 * 1024 / 44100.0, 0.01);
 }
 
+TEST_F(RunEndTest, AFailureKeepsItsMessageAndLogsTheLibrarysReason) {
+  FFmpegException error("Video encoding failed", AVERROR(EINVAL));
+  EXPECT_STREQ(error.what(), "Video encoding failed");
+  EXPECT_EQ(error.Code(), AVERROR(EINVAL));
+  EXPECT_EQ(error.LogText(), "Video encoding failed (Invalid argument)");
+  EXPECT_EQ(FFmpegException("x.3gp: Invalid argument", AVERROR(EINVAL)).LogText(), "x.3gp: Invalid argument")
+      << "named once";
+  EXPECT_EQ(FFmpegException("Out of memory in do_audio_out").LogText(), "Out of memory in do_audio_out");
+
+  // H.263 has no 320x240: opening the encoder fails in the library.
+  Convert(Clip("clip.mp4"), Out("wrong-size.3gp"), {"vcodec", "h263", "s", "320x240", "an", "1"});
+  std::string message = "Error while opening encoder for output stream #0.0 (Video) - maybe incorrect parameters";
+  EXPECT_EQ(FEngine.FatalMessage().rfind(message, 0), 0u) << FEngine.FatalMessage();
+  EXPECT_EQ(FEngine.FatalMessage().find("Invalid argument"), std::string::npos) << "the users' text is unchanged";
+  EXPECT_TRUE(Logged(FEngine.FatalMessage() + " (Invalid argument)", TLogLevel::llQuiet));
+
+  FEngine.Reset();
+  Convert(Clip("clip.mp4"), Out("filtered.3gp"), {"s", "176x144", "vf", "no_such_filter"});
+  EXPECT_EQ(FEngine.FatalMessage(), "Error opening filters: no_such_filter");
+  EXPECT_TRUE(Logged("Error opening filters: no_such_filter (", TLogLevel::llQuiet));
+}
+
 }  // namespace
 }  // namespace vidora::test
