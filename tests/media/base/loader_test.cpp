@@ -27,6 +27,13 @@ class LoaderTest : public ::testing::Test {
     fs::copy_file(source, folder.Path() / TFFLoader::FileName(lib));
   }
 
+  // The loader, pointed at `folder` holding `source` as the file of `lib`.
+  static TFFLoader& LoaderOver(const TTempFolder& folder, TLibrary lib, const fs::path& source) {
+    Place(folder, lib, source);
+    FFLoader().SetLibraryPath(folder.Str());
+    return FFLoader();
+  }
+
   static void PlaceText(const TTempFolder& folder, TLibrary lib) {
     std::ofstream(folder.Path() / TFFLoader::FileName(lib)) << "this is not a shared object\n";
   }
@@ -131,9 +138,7 @@ TEST_F(LoaderTest, FolderWithoutTheFileFallsBackToTheSystem) {
 
 TEST_F(LoaderTest, MissingEntryPointNamesItAndUnbindsTheLibrary) {
   TTempFolder folder;
-  Place(folder, TLibrary::avUtil, FAKE_LIBRARY_PATH);
-  TFFLoader& loader = FFLoader();
-  loader.SetLibraryPath(folder.Str());
+  TFFLoader& loader = LoaderOver(folder, TLibrary::avUtil, FAKE_LIBRARY_PATH);
 
   EXPECT_FALSE(loader.Load(TLibrary::avUtil));
   std::string expected = "Load function av_log_set_callback@" + TFFLoader::FileName(TLibrary::avUtil) + " error: ";
@@ -179,9 +184,7 @@ TEST_F(LoaderTest, BrokenFolderDependencyFailsTheLibraryThatNeedsIt) {
 
 TEST_F(LoaderTest, ALibraryOfAnotherMajorIsRefusedBeforeBinding) {
   TTempFolder folder;
-  Place(folder, TLibrary::avUtil, FAKE_WRONG_MAJOR_PATH);
-  TFFLoader& loader = FFLoader();
-  loader.SetLibraryPath(folder.Str());
+  TFFLoader& loader = LoaderOver(folder, TLibrary::avUtil, FAKE_WRONG_MAJOR_PATH);
 
   EXPECT_FALSE(loader.Load(TLibrary::avUtil));
   EXPECT_EQ(loader.LastFailure(), TLoadFailure::lfWrongVersion);
