@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +24,12 @@ class TTestFFmpeg : public TFFmpeg {
   const TOutputStreamCodec& OutStream(int file, int stream) const { return OutputFile(file).streams.at(stream); }
 };
 
+// A file's bytes.
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -32,6 +40,16 @@ class EngineTest : public ::testing::Test {
       FLog.emplace_back(level, message);
     });
     FEngine.Reset();
+  }
+
+  // The phone profile: 176x144 at 150000 bit/s, 8000 Hz mono at 12200 bit/s.
+  const std::vector<std::string> Phone = {"s", "176x144", "b", "150000", "ar", "8000", "ac", "1", "ab", "12200"};
+
+  // Opens the input, gives the output options (name, value pairs) and opens the output.
+  void Open(const std::string& input, const std::string& output, const std::vector<std::string>& options) {
+    ASSERT_TRUE(FEngine.OpenInputFile(input)) << FEngine.LastErrMsg();
+    for (size_t i = 0; i + 1 < options.size(); i += 2) FEngine.ParseOption(options[i], options[i + 1]);
+    ASSERT_GT(FEngine.OpenOutputFile(output, false), 0) << FEngine.LastErrMsg();
   }
 
   static std::string Clip(const std::string& name) { return std::string(CLIPS_DIR) + "/" + name; }

@@ -14,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
-
 // A picture with a brightness ramp and neutral colour.
 AVFrame* MakePicture(int width, int height, AVPixelFormat format) {
   AVFrame* frame = avutil.av_frame_alloc();

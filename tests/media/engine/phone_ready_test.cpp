@@ -18,9 +18,6 @@
 namespace vidora::test {
 namespace {
 
-// The profile of the phone files: 176x144 H.263 at 150000 bit/s, AMR-NB.
-const std::vector<std::string> Phone = {"s", "176x144", "b", "150000", "ar", "8000", "ac", "1", "ab", "12200"};
-
 // One decoded picture in grey levels, as stored (no rotation tag applied).
 struct TGreyPicture {
   int Width = 0, Height = 0;

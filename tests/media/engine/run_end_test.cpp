@@ -61,20 +61,10 @@ class TFileSizeLimit {
   void (*FOldHandler)(int) = nullptr;
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
-
 class RunEndTest : public EngineTest {
  protected:
-  // The phone profile: 176x144 at 150000 bit/s, 8000 Hz mono at 12200 bit/s.
-  const std::vector<std::string> Phone = {"s", "176x144", "b", "150000", "ar", "8000", "ac", "1", "ab", "12200"};
-
   void Convert(const std::string& input, const std::string& output, const std::vector<std::string>& options) {
-    ASSERT_TRUE(FEngine.OpenInputFile(input)) << FEngine.LastErrMsg();
-    for (size_t i = 0; i + 1 < options.size(); i += 2) FEngine.ParseOption(options[i], options[i + 1]);
-    ASSERT_GT(FEngine.OpenOutputFile(output, false), 0) << FEngine.LastErrMsg();
+    Open(input, output, options);
     FEngine.StartConvert(false);
   }
 };
