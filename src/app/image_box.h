@@ -18,8 +18,6 @@ class TImageBox : public QWidget {
   void SetPicture(const QImage& picture);
   void SetStretch(bool on);
   bool Stretch() const { return FStretch; }
-  // Integer slot the window keeps state in (the bar's fill, the preview toggle).
-  int Tag = 0;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

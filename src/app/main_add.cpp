@@ -5,11 +5,8 @@
 
 #include "app/image_box.h"
 #include "app/main_window.h"
-#include "app/preview_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
-#include "options/option_form.h"
-#include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -27,17 +24,11 @@ const char* const InputFilter =
     "All Files (*)";
 const char* const SubtitleFilter = "Teksty do Filmów (*.txt *.sub *.srt *.ssa *.smi *.ass);;Wszystkie Pliki (*)";
 
-// Closes the decoder on every way out of an add.
-struct TCloseOnExit {
-  TFFDecoder& Decoder;
-  ~TCloseOnExit() { Decoder.CloseFile(); }
-};
-
 }  // namespace
 
 void TfrmMain::btnAddClick() {
   if (!EnsureEncoderLibraries()) return;
-  Kodra.ClearTasks();
+  FSession.ClearJobs();
   std::string fileName = ChooseInputFile ? ChooseInputFile()
                                          : QFileDialog::getOpenFileName(this, QString(), QString(), InputFilter)
                                                .toStdString();
@@ -47,62 +38,40 @@ void TfrmMain::btnAddClick() {
 
 void TfrmMain::AddFile(const std::string& fileName) {
   if (!EnsureEncoderLibraries()) return;
-  Kodra.ClearTasks();
+  FSession.ClearJobs();
   AddChosenFile(fileName);
 }
 
 bool TfrmMain::EnsureEncoderLibraries() {
-  if (Kodra.AVLibLoaded() || Kodra.LoadAVLib(FLibAVFolder)) return true;
-  SayFailure("", Kodra.LastErrMsg());
+  TFFEncoder& encoder = FSession.Encoder();
+  if (encoder.AVLibLoaded() || encoder.LoadAVLib(FLibAVFolder)) return true;
+  SayFailure("", encoder.LastErrMsg());
   return false;
+}
+
+TSessionJob* TfrmMain::CurrentJob() const {
+  for (const auto& job : FSession.Jobs())
+    if (job->Set()) return job.get();
+  return nullptr;
 }
 
 void TfrmMain::AddChosenFile(const std::string& fileName) {
   ShowProgressText(FProgressPrefix + " 0%");
   FFLogger.SetLogLevel(ChosenLogLevel());
-  TFFDecoder& decoder = Kodra.Decoder();
-  if (!decoder.LoadFile(fileName)) {
-    SayFailure("File load error: ", decoder.LastErrMsg());
+  TSessionJob& job = FSession.AddJob({fileName, "", false, !btnHi->Down(), ""});
+  if (!job.Set()) {
+    // A file that could not be opened has no output name yet.
+    SayFailure(job.Output.empty() ? "File load error: " : "Cannot do convert, error: ", job.Failure);
     return;
   }
-  TCloseOnExit closer{decoder};
-  FOptions.SetSourceDecoder(&decoder);
-  TOutputOptions output;
-  TInputOptions input;
-  try {
-    FOptions.GetOutputOptions(output, !btnHi->Down());
-    FOptions.GetInputOptions(input);
-  } catch (const std::exception& error) {
-    FOptions.SetSourceDecoder(nullptr);
-    SayFailure("Cannot do convert, error: ", error.what());
-    return;
-  }
-  FOptions.SetSourceDecoder(nullptr);
-  FSubtitleFrameRate = SubtitleFrameRate(decoder);
-  if (!AddJob(input, output)) return;
-  StartPreview(fileName);
-}
-
-bool TfrmMain::AddJob(TInputOptions& input, TOutputOptions& output) {
-  int index = Kodra.AddTask(input.FileName, &input);
-  if (index < 0) {
-    SayFailure("File open error: ", Kodra.LastErrMsg());
-    return false;
-  }
-  // Should the preview window be asked for, the engine paints into ours.
-  Kodra.Task(index).SetPreviewerFactory([] { return std::make_unique<TPreviewer>(); });
-  if (!Kodra.SetOutputFile(index, output.FileName, &output)) {
-    Kodra.RemoveTask(index);
-    SayFailure("Cannot do convert, error: ", Kodra.LastErrMsg());
-    return false;
-  }
+  if (!FSubtitleFile.empty()) FSession.LoadSubtitles(job, FSubtitleFile);
   Say("");
   Say("***File has been added to convert list.");
   Say("");
   for (TRegionButton* button : {btnStartConvert, btnStop, btnPause, btnPlay}) button->setEnabled(true);
   btnPause->SetDown(false);
   btnPlay->SetDown(true);
-  return true;
+  StartPreview(fileName);
 }
 
 void TfrmMain::StartPreview(const std::string& fileName) {
@@ -119,7 +88,7 @@ void TfrmMain::StartPreview(const std::string& fileName) {
     return;
   }
   DrawProgress(1);
-  ImageProgress->Tag = 0;
+  FProgressFill = 0;
   ImageProgress->setCursor(Qt::PointingHandCursor);
   btnAddSub->setEnabled(true);
   (btnHi->Down() ? btnLo : btnHi)->setEnabled(false);
@@ -134,26 +103,27 @@ void TfrmMain::btnAddSubClick() {
 }
 
 void TfrmMain::LoadSubtitles(const std::string& fileName) {
-  std::string note;
-  if (!FOptions.LoadTXT(fileName, FSubtitleFrameRate, &note)) {
+  TSessionJob* job = CurrentJob();
+  if (!job || !FSession.LoadSubtitles(*job, fileName)) {
     SayFailure("Subtitle load error: ", fileName);
     return;
   }
-  if (!note.empty()) Say(note);
+  FSubtitleFile = fileName;
+  if (!job->SubtitleNote.empty()) Say(job->SubtitleNote);
   btnSubOn->show();
   SetSubtitlesOn(true);
 }
 
 void TfrmMain::SetSubtitlesOn(bool on) {
   btnSubOn->SetDown(on);
-  if (FScheduler) FScheduler->SetSubtitlesOn(on && btnSubOn->isVisible());
+  FSession.SetSubtitlesOn(on && btnSubOn->isVisible());
 }
 
 void TfrmMain::btnSubOnClick() {
   // The click toggles the speed button after its handlers ran; the running
   // job's scheduler stops burning in at its next frame.
   QMetaObject::invokeMethod(
-      this, [this] { if (FScheduler) FScheduler->SetSubtitlesOn(btnSubOn->Down() && btnSubOn->isVisible()); },
+      this, [this] { FSession.SetSubtitlesOn(btnSubOn->Down() && btnSubOn->isVisible()); },
       Qt::QueuedConnection);
 }
 

@@ -32,11 +32,11 @@ void TfrmMain::btnPlayClick() {
   btnPause->setEnabled(true);
   btnPause->SetDown(false);
   btnPlay->setEnabled(true);
-  if (PanelVideo->Tag == 1) {
+  if (FTransport == TTransport::Player) {
     btnStop->setEnabled(true);
     FFPlayer.Resume();
   } else {
-    Kodra.Resume();
+    FSession.Resume();
   }
 }
 
@@ -44,16 +44,16 @@ void TfrmMain::btnPauseClick() {
   btnPause->setEnabled(true);
   btnPlay->setEnabled(true);
   btnPlay->SetDown(false);
-  if (PanelVideo->Tag == 1)
+  if (FTransport == TTransport::Player)
     FFPlayer.Pause();
   else
-    Kodra.Pause();
+    FSession.Pause();
 }
 
 void TfrmMain::btnStopClick() {
   btnStop->setEnabled(false);
-  if (PanelVideo->Tag != 1) {
-    Kodra.Stop(true);
+  if (FTransport != TTransport::Player) {
+    FSession.Stop(true);
     return;
   }
   FFPlayer.Seek(1);  // one microsecond: the first picture shows

@@ -15,7 +15,6 @@
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
-#include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -34,14 +33,9 @@ int64_t MonotonicMs() {
 }  // namespace
 
 void TfrmMain::BindEvents() {
-  Kodra.SetOnProgress([this](const void*, const TProgressInfo* info) { KodraProgress(*info); });
-  Kodra.SetOnTerminate([this](const void*, const TTerminateInfo& info) {
-    // Termination comes on a thread of the encoder's: the window's part runs on the GUI thread.
-    TTerminateInfo copy = info;
-    QMetaObject::invokeMethod(this, [this, copy] { KodraTerminate(copy); }, Qt::QueuedConnection);
-  });
-  Kodra.SetOnPreviewBitmap([this](const void*, const TPreviewInfo& info) { KodraPreviewBitmap(info); });
-  Kodra.SetOnVideoInputHook([this](const void*, THookInfo* info) { KodraCustomHook(*info); });
+  FSession.Events.Progress = [this](const TSessionProgress& progress) { KodraProgress(progress); };
+  FSession.Events.JobEnded = [this](const TSessionJob& job) { KodraTerminate(job); };
+  FSession.Events.Preview = [this](const TBitmap& picture) { KodraPreviewBitmap(picture); };
   FFLogger.SetOnLog([this](const void*, uint32_t thread, TLogLevel level, const std::string& message) {
     FFLoggerLog(thread, level, message);
   });
@@ -52,10 +46,7 @@ void TfrmMain::BindEvents() {
 }
 
 void TfrmMain::DetachEvents() {
-  Kodra.SetOnPreviewBitmap(nullptr);
-  Kodra.SetOnVideoInputHook(nullptr);
-  Kodra.SetOnProgress(nullptr);
-  Kodra.SetOnTerminate(nullptr);
+  FSession.Events = {};
   FFPlayer.SetOnPosition(nullptr);
   FFPlayer.SetOnFileOpen(nullptr);
   FFLogger.SetOnLog(nullptr);
@@ -66,20 +57,18 @@ void TfrmMain::btnStartConvertClick() {
   FRemainingText.clear();
   ShowProgressText(FProgressPrefix + "0%");
   ImageProgress->setCursor(Qt::ArrowCursor);
-  PanelVideo->Tag = 0;
+  FTransport = TTransport::Conversion;
   FFPlayer.Stop(true);
   PanelVideo->Clear();
   FFLogger.SetLogLevel(ChosenLogLevel());
-  Kodra.SetThreadPriority(tpNormal);
+  FSession.Encoder().SetThreadPriority(tpNormal);
   for (TRegionButton* button : {btnAdd, btnStartConvert, btnAddSub, btnStop, btnPause, btnPlay})
     button->setEnabled(false);
-  FScheduler = std::make_unique<TSubtitleScheduler>(FOptions.TimeTXTEditor, FOptions.Subtitles, FOptions.Font,
-                                                    btnSubOn->isVisible() && btnSubOn->Down());
   DrawProgress(1);
   btnStartConvert->hide();
   btnPauseConvert->show();
   TimerStat->start();
-  Kodra.Start(1);
+  FSession.Start(1, btnSubOn->isVisible() && btnSubOn->Down());
 }
 
 void TfrmMain::btnPauseConvertClick() {
@@ -87,7 +76,7 @@ void TfrmMain::btnPauseConvertClick() {
   btnResumeConvert->show();
   TimerStat->stop();
   FRemaining.Pause(MonotonicMs());
-  Kodra.Pause();
+  FSession.Pause();
 }
 
 void TfrmMain::btnResumeConvertClick() {
@@ -95,12 +84,12 @@ void TfrmMain::btnResumeConvertClick() {
   btnPauseConvert->show();
   FRemaining.Resume(MonotonicMs());
   TimerStat->start();
-  Kodra.Resume();
+  FSession.Resume();
 }
 
-void TfrmMain::KodraProgress(const TProgressInfo& info) {
-  CurrentDuration = info.CurrentDuration;
-  TotalDuration = info.TotalDuration;
+void TfrmMain::KodraProgress(const TSessionProgress& progress) {
+  CurrentDuration = progress.Current;
+  TotalDuration = progress.Total;
   std::optional<int64_t> percent = ProgressPercent(CurrentDuration, TotalDuration);
   // 100% is the termination's word: a run may report its whole length just before it ends.
   if (percent) percent = std::min<int64_t>(*percent, 99);
@@ -109,7 +98,7 @@ void TfrmMain::KodraProgress(const TProgressInfo& info) {
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
   if (!percent) return;
   int fill = BarFill(*percent, ImageProgress->width());
-  if (fill != ImageProgress->Tag) DrawProgress(fill);
+  if (fill != FProgressFill) DrawProgress(fill);
 }
 
 void TfrmMain::TimerStatTimer() {
@@ -117,8 +106,9 @@ void TfrmMain::TimerStatTimer() {
   if (!text.empty()) FRemainingText = text;
 }
 
-void TfrmMain::KodraTerminate(const TTerminateInfo& info) {
-  if (info.TaskIndex >= 0 && info.Finished) {
+void TfrmMain::KodraTerminate(const TSessionJob& job) {
+  const TTerminateInfo& info = *job.End;
+  if (info.Finished) {
     ShowProgressText(FProgressPrefix + "100%");
     DrawProgress(ImageProgress->width() - 4);
     btnPauseConvert->hide();
@@ -133,20 +123,11 @@ void TfrmMain::KodraTerminate(const TTerminateInfo& info) {
   if (info.Exception) QMessageBox::warning(this, "Vidora to 3GP", QString::fromStdString(info.ExceptionMsg));
 }
 
-void TfrmMain::KodraPreviewBitmap(const TPreviewInfo& info) {
+void TfrmMain::KodraPreviewBitmap(const TBitmap& picture) {
   // Every second picture is shown.
-  int before = Image1->Tag;
-  Image1->Tag = ~Image1->Tag;
-  if (before == -1 && info.Bitmap) Image1->SetPicture(BitmapImage(*info.Bitmap));
-}
-
-void TfrmMain::KodraCustomHook(THookInfo& info) {
-  if (!FScheduler) {
-    info.StopHook = true;
-    info.Update = false;
-    return;
-  }
-  FScheduler->OnFrame(info);
+  bool show = FShowNextPreview;
+  FShowNextPreview = !FShowNextPreview;
+  if (show) Image1->SetPicture(BitmapImage(picture));
 }
 
 void TfrmMain::FFLoggerLog(uint32_t threadId, TLogLevel level, const std::string& message) {
@@ -157,7 +138,7 @@ void TfrmMain::FFPlayerPosition(int64_t pts) {
   std::optional<int64_t> percent = ProgressPercent(pts, TotalDuration);
   if (percent) {
     int fill = BarFill(*percent, ImageProgress->width());
-    if (fill != ImageProgress->Tag) DrawProgress(fill);
+    if (fill != FProgressFill) DrawProgress(fill);
   }
   QString position = TimeOfDay(pts / 1000);
   if (position.isEmpty()) return;

@@ -90,7 +90,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   TSkinFile skin;
   skin.Parse(std::string(description.constData(), description.size()));
   for (const TSkinSection& section : skin.Sections()) ApplySkinSection(skin, section, folder);
-  DrawProgress(ImageProgress->Tag);
+  DrawProgress(FProgressFill);
   ApplyWindowShape();
   if (shown) show();
 }

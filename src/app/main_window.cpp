@@ -22,7 +22,7 @@
 #include "app/video_panel.h"
 #include "media/base/ff_utils.h"
 #include "options/option_form.h"
-#include "options/subtitle_scheduler.h"
+#include "app/preview_window.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -58,13 +58,15 @@ TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
   btnPauseConvert->move(btnPauseConvert->x(), 267);
   btnResumeConvert->move(btnResumeConvert->x(), 267);
 
-  Kodra.SetPreviewBitmap(true);
+  FSession.Encoder().SetPreviewBitmap(true);
+  // Should the preview window be asked for, the engine paints into ours.
+  FSession.PreviewerFactory = [] { return std::make_unique<TPreviewer>(); };
   BindEvents();
 }
 
 TfrmMain::~TfrmMain() {
   DetachEvents();
-  Kodra.Stop(true);
+  FSession.Stop(true);
   FFPlayer.Stop(true);
 }
 
@@ -241,7 +243,7 @@ void TfrmMain::changeEvent(QEvent* event) {
 }
 
 void TfrmMain::DrawProgress(int fill) {
-  ImageProgress->Tag = fill;
+  FProgressFill = fill;
   QImage bar(ImageProgress->size(), QImage::Format_RGB32);
   bar.fill(Qt::black);
   if (!ImageProgress->Picture().isNull()) bar = ImageProgress->Picture().convertToFormat(QImage::Format_RGB32);
@@ -315,7 +317,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   // No event may reach a window on its way out; then the blocking stop.
   FUpdate.Abort();
   DetachEvents();
-  Kodra.Stop(true);
+  FSession.Stop(true);
   FFPlayer.Stop(true);
   event->accept();
 }

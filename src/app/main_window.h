@@ -1,7 +1,7 @@
-// TfrmMain: the program's window and the conductor of a conversion. It turns
-// a file the user picks or drops into one encoder job, starts, pauses and
-// ends the conversion, shows progress, a remaining-time estimate and preview
-// pictures, and keeps the log. Its rules live in plain functions
+// TfrmMain: the program's window. It hands a file the user picks or drops to
+// its conversion session, starts, pauses and resumes the conversion, shows
+// progress, a remaining-time estimate and preview pictures, plays the
+// preview, and keeps the log. Its rules live in plain functions
 // (progress_rules, remaining_time, control_rules); this class wires them.
 #pragma once
 
@@ -16,8 +16,8 @@
 #include "app/remaining_time.h"
 #include "app/web_pages.h"
 #include "media/base/logger.h"
-#include "media/encoder/encoder.h"
 #include "media/play/player.h"
+#include "session/conversion_session.h"
 #include "update/update_request.h"
 
 class QActionGroup;
@@ -32,7 +32,6 @@ class TfrmOption;
 class TRegionButton;
 class TSkinFile;
 struct TSkinSection;
-class TSubtitleScheduler;
 }  // namespace vidora
 
 namespace vidora::app {
@@ -96,7 +95,6 @@ class TfrmMain : public QWidget {
   QTimer* TimerCheckVersion;
 
   TFFLogger FFLogger;  // first made, last gone: every component logs through it
-  TFFEncoder Kodra;
   TFFPlayer FFPlayer;
 
   int64_t TotalDuration = 0;
@@ -132,6 +130,8 @@ class TfrmMain : public QWidget {
   std::function<std::string()> ChooseSubtitleFile;
   // The bar drawn at fill position p.
   void DrawProgress(int fill);
+  int ProgressFill() const { return FProgressFill; }
+  const TConversionSession& Session() const { return FSession; }
   const TBoundedLog& Log() const { return FLog; }
 
  protected:
@@ -177,15 +177,15 @@ class TfrmMain : public QWidget {
   // main_add.cpp: adding a file and its job.
   bool EnsureEncoderLibraries();
   void AddChosenFile(const std::string& fileName);
-  bool AddJob(TInputOptions& input, TOutputOptions& output);
+  // The film's job, when one is set up.
+  TSessionJob* CurrentJob() const;
   void StartPreview(const std::string& fileName);
   void SetSubtitlesOn(bool on);
 
   // main_convert.cpp: the conversion's events.
-  void KodraProgress(const TProgressInfo& info);
-  void KodraTerminate(const TTerminateInfo& info);
-  void KodraPreviewBitmap(const TPreviewInfo& info);
-  void KodraCustomHook(THookInfo& info);
+  void KodraProgress(const TSessionProgress& progress);
+  void KodraTerminate(const TSessionJob& job);
+  void KodraPreviewBitmap(const TBitmap& picture);
   void FFLoggerLog(uint32_t threadId, TLogLevel level, const std::string& message);
   void FFPlayerPosition(int64_t pts);
   void BindEvents();
@@ -193,6 +193,12 @@ class TfrmMain : public QWidget {
   QString TimeOfDay(int64_t milliseconds) const;
 
   TfrmOption& FOptions;
+  TConversionSession FSession{FOptions};
+  // Whether the small transport keys drive the preview player or the conversion.
+  enum class TTransport { Player, Conversion } FTransport = TTransport::Player;
+  int FProgressFill = 0;           // the bar's fill column as drawn last
+  bool FShowNextPreview = false;   // every second conversion picture is shown
+  std::string FSubtitleFile;       // loaded for the film, again for the next one
   bool FPolish;
   QString FProgressPrefix;
   std::string FRemainingText;
@@ -201,9 +207,6 @@ class TfrmMain : public QWidget {
   bool FEchoLog = false;
   bool FShowsFailure = false;
   std::string FLibAVFolder;
-  double FSubtitleFrameRate = 0;  // of the file added last, for frame-numbered subtitles (0: no video)
-  // The job's subtitle scheduler, used by the worker thread's hook.
-  std::unique_ptr<TSubtitleScheduler> FScheduler;
   QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all

@@ -28,6 +28,10 @@ void TQtMainThreadHandOver::RunAndWait(const std::function<void()>& call) {
   if (error) std::rethrow_exception(error);
 }
 
+void TQtMainThreadHandOver::Post(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
 void TQtMainThreadHandOver::ProcessPendingCalls() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

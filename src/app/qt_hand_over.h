@@ -15,6 +15,7 @@ class TQtMainThreadHandOver : public QObject, public IMainThreadHandOver {
   TQtMainThreadHandOver();  // on the GUI thread
   bool IsMainThread() const override;
   void RunAndWait(const std::function<void()>& call) override;
+  void Post(std::function<void()> call) override;
   // Runs the calls waiting for the GUI thread, but no user input: a click
   // must not start something new while the window waits for a worker.
   void ProcessPendingCalls() override;

@@ -17,7 +17,6 @@ class TVideoPanel : public QWidget, public IPlayerSurface {
 
  public:
   explicit TVideoPanel(QWidget* parent = nullptr);
-  int Tag = 1;  // the mode flag: 1 the small transport buttons drive the player, 0 the encoder
 
   // IPlayerSurface, called from the player's threads.
   void ClientSize(int& width, int& height) override;

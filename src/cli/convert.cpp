@@ -18,8 +18,8 @@
 #include "media/encoder/encoder.h"
 #include "options/option_form.h"
 #include "options/settings_store.h"
-#include "options/subtitle_scheduler.h"
 #include "progress_display.h"
+#include "session/conversion_session.h"
 #include "skin/skin_file.h"
 
 namespace vidora::cli {
@@ -97,112 +97,31 @@ void ApplyUserProfile(const TCliOptions& options, TfrmOption& form) {
   }
 }
 
-// One input on its way to its output.
-struct TJob {
-  std::string Input;
-  std::string Output;
-  std::string Failure;  // why it could not be set up
-  bool RefusedOption = false;  // the option text fails every input alike
-  std::optional<TTerminateInfo> End;
-  std::unique_ptr<TSubtitleScheduler> Subtitles;
-};
-
-// Whether `output` may be written: never the input, never through a dangling
-// link, an existing file only when the user said so. Empty when it may.
-std::string OutputRefusal(const std::string& input, const std::string& output, bool overwrite) {
-  std::error_code error;
-  if (fs::equivalent(input, output, error)) return output + ": would overwrite the input";
-  fs::file_status entry = fs::symlink_status(output, error);
-  if (!fs::exists(entry)) return {};
-  if (fs::is_symlink(entry) && !fs::exists(fs::status(output, error)))
-    return output + ": a symbolic link to nothing; it is not written through";
-  if (!overwrite) return output + ": exists; give --overwrite to replace it";
-  return {};
-}
-
-// Adds the job's task: the input is opened once (a pipe cannot be read twice)
-// and the profile and the subtitle times read it through the task's decoder.
-void SetUp(TJob& job, const TCliOptions& options, TfrmOption& form, TFFEncoder& encoder) {
-  int task = encoder.AddTask(job.Input);
-  if (task < 0) {
-    job.Failure = encoder.LastErrMsg();
-    job.RefusedOption = encoder.LastErrorIsOption();
-    return;
-  }
-  TFFDecoder& decoder = encoder.Task(task).Decoder(0);
-  std::string note;
-  // A file that gave nothing but the banner row holds no subtitles either.
-  if (!options.Subtitles.empty() &&
-      (!form.LoadTXT(options.Subtitles, SubtitleFrameRate(decoder), &note) || form.TimeTXTEditor.size() < 2)) {
-    job.Failure = options.Subtitles + ": no subtitles could be read from it";
-  } else {
-    if (!note.empty() && options.Verbosity >= 0) Say(job.Input + ": " + note);
-    form.SetSourceDecoder(&decoder);
-    TOutputOptions outputOptions;
-    form.GetOutputOptions(outputOptions, options.Lo);
-    form.SetSourceDecoder(nullptr);
-    job.Output = options.Output.empty() ? outputOptions.FileName : options.Output;
-    outputOptions.FileName = job.Output;
-    job.Failure = options.Output.empty() ? "" : OutputRefusal(job.Input, job.Output, options.Overwrite);
-    if (job.Failure.empty() && !encoder.SetOutputFile(task, job.Output, &outputOptions)) {
-      job.Failure = encoder.LastErrMsg();
-      job.RefusedOption = encoder.LastErrorIsOption();
-    }
-  }
-  if (!job.Failure.empty()) {
-    encoder.RemoveTask(task);
-    return;
-  }
-  job.Subtitles = std::make_unique<TSubtitleScheduler>(form.TimeTXTEditor, form.Subtitles, form.Font, form.SubtitlesOn);
-}
-
-// Runs the tasks until the end-of-run event, showing progress; the first
-// stop signal asks every task to finish its output.
-void Run(std::vector<TJob*>& running, const TCliOptions& options, TFFEncoder& encoder) {
-  encoder.SetOnVideoInputHook([&](const void*, THookInfo* info) { running.at(info->TaskIndex)->Subtitles->OnFrame(*info); });
-
+// Runs the jobs until the end of the run, showing progress; the first stop
+// signal asks every job to finish its output.
+void Run(TConversionSession& session, const TCliOptions& options) {
   TProgressDisplay display(stderr);
-  std::map<int, std::pair<int64_t, int64_t>> reached;  // task: current and total time
-  encoder.SetOnProgress([&](const void*, const TProgressInfo* info) {
-    reached[info->TaskIndex] = {info->CurrentDuration, info->TotalDuration};
-    if (options.Verbosity < 0) return;
-    int64_t current = 0, total = 0;
-    for (auto& [task, times] : reached) {
-      current += times.first;
-      total = times.second < 0 || total < 0 ? -1 : total + times.second;
-    }
-    std::string name = running.size() == 1 ? fs::path(running[0]->Output).filename().string()
-                                           : std::to_string(running.size()) + " files";
-    display.Show(name, current, total);
-  });
-  // Termination events come on threads of the encoder's; the end of the run
-  // (task -1) comes after every task's own event has returned.
-  std::mutex ends;
-  std::atomic<bool> runEnded{false};
-  encoder.SetOnTerminate([&](const void*, const TTerminateInfo& info) {
-    std::lock_guard lock(ends);
-    if (info.TaskIndex >= 0)
-      running.at(info.TaskIndex)->End = info;
-    else
-      runEnded = true;
-  });
-
-  encoder.Start(options.Jobs);
+  std::string name = session.RunnableJobs() == 1 ? "" : std::to_string(session.RunnableJobs()) + " files";
+  for (const auto& job : session.Jobs())
+    if (name.empty() && job->Set()) name = fs::path(job->Output).filename().string();
+  session.Events.Progress = [&](const TSessionProgress& progress) {
+    if (options.Verbosity >= 0) display.Show(name, progress.Current, progress.Total);
+  };
+  session.Start(options.Jobs, !options.Subtitles.empty());
   bool stopping = false;
   auto* queue = static_cast<TMainThreadQueue*>(MainThreadHandOver());
-  while (!runEnded) {
+  while (session.Running()) {
     queue->WaitAndProcess(std::chrono::milliseconds(50));
     if (Interrupts && !stopping) {
       stopping = true;
-      encoder.Stop(false);
+      session.Stop(false);
     }
   }
-  queue->ProcessPending();
   display.Finish();
 }
 
 // The user's word on one input; false for a failure.
-bool Report(const TJob& job, int verbosity) {
+bool Report(const TSessionJob& job, int verbosity) {
   std::error_code error;
   if (!job.Failure.empty()) {
     // The engine's messages mostly name the file already.
@@ -237,29 +156,23 @@ int Convert(const TCliOptions& options) {
     return 2;
   }
 
-  std::vector<TJob> jobs(options.Inputs.size());
-  {
-    // Ended (its threads joined, unfinished outputs dealt with) before the report.
-    TFFEncoder encoder;
-    encoder.SetVerbose(options.Verbosity > 0 ? 1 : -1);
-    std::vector<TJob*> running;  // by task index
-    for (size_t i = 0; i < jobs.size() && !Interrupts; ++i) {
-      jobs[i].Input = options.Inputs[i];
-      SetUp(jobs[i], options, form, encoder);
-      if (jobs[i].RefusedOption) {
-        Say(jobs[i].Failure);
-        return 2;
-      }
-      if (jobs[i].Failure.empty()) running.push_back(&jobs[i]);
+  // Ended (its threads joined, unfinished outputs dealt with) before the report.
+  TConversionSession session(form);
+  session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);
+  for (const std::string& input : options.Inputs) {
+    if (Interrupts) break;
+    const TSessionJob& job = session.AddJob({input, options.Output, options.Overwrite, options.Lo, options.Subtitles});
+    if (job.RefusedOption) {
+      Say(job.Failure);
+      return 2;
     }
-    if (!running.empty() && !Interrupts) Run(running, options, encoder);
+    if (!job.SubtitleNote.empty() && options.Verbosity >= 0) Say(job.Input + ": " + job.SubtitleNote);
   }
+  if (session.RunnableJobs() > 0 && !Interrupts) Run(session, options);
+  session.Stop(true);
 
   bool failed = false;
-  for (TJob& job : jobs) {
-    if (job.Input.empty()) continue;  // stopped before it was set up
-    failed |= !Report(job, options.Verbosity);
-  }
+  for (const auto& job : session.Jobs()) failed |= !Report(*job, options.Verbosity);
   return failed || Interrupts ? 1 : 0;
 }
 

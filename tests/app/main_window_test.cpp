@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, AConversionReachesOneHundredPercentOnlyAtItsEnd) {
   FWindow->AddFile(clip.string());
   ASSERT_TRUE(FWindow->btnStartConvert->isEnabled()) << FWindow->LProgress->text().toStdString();
   EXPECT_TRUE(Logged("***File has been added to convert list."));
-  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1);
+  EXPECT_EQ(FWindow->Session().RunnableJobs(), 1);
   EXPECT_TRUE(FWindow->btnAddSub->isEnabled());
   EXPECT_FALSE(FWindow->btnLo->isEnabled()) << "the quality not chosen is disabled";
 
@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, AConversionReachesOneHundredPercentOnlyAtItsEnd) {
   EXPECT_EQ(FWindow->LProgress->text(), "Progress: 100%");
   EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
   EXPECT_TRUE(FWindow->btnStartConvert->isVisible());
-  EXPECT_EQ(FWindow->ImageProgress->Tag, 135);
+  EXPECT_EQ(FWindow->ProgressFill(), 135);
   EXPECT_EQ(StreamSummary(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }
 
@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
   FWindow->AddFile(clip.string());
   FWindow->btnStartConvertClick();
   // Closed once pictures are being written, however slow the machine.
-  ASSERT_TRUE(WaitFor([&] { return FWindow->ImageProgress->Tag > 1; }));
+  ASSERT_TRUE(WaitFor([&] { return FWindow->ProgressFill() > 1; }));
   FWindow->close();
   EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
   EXPECT_EQ(StreamSummary(FFolder.Path() / "long_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
@@ -152,13 +152,13 @@ TEST_F(MainWindowTest, FailuresAreShownNotOnlyLogged) {
 TEST_F(MainWindowTest, DropsAndDialogs) {
   fs::path clip = Clip("clip.mp4"), part = Clip("part1.mp4");
   Drop({clip, part});
-  EXPECT_EQ(FWindow->Kodra.TasksCount(), 0) << "two films add nothing";
+  EXPECT_EQ(FWindow->Session().RunnableJobs(), 0) << "two films add nothing";
   fs::path subtitles = FFolder.Path() / "clip.srt";
   std::ofstream(subtitles) << "1\n00:00:00,500 --> 00:00:01,500\nHello\n";
   Drop({subtitles});
   EXPECT_FALSE(FWindow->btnSubOn->isVisible()) << "no subtitles before a film";
   Drop({clip});
-  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1);
+  EXPECT_EQ(FWindow->Session().RunnableJobs(), 1);
   Drop({subtitles});
   EXPECT_TRUE(FWindow->btnSubOn->isVisible());
   EXPECT_TRUE(FWindow->btnSubOn->Down());
@@ -166,22 +166,22 @@ TEST_F(MainWindowTest, DropsAndDialogs) {
   // The list is cleared before the dialog: a cancelled one leaves it empty.
   FWindow->ChooseInputFile = [] { return std::string(); };
   FWindow->btnAddClick();
-  EXPECT_EQ(FWindow->Kodra.TasksCount(), 0);
+  EXPECT_EQ(FWindow->Session().RunnableJobs(), 0);
   FWindow->ChooseInputFile = [&] { return part.string(); };
   FWindow->btnAddClick();
-  EXPECT_EQ(FWindow->Kodra.TasksCount(), 1) << "one job at a time";
+  EXPECT_EQ(FWindow->Session().RunnableJobs(), 1) << "one job at a time";
 }
 
 TEST_F(MainWindowTest, ThePreviewPlaysToItsEndAndTheBarOnlyGrows) {
   FWindow->AddFile(Clip("clip.mp4").string());
   std::vector<int> fills;
   ASSERT_TRUE(WaitFor([&] {
-    if (fills.empty() || fills.back() != FWindow->ImageProgress->Tag) fills.push_back(FWindow->ImageProgress->Tag);
+    if (fills.empty() || fills.back() != FWindow->ProgressFill()) fills.push_back(FWindow->ProgressFill());
     return FWindow->FFPlayer.PlayState() == TPlayState::psEnd;
   }, std::chrono::seconds(10)));
   QTest::qWait(100);
   EXPECT_TRUE(std::is_sorted(fills.begin(), fills.end())) << testing::PrintToString(fills);
-  EXPECT_GT(FWindow->ImageProgress->Tag, 120) << "near the end of the bar";
+  EXPECT_GT(FWindow->ProgressFill(), 120) << "near the end of the bar";
   EXPECT_EQ(FWindow->LProgress->text().right(9), "/00:00:03") << FWindow->LProgress->text().toStdString();
 }
 

@@ -25,6 +25,14 @@ void RunInMainThread(const std::function<void()>& call) {
     handOver->RunAndWait(call);
 }
 
+void PostToMainThread(std::function<void()> call) {
+  IMainThreadHandOver* handOver = CurrentHandOver;
+  if (handOver)
+    handOver->Post(std::move(call));
+  else
+    call();
+}
+
 void ProcessPendingCalls() {
   IMainThreadHandOver* handOver = CurrentHandOver;
   if (handOver && handOver->IsMainThread()) handOver->ProcessPendingCalls();
@@ -48,17 +56,28 @@ void TMainThreadQueue::RunAndWait(const std::function<void()>& call) {
   if (job->Error) std::rethrow_exception(job->Error);
 }
 
+void TMainThreadQueue::Post(std::function<void()> call) {
+  auto job = std::make_shared<TJob>();
+  job->Call = std::move(call);
+  job->Posted = true;
+  std::lock_guard lock(FLock);
+  FJobs.push_back(job);
+  FArrived.notify_one();
+}
+
 int TMainThreadQueue::ProcessPending() {
   std::deque<std::shared_ptr<TJob>> jobs;
   {
     std::lock_guard lock(FLock);
     jobs.swap(FJobs);
   }
+  std::exception_ptr postedError;
   for (auto& job : jobs) {
     try {
       job->Call();
     } catch (...) {
       job->Error = std::current_exception();
+      if (job->Posted && !postedError) postedError = job->Error;
     }
     {
       std::lock_guard lock(FLock);
@@ -66,6 +85,7 @@ int TMainThreadQueue::ProcessPending() {
     }
     FFinished.notify_all();
   }
+  if (postedError) std::rethrow_exception(postedError);
   return static_cast<int>(jobs.size());
 }
 

@@ -20,6 +20,9 @@ class IMainThreadHandOver {
   // Runs the call on the main thread and returns when it has finished; an
   // exception thrown by the call is rethrown to the waiting thread.
   virtual void RunAndWait(const std::function<void()>& call) = 0;
+  // Runs the call on the main thread later, in the order posted, without
+  // waiting for it: for a thread that must not block on the main thread.
+  virtual void Post(std::function<void()> call) = 0;
   // Runs the calls other threads are waiting for; called on the main thread
   // while it waits for a worker that may be handing calls over.
   virtual void ProcessPendingCalls() {}
@@ -32,6 +35,8 @@ IMainThreadHandOver* MainThreadHandOver();
 bool IsMainThread();
 // Calls directly on the main thread, otherwise hands over and waits.
 void RunInMainThread(const std::function<void()>& call);
+// Queues the call for the main thread; without a host it runs at once.
+void PostToMainThread(std::function<void()> call);
 // On the main thread, runs the calls workers are waiting for; elsewhere nothing.
 void ProcessPendingCalls();
 
@@ -42,8 +47,10 @@ class TMainThreadQueue : public IMainThreadHandOver {
   TMainThreadQueue();  // the constructing thread is the main thread
   bool IsMainThread() const override;
   void RunAndWait(const std::function<void()>& call) override;
+  void Post(std::function<void()> call) override;
 
-  // Runs every call waiting now; returns how many ran.
+  // Runs every call waiting now; returns how many ran. A posted call's
+  // exception, having no one waiting for it, is rethrown after the others ran.
   int ProcessPending();
   void ProcessPendingCalls() override { ProcessPending(); }
   // Waits up to the timeout for a call to arrive, then runs what is waiting.
@@ -54,6 +61,7 @@ class TMainThreadQueue : public IMainThreadHandOver {
     std::function<void()> Call;
     std::exception_ptr Error;
     bool Done = false;
+    bool Posted = false;
   };
 
   std::thread::id FMainThread;
