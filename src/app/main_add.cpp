@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QMimeData>
 
-#include "app/image_box.h"
+#include "skin/image_box.h"
 #include "app/main_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
@@ -58,7 +58,7 @@ TSessionJob* TfrmMain::CurrentJob() const {
 void TfrmMain::AddChosenFile(const std::string& fileName) {
   ShowProgressText(FProgressPrefix + " 0%");
   FFLogger.SetLogLevel(ChosenLogLevel());
-  TSessionJob& job = FSession.AddJob({fileName, "", false, !btnHi->Down(), ""});
+  TSessionJob& job = FSession.AddJob({.Input = fileName, .FixedMode = !btnHi->Down()});
   if (!job.Set()) {
     // A file that could not be opened has no output name yet.
     SayFailure(job.Output.empty() ? "File load error: " : "Cannot do convert, error: ", job.Failure);

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
-#include "app/image_box.h"
+#include "skin/image_box.h"
 #include "app/main_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "app/bitmap_image.h"
-#include "app/image_box.h"
+#include "skin/image_box.h"
 #include "app/main_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"

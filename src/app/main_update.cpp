@@ -2,7 +2,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
-#include "media/encoder/option_text.h"
+#include "media/base/ff_utils.h"
 #include "options/settings_store.h"
 #include "update/update_rules.h"
 
@@ -13,10 +13,10 @@ void TfrmMain::TimerCheckVersionTimer() {
   double now = NowAsDateTime();
   std::optional<double> lastStart;
   {
-    // "LastLU" is rewritten at every start, whether a check follows or not.
+    // The last start is rewritten at every start, whether a check follows or not.
     SettingsStore own(OwnOrganisation, OwnApplication);
-    lastStart = DecodeLastStart(own.ReadBinary("LastLU").value_or(""));
-    own.WriteBinary("LastLU", EncodeLastStart(now));
+    lastStart = DecodeLastStart(own.ReadBinary(setting::LastStart).value_or(""));
+    own.WriteBinary(setting::LastStart, EncodeLastStart(now));
     own.Sync();
   }
   std::string server = UpdateServer();

@@ -16,7 +16,7 @@
 
 #include <cstdio>
 
-#include "app/image_box.h"
+#include "skin/image_box.h"
 #include "app/progress_rules.h"
 #include "app/qt_hand_over.h"
 #include "app/video_panel.h"
@@ -70,20 +70,18 @@ TfrmMain::~TfrmMain() {
   FFPlayer.Stop(true);
 }
 
-TRegionButton* TfrmMain::Button(const char* name, QRect geometry) {
+TRegionButton* TfrmMain::Button(const char* name) {
   auto* button = new TRegionButton(Panel1);
   button->setObjectName(name);
-  button->setGeometry(geometry);
   button->SetButtonStyle(btNormal);
   button->SetBorder(false);
   button->SetShadow(false);
   return button;
 }
 
-TImageBox* TfrmMain::Image(const char* name, QWidget* parent, QRect geometry) {
+TImageBox* TfrmMain::Image(const char* name, QWidget* parent) {
   auto* image = new TImageBox(parent);
   image->setObjectName(name);
-  image->setGeometry(geometry);
   return image;
 }
 
@@ -92,46 +90,47 @@ void TfrmMain::CreateComponents() {
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
   Panel1->setGeometry({{0, 0}, Panel1Size});
-  ImageBgn = Image("ImageBgn", Panel1, {0, 0, 264, 500});
+  ImageBgn = Image("ImageBgn", Panel1);
   LProgress = new QLabel(Panel1);
   LProgress->setObjectName("LProgress");
-  LProgress->setGeometry(63, 231, 76, 13);
   QFont bold = font();
   bold.setBold(true);
   LProgress->setFont(bold);
-  ImageProgress = Image("ImageProgress", Panel1, {62, 246, 139, 12});
-  ImageInfoPL = Image("ImageInfoPL", Panel1, {260, 92, 160, 213});
-  ImageInfoEn = Image("ImageInfoEn", Panel1, {272, 92, 160, 213});
+  ImageProgress = Image("ImageProgress", Panel1);
+  ImageInfoPL = Image("ImageInfoPL", Panel1);
+  ImageInfoEn = Image("ImageInfoEn", Panel1);
   for (TImageBox* info : {ImageInfoPL, ImageInfoEn}) {
     info->hide();
     info->setCursor(Qt::PointingHandCursor);
   }
   PanelVideo = new TVideoPanel(Panel1);
   PanelVideo->setObjectName("PanelVideo");
-  PanelVideo->setGeometry(52, 131, 160, 90);
   PanelVideo->hide();
-  Image1 = Image("Image1", PanelVideo, {0, 0, 160, 90});
+  Image1 = Image("Image1", PanelVideo);
   Image1->SetStretch(true);
-  ImgT = Image("ImgT", this, {400, 320, 33, 33});
-  ImgN = Image("ImgN", this, {400, 360, 33, 33});
+  // The bar's two tiles: pictures to paint with, never shown themselves.
+  ImgT = Image("ImgT", this);
+  ImgN = Image("ImgN", this);
+  ImgT->hide();
+  ImgN->hide();
 
-  btnAdd = Button("btnAdd", {30, 354, 44, 63});
-  btnStop = Button("btnStop", {97, 390, 9, 9});
-  btnPause = Button("btnPause", {157, 390, 8, 9});
-  btnPlay = Button("btnPlay", {110, 379, 42, 32});
-  btnClose = Button("btnClose", {145, 399, 83, 68});
-  btnAddSub = Button("btnAddSub", {189, 357, 44, 60});
-  btnSubOn = Button("btnSubOn", {215, 365, 14, 12});
-  btnInfo = Button("btnInfo", {36, 399, 78, 67});
-  btnMinimize = Button("btnMinimize", {335, 95, 14, 12});
-  btnHi = Button("btnHi", {279, 96, 18, 14});
-  btnLo = Button("btnLo", {300, 96, 18, 14});
-  btnVol1 = Button("btnVol1", {355, 90, 5, 20});
-  btnVol2 = Button("btnVol2", {328, 90, 5, 20});
-  btnSetup = Button("btnSetup", {94, 439, 75, 32});
-  btnStartConvert = Button("btnStartConvert", {62, 267, 139, 27});
-  btnPauseConvert = Button("btnPauseConvert", {62, 267, 140, 27});
-  btnResumeConvert = Button("btnResumeConvert", {62, 267, 140, 27});
+  btnAdd = Button("btnAdd");
+  btnStop = Button("btnStop");
+  btnPause = Button("btnPause");
+  btnPlay = Button("btnPlay");
+  btnClose = Button("btnClose");
+  btnAddSub = Button("btnAddSub");
+  btnSubOn = Button("btnSubOn");
+  btnInfo = Button("btnInfo");
+  btnMinimize = Button("btnMinimize");
+  btnHi = Button("btnHi");
+  btnLo = Button("btnLo");
+  btnVol1 = Button("btnVol1");
+  btnVol2 = Button("btnVol2");
+  btnSetup = Button("btnSetup");
+  btnStartConvert = Button("btnStartConvert");
+  btnPauseConvert = Button("btnPauseConvert");
+  btnResumeConvert = Button("btnResumeConvert");
   for (TRegionButton* opaque : {btnStop, btnPause}) {
     opaque->SetTransparent(false);
     opaque->SetGlyphTransparent(false);

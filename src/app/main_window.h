@@ -30,13 +30,11 @@ class QTimer;
 namespace vidora {
 class TfrmOption;
 class TRegionButton;
-class TSkinFile;
-struct TSkinSection;
+class TImageBox;
 }  // namespace vidora
 
 namespace vidora::app {
 
-class TImageBox;
 class TVideoPanel;
 
 class TfrmMain : public QWidget {
@@ -149,18 +147,13 @@ class TfrmMain : public QWidget {
  private:
   // main_window.cpp: the components, the look, the language.
   void CreateComponents();
-  TRegionButton* Button(const char* name, QRect geometry);
-  TImageBox* Image(const char* name, QWidget* parent, QRect geometry);
+  // Components are made by name: their places, sizes and faces come from the skin.
+  TRegionButton* Button(const char* name);
+  TImageBox* Image(const char* name, QWidget* parent);
   void LoadBuiltInLook();
   // main_skin.cpp: a skin folder's look (and profile) applied to the window.
   void LoadLook(const QString& folder, const QByteArray& description, bool keepCentre);
   QWidget* SkinComponent(const std::string& name) const;
-  void ApplySkinSection(const TSkinFile& skin, const TSkinSection& section, const QString& folder);
-  bool ApplyPlaceKey(QWidget& component, const std::string& key, const std::string& value);
-  void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value, const QString& folder);
-  void ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value);
-  QImage SkinPicture(const QString& folder, const QString& file, bool background);
-  void SkinProblem(const QWidget& component, const std::string& what);
   void ApplyWindowShape();
   // The window's background: its size, its shape (the bottom-left pixel's colour is see-through).
   void SetBackground(const QImage& background);

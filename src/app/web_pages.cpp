@@ -3,13 +3,14 @@
 #include <QDesktopServices>
 
 #include "options/data_folders.h"
+#include "options/server_address.h"
 #include "options/settings_store.h"
 
 namespace vidora::app {
 
 std::string ServerAddress() {
   SettingsStore own(OwnOrganisation, OwnApplication);
-  std::string server = own.ReadString("Server").value_or(VIDORA_SERVER_URL);
+  std::string server = own.ReadString(setting::Server).value_or(BuildServerAddress);
   while (!server.empty() && server.back() == '/') server.pop_back();
   return server;
 }

@@ -161,7 +161,11 @@ int Convert(const TCliOptions& options) {
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);
   for (const std::string& input : options.Inputs) {
     if (Interrupts) break;
-    const TSessionJob& job = session.AddJob({input, options.Output, options.Overwrite, options.Lo, options.Subtitles});
+    const TSessionJob& job = session.AddJob({.Input = input,
+                                                .Output = options.Output,
+                                                .Overwrite = options.Overwrite,
+                                                .FixedMode = options.Lo,
+                                                .Subtitles = options.Subtitles});
     if (job.RefusedOption) {
       Say(job.Failure);
       return 2;

@@ -84,12 +84,12 @@ void TfrmOption::ReadSubtitleSettings(const SettingsStore& sister) {
 
 std::string TfrmOption::WriteIdentity(SettingsStore& own, const std::string& executable,
                                       const std::string& version) const {
-  own.WriteString("Name", ProgramName);
-  own.WriteString("ShortName", ProgramShortName);
-  own.WriteString("Path", executable);
-  own.WriteString("Version", version);
+  own.WriteString(setting::Name, ProgramName);
+  own.WriteString(setting::ShortName, ProgramShortName);
+  own.WriteString(setting::Path, executable);
+  own.WriteString(setting::Version, version);
   own.Sync();
-  return own.ReadString("SkinName").value_or("Standard");
+  return own.ReadString(setting::SkinName).value_or("Standard");
 }
 
 }  // namespace vidora

@@ -6,10 +6,9 @@
 #include <stdexcept>
 
 #include "media/base/text_convert.h"
+#include "options/server_address.h"
 
 namespace vidora {
-
-const char* const ProductSite = VIDORA_PRODUCT_SITE;
 
 TOutputProfile::TOutputProfile()
     : FFields{{"FileExt", "_3GP.3gp"}, {"FileFormat", ""},          {"ExtOptions", ""},

@@ -10,9 +10,6 @@
 
 namespace vidora {
 
-// The host of the server address the build names; empty without one.
-extern const char* const ProductSite;
-
 class TOutputProfile {
  public:
   TOutputProfile();  // the built-in profile

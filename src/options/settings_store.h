@@ -16,6 +16,17 @@ inline constexpr const char* OwnApplication = "3GP";
 inline constexpr const char* SisterOrganisation = "Qennet";
 inline constexpr const char* SisterApplication = "Mirvo";
 
+// The names of our own settings, each spelled here once.
+namespace setting {
+inline constexpr const char* Name = "Name";
+inline constexpr const char* ShortName = "ShortName";
+inline constexpr const char* Path = "Path";
+inline constexpr const char* Version = "Version";
+inline constexpr const char* SkinName = "SkinName";
+inline constexpr const char* Server = "Server";           // the update server, over the build's
+inline constexpr const char* LastStart = "LastLU";        // when the last daily check was due
+}  // namespace setting
+
 class SettingsStore {
  public:
   SettingsStore(const std::string& organisation, const std::string& application);

@@ -20,7 +20,6 @@
 
 namespace vidora {
 
-const char* const SubtitleBanner = sizeof(VIDORA_PRODUCT_SITE) > 1 ? ".:: " VIDORA_PRODUCT_SITE " ::." : "";
 
 namespace {
 

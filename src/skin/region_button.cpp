@@ -126,11 +126,11 @@ QPoint TRegionButton::PicturePosition(TTextPos position, QSize button, QSize pic
   const int centreX = (button.width() - picture.width()) / 2;
   const int centreY = (button.height() - picture.height()) / 2;
   switch (position) {
-    case tpLeft: return {button.width() - picture.width(), centreY};
-    case tpRight: return {0, centreY};
-    case tpAbove: return {centreX, button.height() - picture.height()};
-    case tpBelow: return {centreX, 0};
-    case tpNone: break;
+    case TTextPos::tpLeft: return {button.width() - picture.width(), centreY};
+    case TTextPos::tpRight: return {0, centreY};
+    case TTextPos::tpAbove: return {centreX, button.height() - picture.height()};
+    case TTextPos::tpBelow: return {centreX, 0};
+    case TTextPos::tpNone: break;
   }
   return {centreX, centreY};
 }
@@ -138,11 +138,11 @@ QPoint TRegionButton::PicturePosition(TTextPos position, QSize button, QSize pic
 QRect TRegionButton::CaptionRect(TTextPos position, QSize button, QSize picture) {
   QRect area(QPoint(0, 0), button);
   switch (position) {
-    case tpNone: return {};
-    case tpLeft: area.setRight(area.right() - picture.width()); break;
-    case tpRight: area.setLeft(picture.width()); break;
-    case tpAbove: area.setBottom(area.bottom() - picture.height()); break;
-    case tpBelow: area.setTop(picture.height()); break;
+    case TTextPos::tpNone: return {};
+    case TTextPos::tpLeft: area.setRight(area.right() - picture.width()); break;
+    case TTextPos::tpRight: area.setLeft(picture.width()); break;
+    case TTextPos::tpAbove: area.setBottom(area.bottom() - picture.height()); break;
+    case TTextPos::tpBelow: area.setTop(picture.height()); break;
   }
   return area;
 }
@@ -373,7 +373,7 @@ void TRegionButton::DrawFace(QPainter& painter) {
   if (FMargin != -1) at.rx() += FMargin;
   if (!face.isNull()) painter.drawImage(at, FacePicture(face));
   if (FMenu) DrawArrow(painter, at + QPoint(face.width(), face.height() / 2));
-  if (FTextPosition != tpNone) DrawCaption(painter, CaptionRect(FTextPosition, size(), face.size()));
+  if (FTextPosition != TTextPos::tpNone) DrawCaption(painter, CaptionRect(FTextPosition, size(), face.size()));
 }
 
 // The face as drawn: its key colour left out when GlyphTransparent, and in

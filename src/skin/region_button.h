@@ -8,14 +8,13 @@
 #include <QImage>
 #include <QPointer>
 
+#include "skin/button_kinds.h"
+
 class QMenu;
 class QPainter;
 
 namespace vidora {
 
-enum TTextPos { tpNone, tpLeft, tpRight, tpAbove, tpBelow };
-enum TGlyphState { gsDisabled, gsDown, gsUp, gsOver, gsNone };
-enum TButtonStyle { btFlat, btSpeed, btNormal, btSpeedFlat };
 enum TDropDownMenuPos { dmpBottom, dmpRight };
 
 class TRegionButton : public QAbstractButton {
@@ -108,7 +107,7 @@ class TRegionButton : public QAbstractButton {
   void DrawArrow(QPainter& painter, QPoint at) const;
 
   QImage FGlyphs[4];  // indexed by TGlyphState (gsDisabled … gsOver)
-  TTextPos FTextPosition = tpNone;
+  TTextPos FTextPosition = TTextPos::tpNone;
   bool FTransparent = true;
   bool FGlyphTransparent = true;
   TGlyphState FGlyphState = gsUp;

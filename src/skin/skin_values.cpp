@@ -42,11 +42,11 @@ bool SkinBoolean(std::string_view text) { return text != "0"; }
 
 std::optional<TTextPos> SkinTextPosition(int value) {
   switch (value) {
-    case 0: return tpAbove;
-    case 1: return tpBelow;
-    case 2: return tpLeft;
-    case 3: return tpNone;
-    case 4: return tpRight;
+    case 0: return TTextPos::tpAbove;
+    case 1: return TTextPos::tpBelow;
+    case 2: return TTextPos::tpLeft;
+    case 3: return TTextPos::tpNone;
+    case 4: return TTextPos::tpRight;
     default: return std::nullopt;
   }
 }

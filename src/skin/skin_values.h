@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "skin/region_button.h"
+#include "skin/button_kinds.h"
 
 namespace vidora {
 

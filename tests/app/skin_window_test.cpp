@@ -13,7 +13,7 @@
 #include <fstream>
 #include <random>
 
-#include "app/image_box.h"
+#include "skin/image_box.h"
 #include "app/main_window.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
@@ -99,7 +99,7 @@ class SkinWindowTest : public ::testing::Test {
       auto* component = FWindow->findChild<QWidget*>(name);
       say(std::string(name) + " " + Text(component->geometry()) + (component->isVisibleTo(FWindow.get()) ? " shown" : " hidden"));
       if (auto* button = qobject_cast<TRegionButton*>(component)) {
-        say(button->Caption().toStdString() + " " + std::to_string(button->TextPosition()) + " " +
+        say(button->Caption().toStdString() + " " + std::to_string(static_cast<int>(button->TextPosition())) + " " +
             std::to_string(button->ButtonStyle()) + " " + std::to_string(button->Transparent()) +
             std::to_string(button->GlyphTransparent()) + std::to_string(button->Border()));
         for (const QImage* face : {&button->GlyphUp(), &button->GlyphDown(), &button->GlyphDisable(), &button->GlyphOver()})
@@ -183,12 +183,12 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   EXPECT_EQ(FWindow->size(), QSize(264, 500));
 
   EXPECT_EQ(FWindow->btnAdd->Caption(), "Add\r\na file") << "continued text joined by CR LF, empty lines dropped";
-  EXPECT_EQ(FWindow->btnAdd->TextPosition(), tpBelow) << "TextPos=7 changes nothing";
+  EXPECT_EQ(FWindow->btnAdd->TextPosition(), TTextPos::tpBelow) << "TextPos=7 changes nothing";
   EXPECT_EQ(FWindow->btnAdd->ButtonStyle(), btFlat);
   EXPECT_EQ(FWindow->btnAdd->geometry(), QRect(30, 354, 48, 63)) << "a malformed Left is skipped";
   EXPECT_TRUE(Logged("Skin Odd: [btnAdd] Left=abc is not a usable number; skipped"));
   EXPECT_TRUE(FWindow->btnAdd->GlyphUp().isNull()) << "a button's section empties its faces";
-  EXPECT_EQ(FWindow->btnClose->TextPosition(), tpNone);
+  EXPECT_EQ(FWindow->btnClose->TextPosition(), TTextPos::tpNone);
   EXPECT_EQ(FWindow->btnClose->ButtonStyle(), btNormal);
   EXPECT_FALSE(FWindow->btnClose->isVisible());
   EXPECT_EQ(FWindow->btnPlay->ButtonStyle(), btSpeedFlat);

@@ -94,14 +94,14 @@ TEST(RegionButtonLayout, PicturePlacementAndCaptionRectangle) {
     QPoint at;
     QRect caption;
   };
-  for (const Case& c : {Case{tpNone, {14, 11}, QRect()}, Case{tpLeft, {29, 11}, QRect(0, 0, 29, 30)},
-                        Case{tpRight, {0, 11}, QRect(11, 0, 29, 30)}, Case{tpAbove, {14, 23}, QRect(0, 0, 40, 23)},
-                        Case{tpBelow, {14, 0}, QRect(0, 7, 40, 23)}}) {
-    EXPECT_EQ(TRegionButton::PicturePosition(c.position, button, picture), c.at) << c.position;
-    EXPECT_EQ(TRegionButton::CaptionRect(c.position, button, picture), c.caption) << c.position;
+  for (const Case& c : {Case{TTextPos::tpNone, {14, 11}, QRect()}, Case{TTextPos::tpLeft, {29, 11}, QRect(0, 0, 29, 30)},
+                        Case{TTextPos::tpRight, {0, 11}, QRect(11, 0, 29, 30)}, Case{TTextPos::tpAbove, {14, 23}, QRect(0, 0, 40, 23)},
+                        Case{TTextPos::tpBelow, {14, 0}, QRect(0, 7, 40, 23)}}) {
+    EXPECT_EQ(TRegionButton::PicturePosition(c.position, button, picture), c.at) << static_cast<int>(c.position);
+    EXPECT_EQ(TRegionButton::CaptionRect(c.position, button, picture), c.caption) << static_cast<int>(c.position);
   }
   // A picture larger than the button: the halves truncate toward zero.
-  EXPECT_EQ(TRegionButton::PicturePosition(tpNone, {40, 40}, {45, 43}), QPoint(-2, -1));
+  EXPECT_EQ(TRegionButton::PicturePosition(TTextPos::tpNone, {40, 40}, {45, 43}), QPoint(-2, -1));
 }
 
 TEST(RegionButtonLayout, MenuAnchors) {
@@ -238,13 +238,13 @@ TEST_F(RegionButtonTest, PictureStandsByTextPositionPressAndMargin) {
   FButton->SetGlyph(gsUp, Face({10, 10}, kRed));
   FButton->SetGlyph(gsDown, Face({10, 10}, kRed));
   EXPECT_EQ(FirstPixelOf(Seen(), kRed), QPoint(15, 15));
-  FButton->SetTextPosition(tpLeft);
+  FButton->SetTextPosition(TTextPos::tpLeft);
   EXPECT_EQ(FirstPixelOf(Seen(), kRed), QPoint(30, 15));
   FButton->SetDown(true);
   EXPECT_EQ(FirstPixelOf(Seen(), kRed), QPoint(31, 16)) << "down with a border";
   FButton->SetBorder(false);
   EXPECT_EQ(FirstPixelOf(Seen(), kRed), QPoint(30, 15));
-  FButton->SetTextPosition(tpBelow);
+  FButton->SetTextPosition(TTextPos::tpBelow);
   FButton->SetMargin(3);
   EXPECT_EQ(FirstPixelOf(Seen(), kRed), QPoint(18, 0));
   FButton->SetMargin(-1);
@@ -289,7 +289,7 @@ TEST_F(RegionButtonTest, CaptionBesideThePictureWithAShadowEngravedWhenDisabled)
   FButton->resize(100, 40);
   FButton->SetTransparent(false);
   FButton->SetGlyph(gsUp, Face({20, 20}, kRed));
-  FButton->SetTextPosition(tpLeft);
+  FButton->SetTextPosition(TTextPos::tpLeft);
   FButton->SetCaption(QStringLiteral("HHH"));
   // Inside the edge: which of the caption's colours show, and where.
   auto colours = [&](QRgb colour) {

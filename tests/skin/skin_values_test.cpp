@@ -35,11 +35,11 @@ TEST(SkinValues, BooleansCaptionPlacesFlatStylesAndColours) {
   EXPECT_FALSE(SkinBoolean("0"));
   for (const char* on : {"1", "", "00", "false", "-0"}) EXPECT_TRUE(SkinBoolean(on)) << on;
 
-  EXPECT_EQ(SkinTextPosition(0), tpAbove);
-  EXPECT_EQ(SkinTextPosition(1), tpBelow);
-  EXPECT_EQ(SkinTextPosition(2), tpLeft);
-  EXPECT_EQ(SkinTextPosition(3), tpNone);
-  EXPECT_EQ(SkinTextPosition(4), tpRight);
+  EXPECT_EQ(SkinTextPosition(0), TTextPos::tpAbove);
+  EXPECT_EQ(SkinTextPosition(1), TTextPos::tpBelow);
+  EXPECT_EQ(SkinTextPosition(2), TTextPos::tpLeft);
+  EXPECT_EQ(SkinTextPosition(3), TTextPos::tpNone);
+  EXPECT_EQ(SkinTextPosition(4), TTextPos::tpRight);
   EXPECT_FALSE(SkinTextPosition(7));
   EXPECT_FALSE(SkinTextPosition(-1));
 

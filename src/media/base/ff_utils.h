@@ -33,6 +33,10 @@ std::string SizeText(int64_t bytes);
 double LocalOffsetDays();
 // A Unix time as a local date-time in days since 1899-12-30.
 double UnixToLocalDateTime(int64_t seconds);
+// A local date-time (days since 1899-12-30) as seconds since 1970 UTC.
+int64_t RecordingTimestamp(double dateTime);
+// The current local date-time in days since 1899-12-30.
+double NowAsDateTime();
 // The folder of the running program, with a trailing "/".
 std::string ProgramFolder();
 // Makes a frame's buffers its own before they are wholly written over: a

@@ -158,24 +158,6 @@ std::string TStreamDefaults::Take(const std::string& kind) {
   return value;
 }
 
-double NowAsDateTime() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return 25569 + (static_cast<double>(timegm(&local))) / 86400.0;
-}
-
-// The time zone's rules decide the offset of that very date, daylight saving
-// included, so a summer date does not come out an hour off.
-int64_t RecordingTimestamp(double dateTime) {
-  int64_t seconds = std::llround((dateTime - 25569) * 86400);  // the local wall clock, counted as if UTC
-  std::time_t wall = static_cast<std::time_t>(seconds);
-  std::tm local{};
-  gmtime_r(&wall, &local);
-  local.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&local));
-}
-
 void ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o, TStreamDefaults& defaults) {
   if (o.TargetType != ttIgnore) {
     const char* type = o.TargetType == ttVCD ? "vcd" : o.TargetType == ttSVCD ? "svcd" : "dvd";

@@ -45,9 +45,4 @@ void ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& options, TStreamDef
 // Further streams of the option text, after the output file is opened.
 void AddOutputStreams(TFFmpeg& task, const std::string& text, TStreamDefaults& defaults);
 
-// A local date-time (days since 1899-12-30) as seconds since 1970 UTC.
-int64_t RecordingTimestamp(double dateTime);
-// The current local date-time in days since 1899-12-30.
-double NowAsDateTime();
-
 }  // namespace vidora

@@ -1,8 +1,8 @@
-#include "app/image_box.h"
+#include "skin/image_box.h"
 
 #include <QPainter>
 
-namespace vidora::app {
+namespace vidora {
 
 TImageBox::TImageBox(QWidget* parent) : QWidget(parent) {}
 
@@ -26,4 +26,4 @@ void TImageBox::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, FPicture);
 }
 
-}  // namespace vidora::app
+}  // namespace vidora

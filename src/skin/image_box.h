@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QWidget>
 
-namespace vidora::app {
+namespace vidora {
 
 class TImageBox : public QWidget {
   Q_OBJECT
@@ -27,4 +27,4 @@ class TImageBox : public QWidget {
   bool FStretch = false;
 };
 
-}  // namespace vidora::app
+}  // namespace vidora

@@ -1,0 +1,157 @@
+#include "skin/skin_applier.h"
+
+#include <QImageReader>
+#include <QLabel>
+
+#include "skin/image_box.h"
+#include "skin/region_button.h"
+#include "skin/skin_file.h"
+#include "skin/skin_values.h"
+
+namespace vidora {
+
+namespace {
+
+// A face or picture larger than this on a side is refused before it is
+// decoded: a hostile file must not cost gigabytes.
+constexpr int PictureLimit = 4096;
+
+QString FromSkinText(const std::string& text) {
+  QString unicode = QString::fromUtf8(text);
+  // An 8-bit file that is not UTF-8 keeps its bytes as Latin-1 characters.
+  return unicode.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(text) : unicode;
+}
+
+}  // namespace
+
+TSkinApplier::TSkinApplier(THost host, std::string skinName, QString folder)
+    : FHost(std::move(host)), FSkinName(std::move(skinName)), FFolder(std::move(folder)) {}
+
+void TSkinApplier::Apply(const TSkinFile& skin) {
+  for (const TSkinSection& section : skin.Sections()) ApplySection(skin, section);
+}
+
+void TSkinApplier::ApplySection(const TSkinFile& skin, const TSkinSection& section) {
+  if (section.Name == "Settings") {
+    FHost.Profile(skin.ProfileLine(section));
+    return;
+  }
+  QWidget* component = FHost.Component(section.Name);
+  if (auto* button = qobject_cast<TRegionButton*>(component)) {
+    button->ClearGlyphs();
+    for (const auto& [key, value] : section.Values) ApplyButtonKey(*button, key, value);
+  } else if (auto* image = qobject_cast<TImageBox*>(component)) {
+    for (const auto& [key, value] : section.Values) ApplyPlaceKey(*image, key, value);
+    bool background = image == FHost.Background;
+    QImage picture = Picture(QString::fromStdString(section.Name) + QStringLiteral(".bmp"), background);
+    if (picture.isNull()) return;
+    if (background) {
+      FHost.SetBackground(picture);
+    } else {
+      image->SetPicture(picture);
+      image->resize(picture.size());
+    }
+  } else if (auto* label = qobject_cast<QLabel*>(component)) {
+    for (const auto& [key, value] : section.Values) ApplyLabelKey(*label, key, value);
+  } else if (component) {
+    for (const auto& [key, value] : section.Values) ApplyPlaceKey(*component, key, value);
+    FHost.Placed(*component);
+  }
+}
+
+bool TSkinApplier::ApplyPlaceKey(QWidget& component, const std::string& key, const std::string& value) {
+  bool place = key == "Left" || key == "Top", extent = key == "Width" || key == "Height";
+  if (!place && !extent) return false;
+  std::optional<int> number = place ? SkinCoordinate(value) : SkinExtent(value);
+  if (!number) {
+    Problem(component, key + "=" + value + " is not a usable number");
+  } else if (key == "Left") {
+    component.move(*number, component.y());
+  } else if (key == "Top") {
+    component.move(component.x(), *number);
+  } else if (key == "Width") {
+    component.resize(*number, component.height());
+  } else {
+    component.resize(component.width(), *number);
+  }
+  return true;
+}
+
+void TSkinApplier::ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value) {
+  if (ApplyPlaceKey(button, key, value)) return;
+  if (key == "Text") {
+    button.SetCaption(FromSkinText(value));
+  } else if (key == "Visible") {
+    button.setVisible(SkinBoolean(value));
+  } else if (key == "Transparent") {
+    button.SetTransparent(SkinBoolean(value));
+  } else if (key == "GlyphTransparent") {
+    button.SetGlyphTransparent(SkinBoolean(value));
+  } else if (key == "Border") {
+    button.SetBorder(SkinBoolean(value));
+  } else if (key == "TextPos") {
+    std::optional<int> number = SkinInteger(value);
+    if (std::optional<TTextPos> position = number ? SkinTextPosition(*number) : std::nullopt)
+      button.SetTextPosition(*position);
+    else if (!number)
+      Problem(button, key + "=" + value + " is not a number");
+  } else if (key == "Flat") {
+    button.SetButtonStyle(SkinFlatStyle(button.ButtonStyle(), value));
+  } else if (key.rfind("Glyph", 0) == 0) {
+    static const std::pair<const char*, TGlyphState> Faces[] = {
+        {"GlyphUp", gsUp}, {"GlyphDown", gsDown}, {"GlyphDisable", gsDisabled}, {"GlyphOver", gsOver}};
+    for (const auto& [name, face] : Faces)
+      if (key == name) button.SetGlyph(face, Picture(FromSkinText(value), false));
+    button.update();
+  }
+}
+
+void TSkinApplier::ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value) {
+  if (ApplyPlaceKey(label, key, value)) return;
+  if (key == "Visible") {
+    label.setVisible(SkinBoolean(value));
+  } else if (key == "FontName") {
+    QFont font = label.font();
+    font.setFamily(FromSkinText(value));
+    label.setFont(font);
+  } else if (key == "FontSize") {
+    std::optional<int> size = SkinInteger(value);
+    if (!size || *size < 1 || *size > 200) {
+      Problem(label, key + "=" + value + " is not a usable size");
+      return;
+    }
+    QFont font = label.font();
+    font.setPointSize(*size);
+    label.setFont(font);
+  } else if (key == "FontColor") {
+    std::optional<int> colour = SkinInteger(value);
+    if (!colour) {
+      Problem(label, key + "=" + value + " is not a number");
+      return;
+    }
+    FHost.FontColour(label, SkinColour(*colour));
+  }
+}
+
+QImage TSkinApplier::Picture(const QString& file, bool background) {
+  QString path = FFolder + QLatin1Char('/') + file;
+  QImageReader reader(path);
+  QSize size = reader.size();
+  QSize limit(PictureLimit, PictureLimit);
+  if (background) limit = limit.boundedTo(FHost.BackgroundLimit);
+  bool tooLarge = size.width() > limit.width() || size.height() > limit.height();
+  QImage picture;
+  if (size.isValid() && !tooLarge) picture = reader.read();
+  if (picture.isNull()) {
+    std::string why = tooLarge ? "larger than " + std::to_string(limit.width()) + "x" + std::to_string(limit.height())
+                               : reader.errorString().toStdString();
+    FHost.Say("Skin " + FSkinName + ": " + path.toStdString() + " not loaded (" + why + ")");
+  }
+  return picture;
+}
+
+void TSkinApplier::Problem(const QWidget& component, const std::string& what) {
+  FHost.Say("Skin " + FSkinName + ": [" + component.objectName().toStdString() + "] " + what + "; skipped");
+}
+
+}  // namespace vidora
