@@ -38,9 +38,12 @@ class SubtitleBurnIn : public ::testing::Test {
 
   // A flat grey clip of 4 s, made by the ffmpeg tool; `rotate` is its display rotation.
   std::string Clip(const std::string& name, const std::string& size, int rotate = 0) {
-    std::string path = (FFolder.Path() / name).string();
-    Output("ffmpeg -nostdin -v error -y -f lavfi -i color=c=0x808080:s=" + size + ":r=25:d=4 -c:v mpeg4 -q:v 2 " +
-        (rotate ? "-metadata:s:v rotate=" + std::to_string(rotate) + " " : "") + "'" + path + "'");
+    std::string path = (FFolder.Path() / name).string(), stored = path + ".stored.mp4";
+    Output("ffmpeg -nostdin -v error -y -f lavfi -i color=c=0x808080:s=" + size + ":r=25:d=4 -c:v mpeg4 -q:v 2 '" +
+           stored + "'");
+    // The tool writes a "rotate" tag as the display matrix only when it copies the stream.
+    Output("ffmpeg -nostdin -v error -y -i '" + stored + "' -c copy -metadata:s:v:0 rotate=" + std::to_string(rotate) +
+           " '" + path + "'");
     return path;
   }
 
