@@ -1,7 +1,8 @@
-// Reading a subtitle file into the subtitle time table: start times at
-// whole-second resolution, text with "|" between display lines.
+// Reading a subtitle file into the subtitle time table: start and end times
+// in milliseconds, text with "|" between display lines.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace vidora {
 struct TSubtitleRow {
   std::string Key;   // start time in milliseconds, decimal text
   std::string Text;  // UTF-8, at most 255 characters
+  int64_t End = -1;  // end time in milliseconds; -1 when the file gives none
 };
 
 using TSubtitleTable = std::vector<TSubtitleRow>;
@@ -23,7 +25,8 @@ extern const char* const SubtitleBanner;
 // MicroDVD frame numbers into seconds; without it the file's header or 25
 // frames/s do, and `note` says so. Returns whether subtitles were read
 // (burn-in may be switched on); a SubStation file without "[EVENTS]" leaves
-// the table as it was.
+// the table as it was. Rows after the banner are ordered by start; cues that
+// start together share one row.
 bool LoadTXT(const std::string& fileName, double frameRate, TSubtitleTable& table, std::string* note = nullptr);
 // The same from lines already read, with the file's extension (".SRT" ...).
 bool LoadTXTLines(std::vector<std::string> lines, const std::string& extension, double frameRate,

@@ -16,6 +16,14 @@ namespace {
 // Below this size a line that still does not fit is left as it is.
 constexpr int MinShrinkPoints = 6;
 
+// The least room left between the text and the frame's edges, in percent of its width.
+constexpr int EdgeMarginPercent = 4;
+
+// The frame's width as shown, in square pixels.
+int ShownWidth(int frameWidth, double pixelAspect) {
+  return std::max(1, static_cast<int>(std::lround(frameWidth * pixelAspect)));
+}
+
 QString ToQString(const TText& text) {
   return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -61,7 +69,8 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
   }
   font.setPixelSize(std::max(height, 1));
 
-  int maxWidth = frameWidth * static_cast<int>(s.FWidth() + 1) / 100;
+  int margin = (frameWidth * EdgeMarginPercent + 99) / 100;
+  int maxWidth = std::min(frameWidth * static_cast<int>(s.FWidth() + 1) / 100, frameWidth - 2 * margin);
   auto width = [&](size_t i) { return i < rows.size() ? Width(font, rows[i]) : 0; };
   for (int round = 0; round < 2 && s.IQDziel && !rows.empty() && rows.size() < 3; ++round) {
     int w1 = width(0), w2 = width(1);
@@ -109,10 +118,20 @@ TSubtitleLayout TSubtitleRenderer::Layout(const TText& text, int frameWidth, int
     line.Y = layout.BlockY + 1 + static_cast<int>(i) * (layout.FontHeight + 3);
     layout.Lines.push_back(std::move(line));
   }
+  // The last row, its descenders and outline, stays clear of the bottom edge.
+  if (!layout.Lines.empty()) {
+    SetStyle(font, layout.Lines.back().Style.Style);
+    int over = layout.Lines.back().Y + QFontMetrics(font).height() + layout.Outline - (frameHeight - margin);
+    if (over > 0) {
+      layout.BlockY -= over;
+      for (TSubtitleLine& line : layout.Lines) line.Y -= over;
+    }
+  }
   return layout;
 }
 
-TSubtitleOverlay TSubtitleRenderer::Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight) const {
+TSubtitleOverlay TSubtitleRenderer::Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight,
+                                           double pixelAspect) const {
   QFont font(QString::fromStdString(FFont.Name));
   font.setPixelSize(std::max(layout.FontHeight, 1));
   // The band holds every line with its outline, and accents above the ascent.
@@ -134,6 +153,7 @@ TSubtitleOverlay TSubtitleRenderer::Render(const TSubtitleLayout& layout, int fr
   QPainter canvas(&image);
   canvas.setRenderHint(QPainter::TextAntialiasing);
   canvas.translate(0, -overlay.Top);
+  canvas.scale(1 / pixelAspect, 1);
   for (const TSubtitleLine& line : layout.Lines) {
     SetStyle(font, line.Style.Style);
     DrawAATextDIVX(canvas, font, line.X, line.Text, line.Style.FontName, line.Style.Color, layout.Outline, line.Y,
@@ -163,19 +183,21 @@ void BlendOverlay(const TSubtitleOverlay& overlay, TBitmap& frame) {
 
 void TSubtitleRenderer::Draw(const TSubtitleLayout& layout, TBitmap& frame) const {
   if (frame.Empty()) return;
-  BlendOverlay(Render(layout, frame.Width(), frame.Height()), frame);
+  BlendOverlay(Render(layout, frame.Width(), frame.Height(), frame.PixelAspect()), frame);
 }
 
-void TSubtitleRenderer::Prepare(const TText& text, int frameWidth, int frameHeight) {
-  if (text == FLastText && frameWidth == FLastWidth && frameHeight == FLastHeight) return;
-  FLastOverlay = Render(Layout(text, frameWidth, frameHeight), frameWidth, frameHeight);
+void TSubtitleRenderer::Prepare(const TText& text, int frameWidth, int frameHeight, double pixelAspect) {
+  if (text == FLastText && frameWidth == FLastWidth && frameHeight == FLastHeight && pixelAspect == FLastAspect) return;
+  TSubtitleLayout layout = Layout(text, ShownWidth(frameWidth, pixelAspect), frameHeight);
+  FLastOverlay = Render(layout, frameWidth, frameHeight, pixelAspect);
   FLastText = text;
   FLastWidth = frameWidth;
   FLastHeight = frameHeight;
+  FLastAspect = pixelAspect;
 }
 
 void TSubtitleRenderer::PiszTXT(const TText& text, TBitmap& frame) {
-  Prepare(text, frame.Width(), frame.Height());
+  Prepare(text, frame.Width(), frame.Height(), frame.PixelAspect());
   BlendOverlay(FLastOverlay, frame);
 }
 

@@ -43,13 +43,17 @@ class TSubtitleRenderer {
   TSubtitleRenderer(const TSubtitleSettings& settings, const TWorkingFont& font)
       : FSettings(settings), FFont(font) {}
 
+  // Lays the text out on a frame of that shape as it is shown: `frameWidth`
+  // counts square pixels.
   TSubtitleLayout Layout(const TText& text, int frameWidth, int frameHeight) const;
-  TSubtitleOverlay Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight) const;
+  // Draws the layout over a band of a frame `frameWidth` pixels wide whose
+  // pixels are shown `pixelAspect` times as wide as high.
+  TSubtitleOverlay Render(const TSubtitleLayout& layout, int frameWidth, int frameHeight, double pixelAspect = 1) const;
   // Draws into a 24- or 32-bit frame; other depths are left alone.
   void Draw(const TSubtitleLayout& layout, TBitmap& frame) const;
-  // Lays out and draws `text` for frames of this size, unless it is the one
-  // prepared last; frames then only blend it in.
-  void Prepare(const TText& text, int frameWidth, int frameHeight);
+  // Lays out and draws `text` for frames of this size and pixel shape, unless
+  // it is the one prepared last; frames then only blend it in.
+  void Prepare(const TText& text, int frameWidth, int frameHeight, double pixelAspect);
   void PiszTXT(const TText& text, TBitmap& frame);
 
  private:
@@ -57,6 +61,7 @@ class TSubtitleRenderer {
   const TWorkingFont& FFont;
   TText FLastText;
   int FLastWidth = -1, FLastHeight = -1;
+  double FLastAspect = 0;
   TSubtitleOverlay FLastOverlay;
 };
 

@@ -1,5 +1,7 @@
 #include "options/subtitle_scheduler.h"
 
+#include <algorithm>
+
 #include "media/encoder/encoder.h"
 #include "media/base/text_convert.h"
 
@@ -13,32 +15,52 @@ TSubtitleScheduler::TSubtitleScheduler(const TSubtitleTable& table, const TSubti
                                        const TWorkingFont& font, bool subtitlesOn)
     : FSettings(settings), FRenderer(settings, font), FSubtitlesOn(subtitlesOn) {
   for (const TSubtitleRow& row : table) {
-    std::optional<int64_t> key;
+    int64_t key = 0;
     try {
       key = StrToInt64(row.Key);
     } catch (const std::invalid_argument&) {
+      continue;
     }
     // Times beyond thirty thousand years are never due (and cannot overflow in µs).
-    if (key && (*key > MaxKey || *key < -MaxKey)) key.reset();
+    if (key > MaxKey || key < -MaxKey) continue;
     TText text = DecodeUtf8(row.Text);
-    if (IsBlank(WithoutTags(text))) key.reset();
-    FKeys.push_back(key);
+    if (IsBlank(WithoutTags(text))) continue;
     text.resize(std::min(text.size(), MaxSubtitleChars));
-    FTexts.push_back(std::move(text));
+    int64_t end = row.End > key && row.End <= MaxKey ? row.End * 1000 : -1;
+    FCues.push_back({key * 1000, end, std::move(text)});
   }
+  // Cues that start together: the last one listed is shown.
+  std::stable_sort(FCues.begin(), FCues.end(), [](const TCue& a, const TCue& b) { return a.Start < b.Start; });
+  if (FCues.empty()) FCues.push_back({});
 }
 
-void TSubtitleScheduler::QueueDueRows() {
-  // Every row from the cursor on is examined, so a due row is queued even
-  // behind one that is not.
-  for (size_t i = FSubRow; i <= FKeys.size(); ++i) {
-    const std::optional<int64_t>& key = FKeys[i - 1];
-    if (!key || *key * 1000 > FFramePTS) continue;
-    FSubRow = i + 1;
-    int64_t gap = 0;
-    if (i < FKeys.size() && FKeys[i]) gap = *FKeys[i] - *key;
-    FQueue.push_back({FTexts[i - 1], gap});
+int64_t TSubtitleScheduler::CueEnd(size_t i) const {
+  const TCue& cue = FCues[i];
+  int64_t next = i + 1 < FCues.size() ? FCues[i + 1].Start : -1;
+  int64_t end = cue.End;
+  if (end < 0) {
+    int64_t gap = next < 0 ? 0 : (next - cue.Start) / 1000;
+    end = cue.Start + int64_t{vidora::DisplayTime(FSettings, cue.Text, 1, gap)} * 1000;
   }
+  return next < 0 ? end : std::min(end, next);
+}
+
+bool TSubtitleScheduler::Seek(int64_t time) {
+  // Frames come in order: the cursor moves on; a seek back searches.
+  if (time < FCues[FCurrent].Start) {
+    auto later = std::upper_bound(FCues.begin(), FCues.end(), time, [](int64_t t, const TCue& cue) { return t < cue.Start; });
+    if (later == FCues.begin()) return false;
+    FCurrent = static_cast<size_t>(later - FCues.begin()) - 1;
+    return true;
+  }
+  while (FCurrent + 1 < FCues.size() && FCues[FCurrent + 1].Start <= time) ++FCurrent;
+  return true;
+}
+
+bool TSubtitleScheduler::DrawAt(int64_t time, TBitmap& frame) {
+  FShowing = !FCues[FCurrent].Text.empty() && Seek(time) && time < CueEnd(FCurrent);
+  if (FShowing) FRenderer.PiszTXT(FCues[FCurrent].Text, frame);
+  return FShowing;
 }
 
 void TSubtitleScheduler::OnFrame(THookInfo& info) {
@@ -47,37 +69,7 @@ void TSubtitleScheduler::OnFrame(THookInfo& info) {
     info.Update = false;
     return;
   }
-  FFramePTS = info.PTS;
-  QueueDueRows();
-  if (FShowing && FFramePTS > FEndTime) FShowing = false;
-  // Without smart subtitles a new subtitle replaces the current one at once.
-  if (!FSettings.IQText && !FQueue.empty()) FShowing = false;
-  if (FShowing) {
-    PiszTXT(FSubText, 0, true, *info.Bitmap);
-    info.Update = true;
-    return;
-  }
-  if (!FQueue.empty()) {
-    FSubText = FQueue.front().Text;
-    PiszTXT(FSubText, FQueue.front().Gap, false, *info.Bitmap);
-    FQueue.pop_front();
-  }
-  // The frame a subtitle starts on passes unchanged; it shows from the next one.
-  info.Update = false;
-}
-
-void TSubtitleScheduler::PiszTXT(const TText& text, int64_t gap, bool redraw, TBitmap& frame) {
-  if (!redraw) {
-    FShowing = false;
-    FDisplayTime = vidora::DisplayTime(FSettings, text, FQueue.size(), gap);
-  }
-  // The frame a subtitle starts on is passed on unchanged, so it is only prepared.
-  if (redraw)
-    FRenderer.PiszTXT(text, frame);
-  else
-    FRenderer.Prepare(text, frame.Width(), frame.Height());
-  if (!redraw) FEndTime = FDisplayTime * 1000 + FFramePTS;
-  FShowing = true;
+  info.Update = DrawAt(info.PTS, *info.Bitmap);
 }
 
 }  // namespace vidora

@@ -1,11 +1,9 @@
-// Decides, frame by frame, which subtitle of the time table is on screen and
-// for how long, and has it drawn. One scheduler per conversion job.
+// Decides, frame by frame, which subtitle of the time table is on screen, and
+// has it drawn. One scheduler per conversion job, or per preview.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
-#include <optional>
 #include <vector>
 
 #include "options/subtitle_reader.h"
@@ -15,50 +13,47 @@ namespace vidora {
 
 struct THookInfo;
 
-struct TKolejkaTXT {
-  TText Text;       // at most 255 characters
-  int64_t Gap = 0;  // milliseconds to the next row's time; 0 for the last row
-};
-
 class TSubtitleScheduler {
  public:
   // The settings and the font must outlive the scheduler; the table is copied.
   TSubtitleScheduler(const TSubtitleTable& table, const TSubtitleSettings& settings, const TWorkingFont& font,
                      bool subtitlesOn);
 
-  // The input video hook of the job: queues what is due, draws what shows.
+  // The input video hook of the job: draws the subtitle of the frame's time.
   void OnFrame(THookInfo& info);
   // Burn-in on or off from any thread; off ends the hook at the next frame.
   void SetSubtitlesOn(bool on) { FSubtitlesOn = on; }
 
-  // Draws `text` into the frame again (redraw), or starts a new subtitle:
-  // its display time counts from this frame, which it leaves unchanged.
-  void PiszTXT(const TText& text, int64_t gap, bool redraw, TBitmap& frame);
+  // Draws the subtitle shown at `time` (µs of the film) into `frame`, as it
+  // is burned in; false when none shows then. Times may go back (a preview seeks).
+  bool DrawAt(int64_t time, TBitmap& frame);
 
+  // The subtitle of the last frame: whether one showed, its text, and when it
+  // ends (µs) after how long a stay (ms).
   bool Showing() const { return FShowing; }
-  int64_t DisplayTime() const { return FDisplayTime; }
-  int64_t EndTime() const { return FEndTime; }
-  const TText& SubText() const { return FSubText; }
-  size_t Queued() const { return FQueue.size(); }
+  const TText& SubText() const { return FCues[FCurrent].Text; }
+  int64_t EndTime() const { return FShowing ? CueEnd(FCurrent) : 0; }
+  int64_t DisplayTime() const { return FShowing ? (CueEnd(FCurrent) - FCues[FCurrent].Start) / 1000 : 0; }
 
  private:
-  void QueueDueRows();
+  struct TCue {
+    int64_t Start = 0;  // µs
+    int64_t End = -1;   // µs; -1: the file gives none
+    TText Text;
+  };
+  // Where the cue stops: its own end, or for files without ends its display
+  // time, and never after the next cue starts.
+  int64_t CueEnd(size_t i) const;
+  // Points FCurrent at the last cue started by `time`; false when none has.
+  bool Seek(int64_t time);
 
-  // Row i of the table is FKeys[i - 1]; rows whose key is not a number, and
-  // rows with nothing to draw (an empty banner), are never due.
-  std::vector<std::optional<int64_t>> FKeys;
-  std::vector<TText> FTexts;
+  std::vector<TCue> FCues;  // ordered by start; a sentinel without text when empty
   const TSubtitleSettings& FSettings;
   TSubtitleRenderer FRenderer;
   std::atomic<bool> FSubtitlesOn;  // set by any thread, read by the job's worker
 
-  int64_t FFramePTS = 0;     // µs
-  int64_t FDisplayTime = 0;  // ms
-  int64_t FEndTime = 0;      // µs
+  size_t FCurrent = 0;
   bool FShowing = false;
-  TText FSubText;
-  size_t FSubRow = 1;
-  std::deque<TKolejkaTXT> FQueue;
 };
 
 }  // namespace vidora

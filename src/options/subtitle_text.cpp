@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace vidora {
 
@@ -131,19 +132,24 @@ std::vector<TText> SplitDisplayLines(const TText& text) {
 
 namespace {
 
-// The split point the punctuation or the blanks of `s` suggest, or 0.
+// The split point that halves the line most evenly: after a blank, and after
+// the end of a part of a sentence when one lies in the middle third; 0 when
+// no blank leaves a quarter of the line on either side (the line is shrunk).
 int SuggestedSplitPoint(const TText& s) {
   int length = static_cast<int>(s.size());
-  TText t = length > 15 ? s.substr(9, length - 15) : TText();
-  if (size_t at = t.find(U"..."); at != TText::npos) return static_cast<int>(at) + 1 + 12;
-  if (size_t at = t.find(U','); at != TText::npos) return static_cast<int>(at) + 1 + 10;
-  if (size_t at = t.find(U'.'); at != TText::npos) return static_cast<int>(at) + 1 + 10;
-  int k = length / 3;
-  if (k == 0) return 0;
-  TText u = s.substr(k - 1);
-  if (u.find_first_of(U"{}") != TText::npos) return 0;
-  size_t blank = u.find(U' ');
-  return blank == TText::npos ? k : k + static_cast<int>(blank) + 1;
+  int best = 0, bestAfterPunctuation = 0;
+  auto unevenness = [&](int point) { return std::abs(2 * (point - 1) - length); };
+  for (int i = 0; i + 1 < length; ++i) {
+    if (s[i] != U' ') continue;
+    int point = i + 2;  // 1-based: the character after the blank
+    if (!best || unevenness(point) < unevenness(best)) best = point;
+    bool afterPunctuation = i > 0 && TText(U",.;:!?").find(s[i - 1]) != TText::npos;
+    bool middle = 3 * (i + 1) >= length && 3 * (i + 1) <= 2 * length;
+    if (afterPunctuation && middle && (!bestAfterPunctuation || unevenness(point) < unevenness(bestAfterPunctuation)))
+      bestAfterPunctuation = point;
+  }
+  if (bestAfterPunctuation) return bestAfterPunctuation;
+  return best && 2 * unevenness(best) <= length ? best : 0;
 }
 
 }  // namespace
@@ -169,7 +175,6 @@ TText ApplyStyleTags(TText s, bool first, const TWorkingFont& working, TTextStyl
   ColourTag(
       s, U"<FONT COLOR=\"#", U'>',
       [](int64_t rgb) { return static_cast<uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16)); }, style);
-  if (size_t at = FindNoCase(s, U"</FONT"); at != TText::npos) s.erase(at);
   ReplaceAllNoCase(s, U"<I>", TText(1, ItalicMark));
   for (const TText& tag : {TText(U"{Y:I}"), TText(U"{Y I}"), TText(U"{Y: I}")}) ReplaceAllNoCase(s, tag, TText(1, ItalicMark));
   StyleMarker(s, ItalicMark, 4, fsItalic, first, working, style);
@@ -209,13 +214,92 @@ int DisplayTime(const TSubtitleSettings& settings, const TText& text, size_t que
   return static_cast<int>(d);
 }
 
+namespace {
+
+// What the markup of a subtitle carries from one display line to the next:
+// the spans still open, and MicroDVD's upper-case codes, which hold for the
+// whole subtitle (its lower-case ones hold for their own line).
+struct TCarriedStyle {
+  int Italic = 0, Bold = 0, Underline = 0;  // open <i>, <b>, <u> spans
+  std::vector<uint32_t> Colours;            // open <font color> spans, innermost last
+  uint8_t Whole = 0;
+  int64_t WholeColour = -1;
+  std::string WholeFont;
+
+  uint8_t Style() const {
+    return Whole | (Italic > 0 ? fsItalic : 0) | (Bold > 0 ? fsBold : 0) | (Underline > 0 ? fsUnderline : 0);
+  }
+  int64_t Colour() const { return Colours.empty() ? WholeColour : Colours.back(); }
+};
+
+// Whether the tag `tag` (between "<" and ">", or "{" and "}") changes what
+// `carried` holds; if so it is changed.
+bool Carry(char32_t open, const TText& tag, TCarriedStyle& carried) {
+  TText upper = tag;
+  for (char32_t& c : upper) c = AsciiUpper(c);
+  if (open == U'<') {
+    bool closing = !upper.empty() && upper[0] == U'/';
+    TText name = closing ? upper.substr(1) : upper;
+    int* span = name == U"I" ? &carried.Italic : name == U"B" ? &carried.Bold : name == U"U" ? &carried.Underline : nullptr;
+    if (span) {
+      *span = closing ? std::max(0, *span - 1) : *span + 1;
+    } else if (!closing && name.rfind(U"FONT COLOR=\"#", 0) == 0 && HexColor(upper, 13) >= 0) {
+      int64_t rgb = HexColor(upper, 13);
+      carried.Colours.push_back(static_cast<uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16)));
+    } else if (closing && name == U"FONT") {
+      if (!carried.Colours.empty()) carried.Colours.pop_back();
+    } else {
+      return false;
+    }
+    return true;
+  }
+  // Upper case only: "{y:i}" is the line's own.
+  if (tag.size() == 3 && tag[0] == U'Y' && tag[1] == U':') {
+    char32_t code = AsciiUpper(tag[2]);
+    carried.Whole |= code == U'I' ? fsItalic : code == U'B' ? fsBold : code == U'U' ? fsUnderline : 0;
+    return true;
+  }
+  if (tag.rfind(U"C:$", 0) == 0 && HexColor(tag, 3) >= 0) {
+    carried.WholeColour = HexColor(tag, 3);
+    return true;
+  }
+  if (tag.rfind(U"F:", 0) == 0) {
+    carried.WholeFont = EncodeUtf8(tag.substr(2));
+    return true;
+  }
+  return false;
+}
+
+// Follows the markup of one display line into `carried`; returns what held
+// where the line's text starts.
+TCarriedStyle FollowMarkup(const TText& line, TCarriedStyle& carried) {
+  std::optional<TCarriedStyle> atText;
+  for (size_t i = 0; i < line.size(); ++i) {
+    char32_t close = line[i] == U'<' ? U'>' : line[i] == U'{' ? U'}' : 0;
+    size_t end = close ? line.find(close, i + 1) : TText::npos;
+    if (end != TText::npos && Carry(line[i], line.substr(i + 1, end - i - 1), carried)) {
+      i = end;
+    } else if (!atText) {
+      atText = carried;
+    }
+  }
+  return atText.value_or(carried);
+}
+
+}  // namespace
+
 std::vector<TDisplayRow> DisplayRows(const TText& text, const TWorkingFont& working) {
   std::vector<TDisplayRow> rows;
-  TTextStyle style{working.Name, working.Color, fsBold};
-  bool first = true;
+  TCarriedStyle carried;
   for (const TText& line : SplitDisplayLines(text)) {
-    TText drawn = ApplyStyleTags(line, first, working, style);
-    first = false;
+    TCarriedStyle open = FollowMarkup(line, carried);
+    // Each line starts from the working font; its own tags win over what
+    // the lines above left open.
+    TTextStyle style{working.Name, working.Color, fsBold};
+    TText drawn = ApplyStyleTags(line, true, working, style);
+    if (style.Style == working.Style && open.Style()) style.Style = open.Style();
+    if (style.Color == working.Color && open.Colour() >= 0) style.Color = static_cast<uint32_t>(open.Colour());
+    if (style.FontName == working.Name && !open.WholeFont.empty()) style.FontName = open.WholeFont;
     if (!IsBlank(drawn)) rows.push_back({std::move(drawn), style});
   }
   return rows;

@@ -54,9 +54,10 @@ struct TDisplayRow {
   TTextStyle Style;
 };
 
-// The display lines of a subtitle with their tags applied, starting from the
-// working font in bold (the measuring font); lines with nothing to draw are
-// left out.
+// The display lines of a subtitle with their tags applied, each from the
+// working font: a tag holds for the span it opens and closes (across lines),
+// MicroDVD's lower-case codes for their own line and its upper-case ones for
+// the whole subtitle. Lines with nothing to draw are left out.
 std::vector<TDisplayRow> DisplayRows(const TText& text, const TWorkingFont& working);
 
 }  // namespace vidora

@@ -41,10 +41,12 @@ TEST(SubtitleRenderer, WideLinesAreSplitThenShrunk) {
   TText line = U"no punctuation in the middle of this rather long line of text";
   TSubtitleLayout split = r.Draw.Layout(line, 176, 144);
   ASSERT_GE(split.Lines.size(), 2u);
-  int k = FindSplitPoint(line);
-  EXPECT_EQ(split.Lines[0].Text, line.substr(0, k - 1)) << "the blank stays at the end of the first part";
-  EXPECT_EQ(split.Lines[1].Text.substr(0, 4), line.substr(k - 1, 4));
-  for (const TSubtitleLine& l : split.Lines) EXPECT_LE(l.Width, 176 * 96 / 100);
+  TText joined;
+  for (const TSubtitleLine& l : split.Lines) {
+    joined += l.Text;
+    EXPECT_LE(l.Width, 176 - 2 * 8) << "4 % of the width clear on each side";
+  }
+  EXPECT_EQ(joined, line) << "the blanks stay at the ends of the parts";
 
   r.Settings.IQDziel = false;
   TSubtitleLayout shrunk = r.Draw.Layout(U"no punctuation in the middle here", 176, 144);
@@ -117,8 +119,24 @@ TEST(SubtitleRenderer, EachLineHasItsOwnStyleAndColour) {
   EXPECT_EQ(layout.Lines[0].Style.Style, 0);
   EXPECT_EQ(layout.Lines[1].Text, U"Slanted");
   EXPECT_EQ(layout.Lines[1].Style.Style, fsItalic);
-  EXPECT_EQ(layout.Lines[1].Style.Color, 0x0000FFu) << "the colour holds for the lines below";
-  EXPECT_EQ(layout.Lines[2].Style.Style, fsItalic);
+  EXPECT_EQ(layout.Lines[1].Style.Color, clWhite) << "a lower-case MicroDVD code holds for its own line";
+  EXPECT_EQ(layout.Lines[2].Style.Style, 0);
+
+  // A tag holds for the span it opens and closes; upper-case codes for the whole subtitle.
+  auto styles = [&](const TText& text) {
+    std::vector<std::pair<uint8_t, uint32_t>> drawn;
+    for (const TSubtitleLine& line : r.Draw.Layout(text, 320, 240).Lines) drawn.emplace_back(line.Style.Style, line.Style.Color);
+    return drawn;
+  };
+  using TStyles = std::vector<std::pair<uint8_t, uint32_t>>;
+  EXPECT_EQ(styles(U"<i>One</i>|Two"), (TStyles{{fsItalic, clWhite}, {0, clWhite}}));
+  EXPECT_EQ(styles(U"<i>One|Two</i>|Three"), (TStyles{{fsItalic, clWhite}, {fsItalic, clWhite}, {0, clWhite}}));
+  EXPECT_EQ(styles(U"<b>One</b>|Two"), (TStyles{{fsBold, clWhite}, {0, clWhite}}));
+  EXPECT_EQ(styles(U"{y:b}One|Two"), (TStyles{{fsBold, clWhite}, {0, clWhite}}));
+  EXPECT_EQ(styles(U"{Y:I}One|Two"), (TStyles{{fsItalic, clWhite}, {fsItalic, clWhite}}));
+  EXPECT_EQ(styles(U"<font color=\"#FF0000\">Red</font>|White"), (TStyles{{0, 0x0000FFu}, {0, clWhite}}));
+  EXPECT_EQ(styles(U"<font color=\"#FF0000\">Red|still red</font>"), (TStyles{{0, 0x0000FFu}, {0, 0x0000FFu}}));
+  EXPECT_EQ(styles(U"{C:$0000FF}Red|Red too"), (TStyles{{0, 0x0000FFu}, {0, 0x0000FFu}}));
 
   TBitmap frame;
   MakeGrey(frame, 320, 240);

@@ -48,7 +48,7 @@ std::pair<int64_t, int64_t> ShownFromTo(const std::vector<std::pair<int64_t, TTe
   return span;
 }
 
-TEST(SubtitleScheduler, ShowsFromTheFrameAfterItIsDueForItsDisplayTime) {
+TEST(SubtitleScheduler, WithoutEndsACueShowsFromItsStartForItsDisplayTime) {
   Job job;
   const char* banner = ".:: www.vidora3gp.example ::.";
   TSubtitleTable table{{"0", banner}, {"2000", "Ten chars!"}, {"9000", "Last but one"}, {"9500", "Last"}};
@@ -58,39 +58,30 @@ TEST(SubtitleScheduler, ShowsFromTheFrameAfterItIsDueForItsDisplayTime) {
   first.Bitmap = &job.Frame;
   first.PTS = 0;
   scheduler.OnFrame(first);
-  EXPECT_FALSE(first.Update) << "the frame the banner starts on passes unchanged";
-  EXPECT_TRUE(scheduler.Showing());
+  EXPECT_TRUE(first.Update) << "drawn on the frame it starts on";
   EXPECT_EQ(scheduler.DisplayTime(), 1600)
       << "a web address is shown a quarter of the time, then the floor, doubled before a pause";
 
   auto shown = job.Run(scheduler, FrameStep, 12000000);
-  EXPECT_EQ(ShownFromTo(shown, DecodeUtf8(banner)), Span(40000, 1600000));
+  EXPECT_EQ(ShownFromTo(shown, DecodeUtf8(banner)), Span(40000, 1560000));
   // 800 ms, lengthened before the 7-second pause: min(1600, 6600, 8000).
-  EXPECT_EQ(ShownFromTo(shown, U"Ten chars!"), Span(2040000, 3600000));
-  auto lastButOne = ShownFromTo(shown, U"Last but one");
-  EXPECT_EQ(lastButOne.first, 9040000);
-  EXPECT_EQ(lastButOne.second, 9800000) << "its 800 ms run past the next row's time";
-  EXPECT_EQ(ShownFromTo(shown, U"Last"), Span(9880000, 10640000))
-      << "the last rows of the file are shown too";
-  EXPECT_EQ(scheduler.Queued(), 0u);
+  EXPECT_EQ(ShownFromTo(shown, U"Ten chars!"), Span(2000000, 3560000));
+  EXPECT_EQ(ShownFromTo(shown, U"Last but one"), Span(9000000, 9480000)) << "replaced when the next one starts";
+  EXPECT_EQ(ShownFromTo(shown, U"Last"), Span(9520000, 10280000)) << "the last rows of the file are shown too";
 }
 
-TEST(SubtitleScheduler, TwoDueOnOneFrameQueueWithSmartSubtitles) {
+TEST(SubtitleScheduler, EndsFromTheFileAndTheNextStartBoundEachCue) {
   Job job;
   TText forty(40, U'a');
-  TSubtitleTable table{{"2010", EncodeUtf8(forty)}, {"2030", "Second"}};
+  TSubtitleTable table{{"2000", EncodeUtf8(forty), 5000}, {"2510", "Second", 3000}, {"6000", "One second", 7000},
+                       {"6490", "Between frames", 6510}, {"6510", "Third"}};
   TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
-  job.Run(scheduler, 1000000, 2040000);
-  THookInfo frame;
-  frame.Bitmap = &job.Frame;
-  frame.PTS = 2040000;
-  scheduler.OnFrame(frame);
-  EXPECT_EQ(scheduler.SubText(), forty);
-  EXPECT_EQ(scheduler.DisplayTime(), 1800) << "three quarters of 2400 ms while another one waits";
-  EXPECT_EQ(scheduler.Queued(), 1u);
-  auto shown = job.Run(scheduler, 2080000, 6000000);
-  EXPECT_EQ(ShownFromTo(shown, forty).second, 3840000);
-  EXPECT_EQ(ShownFromTo(shown, U"Second").first, 3920000) << "the second waits until the first has ended";
+  auto shown = job.Run(scheduler, 1000000, 9000000);
+  EXPECT_EQ(ShownFromTo(shown, forty), Span(2000000, 2480000)) << "until the next one starts";
+  EXPECT_EQ(ShownFromTo(shown, U"Second"), Span(2520000, 2960000)) << "from the first frame of its time, to its end";
+  EXPECT_EQ(ShownFromTo(shown, U"One second"), Span(6000000, 6480000));
+  EXPECT_EQ(ShownFromTo(shown, U"Between frames").first, -1) << "no frame falls in its time";
+  EXPECT_EQ(ShownFromTo(shown, U"Third").first, 6520000);
 }
 
 TEST(SubtitleScheduler, WithoutSmartSubtitlesANewOneReplacesAtOnce) {
@@ -99,8 +90,8 @@ TEST(SubtitleScheduler, WithoutSmartSubtitlesANewOneReplacesAtOnce) {
   TSubtitleTable table{{"0", ""}, {"1000", "One"}, {"2000", "Two"}, {"bad", "Never"}};
   TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
   auto shown = job.Run(scheduler, 600000, 8000000);
-  EXPECT_EQ(ShownFromTo(shown, U"One"), Span(1040000, 1960000));
-  EXPECT_EQ(ShownFromTo(shown, U"Two"), Span(2040000, 6000000)) << "the fixed 4 s";
+  EXPECT_EQ(ShownFromTo(shown, U"One"), Span(1000000, 1960000));
+  EXPECT_EQ(ShownFromTo(shown, U"Two"), Span(2000000, 5960000)) << "the fixed 4 s";
   EXPECT_EQ(ShownFromTo(shown, U"Never").first, -1);
 }
 
@@ -119,7 +110,7 @@ TEST(SubtitleScheduler, SwitchedFromAnotherThreadAtTheNextFrame) {
   TSubtitleScheduler scheduler({{"0", ""}, {"1000", "Shown until switched off"}}, job.Settings, job.Font, false);
   scheduler.SetSubtitlesOn(true);
   auto shown = job.Run(scheduler, 0, 1400000);
-  EXPECT_EQ(ShownFromTo(shown, U"Shown until switched off").first, 1040000);
+  EXPECT_EQ(ShownFromTo(shown, U"Shown until switched off").first, 1000000);
   std::thread window([&] { scheduler.SetSubtitlesOn(false); });
   window.join();
   MakeGrey(job.Frame, 176, 144);
@@ -137,17 +128,20 @@ TEST(SubtitleScheduler, AnEmptyRowTakesNoTime) {
   TSubtitleTable table{{"0", ""}, {"0", "At half a second"}, {"3000", ""}, {"3000", "Three"}};
   TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
   auto shown = job.Run(scheduler, 0, 5000000);
-  EXPECT_EQ(ShownFromTo(shown, U"At half a second").first, 40000) << "from the frame after the first";
-  EXPECT_EQ(ShownFromTo(shown, U"Three").first, 3040000);
+  EXPECT_EQ(ShownFromTo(shown, U"At half a second").first, 0);
+  EXPECT_EQ(ShownFromTo(shown, U"Three").first, 3000000);
 }
 
-TEST(SubtitleScheduler, ADueRowBehindOneNotDueIsQueuedAndTheEarlierOneNeverShown) {
+TEST(SubtitleScheduler, RowsOutOfOrderShowAtTheirTimesAndASeekBackFindsTheirs) {
   Job job;
   TSubtitleTable table{{"5000", "Late"}, {"1000", "Early"}};
   TSubtitleScheduler scheduler(table, job.Settings, job.Font, true);
   auto shown = job.Run(scheduler, 800000, 8000000);
-  EXPECT_EQ(ShownFromTo(shown, U"Early").first, 1040000);
-  EXPECT_EQ(ShownFromTo(shown, U"Late").first, -1);
+  EXPECT_EQ(ShownFromTo(shown, U"Early").first, 1000000);
+  EXPECT_EQ(ShownFromTo(shown, U"Late").first, 5000000);
+  EXPECT_TRUE(scheduler.DrawAt(1200000, job.Frame)) << "a preview that seeks back";
+  EXPECT_EQ(scheduler.SubText(), U"Early");
+  EXPECT_FALSE(scheduler.DrawAt(500000, job.Frame));
 }
 
 TEST(SubtitleScheduler, BadFilesLoadQuietlyAndDrawInTime) {

@@ -47,18 +47,16 @@ TEST(SubtitleText, DisplayLinesAtBarsThenBackslashN) {
   EXPECT_EQ(SplitDisplayLines(TText(300, U'x') + U"|y")[0].size(), 255u);
 }
 
-TEST(SubtitleText, SplitPointsPreferEllipsisCommaDotThenABlank) {
+TEST(SubtitleText, SplitPointsHalveTheLinePreferringTheEndOfAPhrase) {
   //                       1234567890123456789012345678901234
-  EXPECT_EQ(FindSplitPoint(U"I was there... and then, I left."), 15) << "after the ...";
-  EXPECT_EQ(FindSplitPoint(U"Well, I was there, and I left it"), 19) << "the first 9 are never split points";
-  EXPECT_EQ(FindSplitPoint(U"We came home. Then we all ate"), 14);
-  EXPECT_EQ(FindSplitPoint(U"no punctuation in the middle of this line"), 16)
-      << "the character after the first blank from a third of the length (13) on";
-  EXPECT_EQ(FindSplitPoint(U"abcdefghijklmnopqrstuvwxyz"), 8) << "no blank: a third of the length";
-  EXPECT_EQ(FindSplitPoint(U"plain words here {y:i}and more"), 0);
+  EXPECT_EQ(FindSplitPoint(U"I was there... and then, I left."), 16) << "after the ..., in the middle third";
+  EXPECT_EQ(FindSplitPoint(U"Well, I was there, and I left it"), 20) << "not after the comma near the start";
+  EXPECT_EQ(FindSplitPoint(U"We came home. Then we all ate"), 15);
+  EXPECT_EQ(FindSplitPoint(U"no punctuation in the middle of this line"), 23) << "the blank nearest the middle";
+  EXPECT_EQ(FindSplitPoint(U"abcdefghijklmnopqrstuvwxyz"), 0) << "one word is shrunk, not cut";
   EXPECT_EQ(FindSplitPoint(U"ab"), 0);
-  EXPECT_EQ(FindSplitPoint(U"...,,,"), 2) << "too short for punctuation to count";
-  EXPECT_EQ(FindSplitPoint(U"Hi AAAAAAAAAAAAAAAAAAAAAAAA "), 0) << "a trailing blank leaves nothing to split off";
+  EXPECT_EQ(FindSplitPoint(U"...,,,"), 0);
+  EXPECT_EQ(FindSplitPoint(U"Hi AAAAAAAAAAAAAAAAAAAAAAAA "), 0) << "less than a quarter on one side";
   EXPECT_EQ(FindSplitPoint(U"Hi AAAAAAAAAAAAAAAAAAAAAAAA   "), 0);
   EXPECT_EQ(FindSplitPoint(U"abc"), 0) << "nothing before the split point";
 }
@@ -88,7 +86,7 @@ TEST(SubtitleText, StyleTagsSetStyleColourAndFont) {
 
   EXPECT_EQ(ApplyStyleTags(U"{c:$0000FF}Red text", true, working, style), U"Red text");
   EXPECT_EQ(style.Color, 0x0000FFu) << "blue, green, red: red";
-  EXPECT_EQ(ApplyStyleTags(U"<font color=\"#FF0000\">Red</font> gone", true, working, style), U"Red");
+  EXPECT_EQ(ApplyStyleTags(U"<font color=\"#FF0000\">Red</font> kept", true, working, style), U"Red kept");
   EXPECT_EQ(style.Color, 0x0000FFu) << "red, green, blue: red as well";
   EXPECT_EQ(ApplyStyleTags(U"<FONT COLOR=\"#00FF00\">Green", true, working, style), U"Green");
   EXPECT_EQ(style.Color, 0x00FF00u);

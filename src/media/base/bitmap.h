@@ -26,6 +26,10 @@ class TBitmap {
   // Bytes from one row to the next.
   int Stride() const { return FStride; }
   bool Empty() const { return FWidth == 0 || FHeight == 0; }
+  // How wide a pixel is shown against its height: drawings that must keep
+  // their shape on the screen are widened or narrowed by it.
+  double PixelAspect() const { return FPixelAspect; }
+  void SetPixelAspect(double aspect) { FPixelAspect = aspect > 0 ? aspect : 1.0; }
 
   // Pixel access: ScanLine(row) makes the pending rows from `row` on, Bits() all of them.
   uint8_t* Bits() { return Materialize(0); }
@@ -70,6 +74,7 @@ class TBitmap {
   int FHeight = 0;
   int FBitsPerPixel = 32;
   int FStride = 0;
+  double FPixelAspect = 1.0;
   std::vector<uint8_t> FPixels;
   std::mutex FCanvas;
   mutable TFill FPending;

@@ -95,6 +95,8 @@ bool TRGBConvertContext::Direct(const AVFrame* picture) const {
 void TRGBConvertContext::Attach(const AVFrame* picture) {
   FFailed = false;
   FBitmap.SetSize(picture->width, picture->height, FBitsPixel);
+  AVRational aspect = picture->sample_aspect_ratio;
+  FBitmap.SetPixelAspect(aspect.num > 0 && aspect.den > 0 ? av_q2d(aspect) : 1.0);
   FBitmap.SetPendingPixels([this, picture](TBitmap&, int first, int end) { return Fill(picture, first, end); });
 }
 
@@ -134,6 +136,8 @@ int TRGBConvertContext::Fill(const AVFrame* picture, int first, int end) {
     FFailed = true;
     return 0;
   }
+  FOriginal.resize(static_cast<size_t>(stride) * FBitmap.Height());
+  std::memcpy(FOriginal.data() + static_cast<ptrdiff_t>(first) * stride, target, static_cast<size_t>(rows) * stride);
   return first;
 }
 
@@ -145,10 +149,12 @@ TRGBConvertContext::THookResult TRGBConvertContext::FinishHook(AVFrame* picture,
   if (!touched && !ToRGB(picture)) return THookResult::ToRGBFailed;
   // The decoder may still refer to the picture: the bitmap goes into a copy of our own.
   if (avutil.av_frame_make_writable(picture) < 0) return THookResult::NoMemory;
-  return FromRGB(picture) ? THookResult::Updated : THookResult::FromRGBFailed;
+  return WriteBack(picture, true) ? THookResult::Updated : THookResult::FromRGBFailed;
 }
 
-bool TRGBConvertContext::FromRGB(AVFrame* picture) {
+bool TRGBConvertContext::FromRGB(AVFrame* picture) { return WriteBack(picture, false); }
+
+bool TRGBConvertContext::WriteBack(AVFrame* picture, bool onlyChanged) {
   // Only the rows the handler made can have changed.
   int first = FBitmap.MadeFrom();
   const uint8_t* bits = FBitmap.Bits() + static_cast<ptrdiff_t>(first) * FBitmap.Stride();
@@ -174,9 +180,55 @@ bool TRGBConvertContext::FromRGB(AVFrame* picture) {
     source[0] = staging->data[0];
     sourceStride[0] = staging->linesize[0];
   }
+  // A round trip through RGB moves colours by a code value: only what the
+  // handler changed goes back, so no faint box shows around its drawing.
+  AVFrame* written =
+      onlyChanged ? AlignedFrame(FWritten, picture->width, rows, static_cast<AVPixelFormat>(picture->format)) : nullptr;
+  if (written) {
+    swscale.sws_scale(FFromRGB.get(), source, sourceStride, 0, rows, written->data, written->linesize);
+    if (MergeChanged(picture, written, first)) return true;
+  }
   uint8_t* planes[4];
   PlanesFrom(picture, first, planes);
   swscale.sws_scale(FFromRGB.get(), source, sourceStride, 0, rows, planes, picture->linesize);
+  return true;
+}
+
+bool TRGBConvertContext::MergeChanged(AVFrame* picture, const AVFrame* written, int first) const {
+  const AVPixFmtDescriptor* descriptor = Descriptor(picture);
+  // Coarse 8- to 16-bit pixels may look unchanged where the handler drew.
+  if (FBitsPixel < 24 || !descriptor || !(descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) || (descriptor->flags & AV_PIX_FMT_FLAG_RGB) ||
+      descriptor->nb_components < 3 || descriptor->comp[0].depth != 8 ||
+      FOriginal.size() < static_cast<size_t>(FBitmap.Stride()) * FBitmap.Height())
+    return false;
+  int width = picture->width, rows = picture->height - first, stride = FBitmap.Stride();
+  int pixelBytes = (FBitsPixel == 15 ? 16 : FBitsPixel) / 8;
+  std::vector<uint8_t> changed(static_cast<size_t>(width) * rows, 0);
+  for (int y = 0; y < rows; ++y) {
+    const uint8_t* now = FBitmap.ScanLine(first + y);
+    const uint8_t* before = FOriginal.data() + static_cast<ptrdiff_t>(first + y) * stride;
+    for (int x = 0; x < width; ++x)
+      changed[static_cast<size_t>(y) * width + x] = std::memcmp(now + x * pixelBytes, before + x * pixelBytes, pixelBytes) != 0;
+  }
+  for (int plane = 0; plane < 4 && picture->data[plane]; ++plane) {
+    bool chroma = plane == 1 || plane == 2;
+    int shiftX = chroma ? descriptor->log2_chroma_w : 0, shiftY = chroma ? descriptor->log2_chroma_h : 0;
+    int planeRows = (rows + (1 << shiftY) - 1) >> shiftY, planeWidth = (width + (1 << shiftX) - 1) >> shiftX;
+    uint8_t* target = picture->data[plane] + static_cast<ptrdiff_t>(first >> shiftY) * picture->linesize[plane];
+    for (int y = 0; y < planeRows; ++y)
+      for (int x = 0; x < planeWidth; ++x) {
+        // A subsampled sample goes back when any pixel it covers changed.
+        bool any = false;
+        for (int dy = 0; dy < (1 << shiftY) && !any; ++dy)
+          for (int dx = 0; dx < (1 << shiftX) && !any; ++dx) {
+            int py = (y << shiftY) + dy, px = (x << shiftX) + dx;
+            any = py < rows && px < width && changed[static_cast<size_t>(py) * width + px];
+          }
+        if (any)
+          target[static_cast<ptrdiff_t>(y) * picture->linesize[plane] + x] =
+              written->data[plane][static_cast<ptrdiff_t>(y) * written->linesize[plane] + x];
+      }
+  }
   return true;
 }
 

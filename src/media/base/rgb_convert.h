@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "media/base/av_owners.h"
 #include "media/base/bitmap.h"
@@ -61,7 +62,16 @@ class TRGBConvertContext {
   AVPixelFormat FRGBPixFmt = AV_PIX_FMT_BGR24;
   TSwsPtr FToRGB;
   TSwsPtr FFromRGB;
+  // FromRGB; with `onlyChanged`, into the picture the bitmap was made from.
+  bool WriteBack(AVFrame* picture, bool onlyChanged);
+  // Puts back into the picture only the pixels of `written` (the bitmap's rows
+  // from `first` converted) whose bitmap pixels changed; false for formats it
+  // cannot pick pixels from.
+  bool MergeChanged(AVFrame* picture, const AVFrame* written, int first) const;
+
   TFramePtr FStaging;  // the scaler's side of the bitmap, for widths that need it
+  TFramePtr FWritten;  // the changed rows on their way back into the picture
+  std::vector<uint8_t> FOriginal;  // the rows as converted, before the handler drew
   bool FFailed = false;
   int64_t FConversions = 0;
 };

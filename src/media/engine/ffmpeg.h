@@ -484,7 +484,10 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // hooks.cpp
   bool VideoHookCall(const TVideoHookEvent& handler, bool& active, TRGBConvertContext& context, AVFrame* picture,
                      int frameNumber, int64_t pts);
-  void RunInputHooks(TAVInputStream& ist, AVFrame* picture);
+  // The frame hooks see each decoded picture; the input video hook sees it
+  // as it goes to the encoder (turned, scaled, padded), at its film time.
+  void RunFrameHooks(TAVInputStream& ist, AVFrame* picture);
+  void RunInputVideoHook(TAVInputStream& ist, AVFrame* picture, int64_t pts);
   AVFrame* RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts);
   void RunPostHooks(const AVFrame* picture, int frameNumber, int64_t pts, bool bitmapIsPicture);
   std::shared_ptr<IPreviewer> OpenPreviewer();

@@ -78,17 +78,19 @@ bool TCustomFFmpeg::VideoHookCall(const TVideoHookEvent& handler, bool& active, 
   return bitmapIsPicture;
 }
 
-void TCustomFFmpeg::RunInputHooks(TAVInputStream& ist, AVFrame* picture) {
-  if (FOnInputVideoHook && FInputHookActive) {
-    VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.frame_number), ist.pts);
-  } else if (!FFrameHooks.Empty()) {
-    // The decoder may still refer to this picture: work on a copy of our own.
-    if (avutil.av_frame_make_writable(picture) < 0) {
-      Log(TLogLevel::llError, "hook buf malloc error.");
-      return;
-    }
-    FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.pts);
+void TCustomFFmpeg::RunFrameHooks(TAVInputStream& ist, AVFrame* picture) {
+  if ((FOnInputVideoHook && FInputHookActive) || FFrameHooks.Empty()) return;
+  // The decoder may still refer to this picture: work on a copy of our own.
+  if (avutil.av_frame_make_writable(picture) < 0) {
+    Log(TLogLevel::llError, "hook buf malloc error.");
+    return;
   }
+  FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.pts);
+}
+
+void TCustomFFmpeg::RunInputVideoHook(TAVInputStream& ist, AVFrame* picture, int64_t pts) {
+  if (FOnInputVideoHook && FInputHookActive)
+    VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.frame_number), pts);
 }
 
 AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts) {

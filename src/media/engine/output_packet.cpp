@@ -86,7 +86,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
   } else {
     ist.quality = frame->quality;
     ist.next_pts = ist.pts + PictureDuration(ist, frame);
-    RunInputHooks(ist, frame);
+    RunFrameHooks(ist, frame);
   }
 
   if (Frate_emu) {

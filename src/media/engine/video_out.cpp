@@ -55,6 +55,9 @@ void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
 
   AVFrame* final = FGraph.graph ? picture : ScalePicture(ost, ist, picture);
   if (!final) return;
+  // The host draws on the picture as it will be shown: turned, cropped, scaled
+  // and padded, so that its drawing stands upright and keeps its shape.
+  RunInputVideoHook(ist, final, time);
   for (int i = 0; i < frames && !FBroken; ++i) {
     if (i > 0) WaitWhilePaused();  // a paused run stops between repeated pictures too
     EncodeVideoFrame(ost, final);

@@ -80,6 +80,34 @@ TEST_F(RGBConvertTest, PixelsAreMadeOnlyWhenLookedAt) {
   avutil.av_frame_free(&picture);
 }
 
+TEST_F(RGBConvertTest, OnlyWhatTheHandlerChangedGoesBack) {
+  AVFrame* picture = MakePicture(176, 144, AV_PIX_FMT_YUV420P);
+  AVFrame* copy = MakePicture(176, 144, AV_PIX_FMT_YUV420P);
+  TRGBConvertContext context(24);
+  context.Attach(picture);
+  uint8_t* pixel = context.Bitmap().ScanLine(120) + 3 * 88;
+  pixel[0] = pixel[1] = 0;
+  pixel[2] = 255;
+  EXPECT_EQ(context.FinishHook(picture, true, false), TRGBConvertContext::THookResult::Updated);
+  // No faint box: the rows around the drawing keep their values exactly.
+  int changedLuma = 0, changedChroma = 0;
+  for (int y = 0; y < 144; ++y)
+    for (int x = 0; x < 176; ++x) {
+      bool drawn = y / 2 == 60 && x / 2 == 44;
+      changedLuma += !drawn && picture->data[0][y * picture->linesize[0] + x] != copy->data[0][y * copy->linesize[0] + x];
+      for (int plane : {1, 2})
+        changedChroma += !drawn && picture->data[plane][y / 2 * picture->linesize[plane] + x / 2] !=
+                                       copy->data[plane][y / 2 * copy->linesize[plane] + x / 2];
+    }
+  EXPECT_EQ(changedLuma, 0);
+  EXPECT_EQ(changedChroma, 0);
+  EXPECT_LT(picture->data[0][120 * picture->linesize[0] + 88], copy->data[0][120 * copy->linesize[0] + 88] - 10)
+      << "the red pixel went in";
+  EXPECT_GT(picture->data[2][60 * picture->linesize[2] + 44], 138);
+  avutil.av_frame_free(&picture);
+  avutil.av_frame_free(&copy);
+}
+
 class HooksTest : public EngineTest {
  protected:
   // clip.mp4 to a near-lossless MPEG-4 of the same size, no sound.
