@@ -79,3 +79,5 @@ run_case "(g) 1280x720 VP9 to the phone profile" "$clips/vp9_720p.webm" "$phone"
 # The floor of a full decode: the ffmpeg tool only decodes and scales, writing nothing.
 run_case "(h) case (d) against the ffmpeg tool decoding and scaling only" "$clips/h264_1080p.mp4" "$phone" \
   "-an -s 176x144" null
+# What the fast decoding of large sources gains: case (d) with it switched off.
+run_case "(i) case (d) with fastdecode 0" "$clips/h264_1080p.mp4" "$phone fastdecode 0" "$phone_ffmpeg" 3gp
