@@ -21,9 +21,9 @@ done > "$work/subs.srt"
 ours_times=() ours_rss=() ff_times=() ff_rss=()
 for round in 1 2 3 4 5; do
   rm -f "$work/ours.3gp"
-  read -r t m < <(measure "$cli" -q --set AudioCodec=aac -o "$work/ours.3gp" "$work/source.mp4" "$work/subs.srt")
+  read -r t m _ < <(measure "$cli" -q --set AudioCodec=aac -o "$work/ours.3gp" "$work/source.mp4" "$work/subs.srt")
   ours_times+=("$t"); ours_rss+=("$m")
-  read -r t m < <(measure ffmpeg -nostdin -v error -y -i "$work/source.mp4" \
+  read -r t m _ < <(measure ffmpeg -nostdin -v error -y -i "$work/source.mp4" \
     -vf "subtitles=$work/subs.srt,scale=176:144" -c:v h263 -b:v 150k -c:a aac -ar 8000 -ac 1 "$work/theirs.3gp")
   ff_times+=("$t"); ff_rss+=("$m")
 done

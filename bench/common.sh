@@ -12,14 +12,15 @@ make_source() {
     -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest "$work/source.mp4"
 }
 
-# Runs a command and prints "seconds peak_kib".
+# Runs a command and prints "seconds peak_kib cpu_seconds" (CPU: user and system).
 measure() {
   python3 - "$@" <<'PY'
 import resource, subprocess, sys, time
 start = time.perf_counter()
 subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
 wall = time.perf_counter() - start
-print(f"{wall:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{wall:.3f} {usage.ru_maxrss} {usage.ru_utime + usage.ru_stime:.3f}")
 PY
 }
 

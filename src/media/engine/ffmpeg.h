@@ -221,6 +221,7 @@ struct TFFmpegSettings {
   bool Fusing_vhook = false;
   int Fverbose = 1;
   int Fthread_count = 0;  // 0: the libraries choose by core count
+  bool Ffast_decode = true;  // spend no decoding on detail a much smaller output picture cannot show
 
   // Run-time counters and tuning.
   int64_t Fvideo_size = 0;
@@ -420,6 +421,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void OpenTwoPassLog(TAVOutputStream& ost, int index);
   void OpenEncoders();
   void PrepareSubtitleEncoder(TAVOutputStream& ost);
+  // fast_decode.cpp: sets up the decoders of sources that are shrunk a lot.
+  void PlanFastDecoding();
   void OpenDecoders();
   void CopyMetadataMaps();
   void WriteHeaders();
@@ -457,8 +460,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   // (Re)makes the scaler from the recorded input geometry to the encoder's.
   void MakeScaler(TAVOutputStream& ost);
-  // The scaler flags: the "sws_flags" option when given, else the engine's own.
-  int ScalerFlags() const;
+  // The scaler flags for pictures of `ist`: the "sws_flags" option when given, else the engine's own.
+  int ScalerFlags(const TAVInputStream& ist) const;
   // Logs the mapping so far and the message, then throws (with `detail` appended).
   [[noreturn]] void SetUpFailure(const std::string& message, const std::string& detail = {}, int code = 0);
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);

@@ -104,7 +104,7 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
       result < 0)
     throw FFmpegException("Error opening filters!", result);
 
-  int swsFlags = ScalerFlags();
+  int swsFlags = ScalerFlags(ist);
   AVFilterContext* last = FGraph.source;
   AVFilterGraph* graph = FGraph.graph.get();
   // The fields are joined before any filter moves or scales lines.

@@ -111,6 +111,7 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
          // 0 lets the libraries choose by core count.
          e.Fthread_count = std::max(0, StrToInt(v));
        }},
+      {"fastdecode", boolField(&TFFmpegSettings::Ffast_decode)},
       {"vsync", intField(&TFFmpegSettings::Fvideo_sync_method)},
       {"async", intField(&TFFmpegSettings::Faudio_sync_method)},
       {"adrift_threshold", floatField(&TFFmpegSettings::Faudio_drift_threshold)},

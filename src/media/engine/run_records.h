@@ -48,6 +48,7 @@ struct TAVInputStream {
   int is_past_recording_time = 0;
   int decoder_flushed = 0;
   int quality = 0;  // of the last decoded picture
+  bool fast_decode = false;  // decoded for a much smaller picture (fast_decode.cpp)
 };
 
 struct TAVOutputStream {

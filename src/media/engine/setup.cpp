@@ -30,6 +30,7 @@ void TCustomFFmpeg::SetUpRun() {
     throw FFmpegException("av_mallocz fail");
   BuildInputRecords();
   BuildOutputRecords();
+  PlanFastDecoding();
   for (size_t i = 0; i < Fost_table.size(); ++i) {
     TAVOutputStream& ost = *Fost_table[i];
     TAVInputStream& ist = *Fist_table[ost.source_index];
@@ -391,6 +392,8 @@ void TCustomFFmpeg::OpenDecoders() {
       SetUpFailure(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)", ist->dec->codec_id,
                           ist->file_index, ist->index, kind));
     }
+    // The library derives a reduced decoding size from the coded one.
+    if (ist->fast_decode && ist->dec->lowres) ist->dec->width = ist->dec->height = 0;
     int result;
     {
       std::lock_guard lock(CodecLock());
