@@ -7,6 +7,8 @@
 #include "app/main_window.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
+#include "options/option_form.h"
+#include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -65,6 +67,7 @@ void TfrmMain::AddChosenFile(const std::string& fileName) {
     return;
   }
   if (!FSubtitleFile.empty()) FSession.LoadSubtitles(job, FSubtitleFile);
+  UpdatePreviewSubtitles();
   Say("");
   Say("***File has been added to convert list.");
   Say("");
@@ -117,13 +120,38 @@ void TfrmMain::LoadSubtitles(const std::string& fileName) {
 void TfrmMain::SetSubtitlesOn(bool on) {
   btnSubOn->SetDown(on);
   FSession.SetSubtitlesOn(on && btnSubOn->isVisible());
+  UpdatePreviewSubtitles();
+}
+
+void TfrmMain::UpdatePreviewSubtitles() {
+  TSessionJob* job = CurrentJob();
+  bool on = job && btnSubOn->isVisible() && btnSubOn->Down();
+  {
+    std::lock_guard lock(FPreviewSubtitlesLock);
+    FPreviewSubtitles = on ? std::make_shared<TSubtitleScheduler>(job->Subtitles, FOptions.Subtitles, FOptions.Font, true)
+                           : nullptr;
+  }
+  FFPlayer.SetVideoHook(on);
+}
+
+// On the player's thread, for each picture it shows.
+void TfrmMain::DrawPreviewSubtitles(TBitmap& picture, int64_t pts, bool& update) {
+  std::shared_ptr<TSubtitleScheduler> subtitles;
+  {
+    std::lock_guard lock(FPreviewSubtitlesLock);
+    subtitles = FPreviewSubtitles;
+  }
+  update = subtitles && subtitles->DrawAt(pts, picture);
 }
 
 void TfrmMain::btnSubOnClick() {
   // The click toggles the speed button after its handlers ran; the running
   // job's scheduler stops burning in at its next frame.
   QMetaObject::invokeMethod(
-      this, [this] { FSession.SetSubtitlesOn(btnSubOn->Down() && btnSubOn->isVisible()); },
+      this, [this] {
+        FSession.SetSubtitlesOn(btnSubOn->Down() && btnSubOn->isVisible());
+        UpdatePreviewSubtitles();
+      },
       Qt::QueuedConnection);
 }
 

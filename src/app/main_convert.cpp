@@ -43,6 +43,9 @@ void TfrmMain::BindEvents() {
     TotalDuration = duration;
   });
   FFPlayer.SetOnPosition([this](const void*, int64_t pts) { FFPlayerPosition(pts); });
+  FFPlayer.SetOnVideoHook([this](const void*, TBitmap& picture, int64_t pts, bool& update) {
+    DrawPreviewSubtitles(picture, pts, update);
+  });
 }
 
 void TfrmMain::DetachEvents() {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/control_rules.h"
@@ -31,6 +32,7 @@ namespace vidora {
 class TfrmOption;
 class TRegionButton;
 class TImageBox;
+class TSubtitleScheduler;
 }  // namespace vidora
 
 namespace vidora::app {
@@ -174,6 +176,9 @@ class TfrmMain : public QWidget {
   TSessionJob* CurrentJob() const;
   void StartPreview(const std::string& fileName);
   void SetSubtitlesOn(bool on);
+  // The preview draws the film's subtitles while burn-in is on.
+  void UpdatePreviewSubtitles();
+  void DrawPreviewSubtitles(TBitmap& picture, int64_t pts, bool& update);
 
   // main_convert.cpp: the conversion's events.
   void KodraProgress(const TSessionProgress& progress);
@@ -192,6 +197,10 @@ class TfrmMain : public QWidget {
   int FProgressFill = 0;           // the bar's fill column as drawn last
   bool FShowNextPreview = false;   // every second conversion picture is shown
   std::string FSubtitleFile;       // loaded for the film, again for the next one
+  // The loaded subtitles drawn over the preview as they will be burned in:
+  // made on the GUI thread, drawn with on the player's.
+  std::mutex FPreviewSubtitlesLock;
+  std::shared_ptr<TSubtitleScheduler> FPreviewSubtitles;
   bool FPolish;
   QString FProgressPrefix;
   std::string FRemainingText;

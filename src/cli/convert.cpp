@@ -75,7 +75,10 @@ void ApplyUserProfile(const TCliOptions& options, TfrmOption& form) {
     std::string folder = FindSkinFolder(options.Skin);
     TSkinFile skin;
     if (folder.empty() || !skin.Load(folder + "/skin.all")) throw std::runtime_error("skin " + options.Skin + " not found");
-    if (std::optional<std::string> line = skin.ProfileLine()) form.ApplyProfile(*line);
+    // A phone that does not say what it plays must not quietly get the built-in profile.
+    std::optional<std::string> line = skin.ProfileLine();
+    if (!line) throw TRefusedValue("skin " + options.Skin + " has no phone profile");
+    form.ApplyProfile(*line);
   }
   for (const auto& [field, value] : options.Sets) {
     std::string name = ProfileFieldName(profile, field);

@@ -320,6 +320,13 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   auto [skin, skinText] = RunCli("-q --skin Wide320 '" + clip.string() + "'");
   ASSERT_EQ(skin, 0) << skinText;
   EXPECT_EQ(StreamSummary(folder.Path() / "clip_(Vidora)_Wide320.3gp"), "mpeg4,320,240\naac,22050,2\n");
+  fs::path random = folder.Path() / "data/vidora3gp/Skins/Random";
+  fs::create_directories(random);
+  std::ofstream(random / "skin.all") << "[btnAdd]\nLeft=3\n";
+  auto [unprofiled, unprofiledText] =
+      RunCli("-q --skin Random '" + clip.string() + "'", "XDG_DATA_HOME='" + (folder.Path() / "data").string() + "' ");
+  EXPECT_EQ(unprofiled, 2);
+  EXPECT_NE(unprofiledText.find("skin Random has no phone profile"), std::string::npos) << unprofiledText;
   auto [again, againText] = RunCli("-q --lo '" + clip.string() + "'");
   ASSERT_EQ(again, 0) << againText;
   EXPECT_TRUE(fs::exists(folder.Path() / "clip_(Vidora_1)_3GP.3gp")) << "the first output is not overwritten";

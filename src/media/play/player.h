@@ -210,7 +210,7 @@ class TCustomPlayer : public TFFBaseComponent {
   TAudioDriver FAudioDriver = TAudioDriver::adDefault;
   TVideoDriver FVideoDriver = TVideoDriver::vdDefault;
   bool FTriggerEventInMainThread = true;
-  bool FVideoHook = false;
+  std::atomic<bool> FVideoHook{false};  // the host switches it while pictures are shown
   bool FAudioHook = false;
   int FVideoHookBitsPixel = 24;
 
