@@ -25,6 +25,14 @@ void RunInMainThread(const std::function<void()>& call) {
     handOver->RunAndWait(call);
 }
 
+void PostToMainThread(std::function<void()> call) {
+  IMainThreadHandOver* handOver = CurrentHandOver;
+  if (handOver)
+    handOver->Post(std::move(call));
+  else
+    call();
+}
+
 void ProcessPendingCalls() {
   IMainThreadHandOver* handOver = CurrentHandOver;
   if (handOver && handOver->IsMainThread()) handOver->ProcessPendingCalls();
@@ -41,11 +49,25 @@ void TMainThreadQueue::RunAndWait(const std::function<void()>& call) {
   }
   auto job = std::make_shared<TJob>();
   job->Call = call;
+  Queue(job);
   std::unique_lock lock(FLock);
-  FJobs.push_back(job);
-  FArrived.notify_one();
   FFinished.wait(lock, [&] { return job->Done; });
   if (job->Error) std::rethrow_exception(job->Error);
+}
+
+void TMainThreadQueue::Post(std::function<void()> call) {
+  auto job = std::make_shared<TJob>();
+  job->Call = std::move(call);
+  Queue(std::move(job));
+}
+
+void TMainThreadQueue::Queue(std::shared_ptr<TJob> job) {
+  {
+    std::lock_guard lock(FLock);
+    FJobs.push_back(std::move(job));
+  }
+  FArrived.notify_one();
+  Arrived();
 }
 
 int TMainThreadQueue::ProcessPending() {
