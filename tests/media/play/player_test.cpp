@@ -220,6 +220,7 @@ TEST_F(Player, WithoutASoundDevicePicturesStillPlay) {
   std::vector<std::string> logged;
   FFLogger().SetOnLog([&](const void*, uint32_t, TLogLevel, const std::string& line) { logged.push_back(line); });
   bool opened = FPlayer.Open(Clip("clip.mp4"), &FSurface);
+  queue.ProcessPending();  // the lines were posted, not waited for
   FFLogger().SetOnLog(nullptr);
   SetMainThreadHandOver(nullptr);
   EXPECT_FALSE(logged.empty());
