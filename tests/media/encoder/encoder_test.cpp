@@ -534,9 +534,10 @@ TEST_F(EncoderTest, ATaskMayBeDestroyedByItsOwnTerminateHandler) {
   for (bool useThread : {true, false}) {
     auto* engine = new TFFmpeg;
     engine->Reset();
-    TEvent destroyed(false);
-    engine->SetOnTerminate([engine, done = &destroyed](const void*) {
-      TEvent* event = done;  // the handler goes with the task
+    // Shared: the event may still be setting when this loop goes on.
+    auto destroyed = std::make_shared<TEvent>(false);
+    engine->SetOnTerminate([engine, destroyed](const void*) {
+      std::shared_ptr<TEvent> event = destroyed;  // the handler goes with the task
       delete engine;
       event->Set();
     });
@@ -545,7 +546,7 @@ TEST_F(EncoderTest, ATaskMayBeDestroyedByItsOwnTerminateHandler) {
     ASSERT_EQ(engine->OpenOutputFile(Out(useThread ? "freed-thread.mp4" : "freed-direct.mp4"), false), 1)
         << engine->LastErrMsg();
     EXPECT_EQ(engine->StartConvert(useThread), useThread);
-    ASSERT_TRUE(destroyed.WaitFor(std::chrono::seconds(10)));
+    ASSERT_TRUE(destroyed->WaitFor(std::chrono::seconds(10)));
   }
 }
 
