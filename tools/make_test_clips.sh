@@ -64,3 +64,5 @@ ff -i picture.avi -i cover.png -map 0 -map 1 -c copy -disposition:v:1 attached_p
 # One picture, and one picture a second.
 ff -f lavfi -i testsrc=size=176x144:rate=25 -frames:v 1 -c:v mpeg4 one_frame.mp4
 ff -f lavfi -i testsrc=size=176x144:rate=1:duration=5 -c:v mpeg4 one_per_second.mp4
+# Sound whose packets are damaged now and then: its decoder complains while it plays.
+ff -f lavfi -i sine=frequency=440:duration=6 -c:a mp2 -bsf:a noise=amount=20 damaged_sound.mkv

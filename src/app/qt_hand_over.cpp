@@ -1,38 +1,33 @@
 #include "app/qt_hand_over.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
-#include <QThread>
+#include <QSocketNotifier>
+#include <system_error>
 
 namespace vidora::app {
 
-TQtMainThreadHandOver::TQtMainThreadHandOver() { moveToThread(QCoreApplication::instance()->thread()); }
-
-bool TQtMainThreadHandOver::IsMainThread() const { return QThread::currentThread() == thread(); }
-
-void TQtMainThreadHandOver::RunAndWait(const std::function<void()>& call) {
-  if (IsMainThread()) {
-    call();
-    return;
-  }
-  std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      this,
-      [&] {
-        try {
-          call();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
+TQtMainThreadHandOver::TQtMainThreadHandOver() : FWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (FWake < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  FNotifier = std::make_unique<QSocketNotifier>(FWake, QSocketNotifier::Read);
+  QObject::connect(FNotifier.get(), &QSocketNotifier::activated, [this] {
+    eventfd_t count;
+    eventfd_read(FWake, &count);
+    ProcessPending();
+  });
 }
 
-void TQtMainThreadHandOver::Post(std::function<void()> call) {
-  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+TQtMainThreadHandOver::~TQtMainThreadHandOver() {
+  FNotifier.reset();
+  close(FWake);
 }
+
+void TQtMainThreadHandOver::Arrived() { eventfd_write(FWake, 1); }
 
 void TQtMainThreadHandOver::ProcessPendingCalls() {
+  ProcessPending();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -44,8 +44,9 @@ constexpr TLibrary DependencyOrder[] = {TLibrary::avUtil,   TLibrary::avCore,   
                                        TLibrary::avDevice};
 
 #ifdef VIDORA_KEEP_LIBRARIES_MAPPED
-// Sanitizer builds keep unloaded libraries mapped, so that the leak checker can
-// still read the memory they own when the process ends.
+// Sanitizer builds keep unloaded libraries mapped: the leak checker still reads
+// the memory they own when the process ends, and the thread checker still names
+// their code, by which its suppressions match.
 constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
 #else
 constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "log_queue.h"
 #include "main_thread.h"
 #include "text_convert.h"
 #include "text_format.h"
@@ -21,6 +22,7 @@ struct TLogUnit {
   std::mutex CreateLock;   // one on-demand logger at a time
   TFFLogger* Current = nullptr;
   std::atomic<int> Threshold{AV_LOG_INFO};  // library messages above it are dropped
+  TLogQueue Queue;  // lines of other threads waiting for the main thread
 
   // Serialises the library callback; guards what follows.
   std::mutex GlobalLogLock;
@@ -125,12 +127,39 @@ bool TFFLogger::HasHandler() const {
   return static_cast<bool>(FOnLog);
 }
 
+// A line for the main thread is posted, never waited for: callers log under
+// their locks, and the sound callback under the sound device's, which the main
+// thread takes to pause.
 void TFFLogger::Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,
                         TLogLevel level, const std::string& message) {
-  if (toMainThread)
-    RunInMainThread([&] { handler(sender, threadID, level, message); });
-  else
-    handler(sender, threadID, level, message);
+  if (toMainThread && !IsMainThread()) {
+    if (Unit().Queue.Add(TLogLine{sender, threadID, level, message})) PostToMainThread(DeliverQueued);
+    return;
+  }
+  if (toMainThread) DeliverQueued();  // the other threads' earlier lines first
+  handler(sender, threadID, level, message);
+}
+
+// On the main thread: the queued lines go to the handler of the logger that is
+// current now (the one they were logged through may be gone).
+void TFFLogger::DeliverQueued() {
+  int leftOut = 0;
+  std::vector<TLogLine> lines = Unit().Queue.Take(leftOut);
+  if (lines.empty() && leftOut == 0) return;
+  TLogEvent handler;
+  const void* logger = nullptr;
+  {
+    std::lock_guard lock(Unit().CurrentLock);
+    if (Unit().Current) {
+      handler = Unit().Current->OnLogHandler();
+      logger = Unit().Current;
+    }
+  }
+  if (!handler) return;
+  for (const TLogLine& line : lines) handler(line.Sender, line.ThreadID, line.Level, line.Message);
+  if (leftOut > 0)
+    handler(logger, CurrentThreadID(), TLogLevel::llWarning,
+            Format("%d log lines were left out: they came faster than the main thread took them", leftOut));
 }
 
 bool TFFLogger::Passes(TLogLevel level) const {

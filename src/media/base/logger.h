@@ -22,6 +22,9 @@ TLogLevel LogLevelFromLibrary(int value);
 // The system's id of the calling thread, as shown in log lines.
 uint32_t CurrentThreadID();
 
+// With TriggerEventInMainThread, lines of other threads arrive on the main
+// thread later, in order; their sender may be gone by then, so it is only to
+// be compared, never used.
 using TLogEvent =
     std::function<void(const void* sender, uint32_t threadID, TLogLevel level, const std::string& message)>;
 
@@ -60,6 +63,7 @@ class TFFLogger : public TFFBaseComponent {
   bool HasHandler() const;
   static void Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,
                       TLogLevel level, const std::string& message);
+  static void DeliverQueued();
 
   bool FAutoCreated = false;
   std::atomic<bool> FTriggerEventInMainThread{true};

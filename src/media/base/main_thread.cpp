@@ -49,9 +49,8 @@ void TMainThreadQueue::RunAndWait(const std::function<void()>& call) {
   }
   auto job = std::make_shared<TJob>();
   job->Call = call;
+  Queue(job);
   std::unique_lock lock(FLock);
-  FJobs.push_back(job);
-  FArrived.notify_one();
   FFinished.wait(lock, [&] { return job->Done; });
   if (job->Error) std::rethrow_exception(job->Error);
 }
@@ -59,10 +58,16 @@ void TMainThreadQueue::RunAndWait(const std::function<void()>& call) {
 void TMainThreadQueue::Post(std::function<void()> call) {
   auto job = std::make_shared<TJob>();
   job->Call = std::move(call);
-  job->Posted = true;
-  std::lock_guard lock(FLock);
-  FJobs.push_back(job);
+  Queue(std::move(job));
+}
+
+void TMainThreadQueue::Queue(std::shared_ptr<TJob> job) {
+  {
+    std::lock_guard lock(FLock);
+    FJobs.push_back(std::move(job));
+  }
   FArrived.notify_one();
+  Arrived();
 }
 
 int TMainThreadQueue::ProcessPending() {
@@ -71,13 +76,11 @@ int TMainThreadQueue::ProcessPending() {
     std::lock_guard lock(FLock);
     jobs.swap(FJobs);
   }
-  std::exception_ptr postedError;
   for (auto& job : jobs) {
     try {
       job->Call();
     } catch (...) {
       job->Error = std::current_exception();
-      if (job->Posted && !postedError) postedError = job->Error;
     }
     {
       std::lock_guard lock(FLock);
@@ -85,7 +88,6 @@ int TMainThreadQueue::ProcessPending() {
     }
     FFinished.notify_all();
   }
-  if (postedError) std::rethrow_exception(postedError);
   return static_cast<int>(jobs.size());
 }
 

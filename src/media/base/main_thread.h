@@ -1,4 +1,4 @@
-// Handing a call over to the host's main thread and waiting for it.
+// Handing a call over to the host's main thread, waiting for it or not.
 #pragma once
 
 #include <condition_variable>
@@ -20,8 +20,8 @@ class IMainThreadHandOver {
   // Runs the call on the main thread and returns when it has finished; an
   // exception thrown by the call is rethrown to the waiting thread.
   virtual void RunAndWait(const std::function<void()>& call) = 0;
-  // Runs the call on the main thread later, in the order posted, without
-  // waiting for it: for a thread that must not block on the main thread.
+  // Queues the call for the main thread and returns at once, from any thread;
+  // nobody waits for it, so an exception it throws goes no further.
   virtual void Post(std::function<void()> call) = 0;
   // Runs the calls other threads are waiting for; called on the main thread
   // while it waits for a worker that may be handing calls over.
@@ -35,7 +35,7 @@ IMainThreadHandOver* MainThreadHandOver();
 bool IsMainThread();
 // Calls directly on the main thread, otherwise hands over and waits.
 void RunInMainThread(const std::function<void()>& call);
-// Queues the call for the main thread; without a host it runs at once.
+// Runs the call on the main thread later; at once when no host is installed.
 void PostToMainThread(std::function<void()> call);
 // On the main thread, runs the calls workers are waiting for; elsewhere nothing.
 void ProcessPendingCalls();
@@ -49,20 +49,24 @@ class TMainThreadQueue : public IMainThreadHandOver {
   void RunAndWait(const std::function<void()>& call) override;
   void Post(std::function<void()> call) override;
 
-  // Runs every call waiting now; returns how many ran. A posted call's
-  // exception, having no one waiting for it, is rethrown after the others ran.
+  // Runs every call waiting now; returns how many ran.
   int ProcessPending();
   void ProcessPendingCalls() override { ProcessPending(); }
   // Waits up to the timeout for a call to arrive, then runs what is waiting.
   int WaitAndProcess(std::chrono::milliseconds timeout);
+
+ protected:
+  // Called on the handing thread, with nothing held, after a call was queued:
+  // a host with an event loop wakes it here.
+  virtual void Arrived() {}
 
  private:
   struct TJob {
     std::function<void()> Call;
     std::exception_ptr Error;
     bool Done = false;
-    bool Posted = false;
   };
+  void Queue(std::shared_ptr<TJob> job);
 
   std::thread::id FMainThread;
   std::mutex FLock;

@@ -212,7 +212,8 @@ class TCustomEncoder : public TFFBaseComponent {
   // threads; from a handler on the delivery thread, stops the delivery instead.
   void CloseDelivery();
   bool RunEnded();
-  void Deliver(const std::function<void()>& call);
+  // Calls a progress or preview handler, on the main thread when asked.
+  void Deliver(std::mutex& lock, const std::function<void()>& call);
 
   // Records the failure of an operation for LastErrMsg.
   void Failed(const std::exception& error);
@@ -237,12 +238,11 @@ class TCustomEncoder : public TFFBaseComponent {
   TFFDecoder FDecoder;
   TFFmpegList FFFmpegList;
 
-  // Event records, each owned by its lock from filling until its handler returns.
+  // One handler call of each kind at a time on the workers; the progress and
+  // preview records are each call's own.
   std::mutex FProgressLock;
-  TProgressInfo FProgressInfo;
   std::mutex FPreviewLock;
-  TPreviewInfo FPreviewInfo;
-  std::mutex FVideoHookLock;
+  std::mutex FVideoHookLock;  // owns FVideoHookInfo from filling until its handler returns
   THookInfo FVideoHookInfo;
   std::mutex FAudioHookLock;  // one audio hook at a time
 

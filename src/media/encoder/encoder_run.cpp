@@ -192,28 +192,31 @@ void TCustomEncoder::Stop(bool waitForStop) {
   if (waitForStop && RunEnded() && !OnDeliveryThread()) CloseDelivery();
 }
 
-void TCustomEncoder::Deliver(const std::function<void()>& call) {
-  if (FTriggerEventInMainThread)
+// Handed to the main thread with no lock held: every call carries its own copy
+// of the record, and the main thread takes one call at a time. Called on the
+// worker, the handler still runs under the lock, one call at a time.
+void TCustomEncoder::Deliver(std::mutex& lock, const std::function<void()>& call) {
+  if (FTriggerEventInMainThread && !IsMainThread()) {
     RunInMainThread(call);
-  else
-    call();
+    return;
+  }
+  std::lock_guard held(lock);
+  call();
 }
 
 void TCustomEncoder::DoTaskProgress(TEncoderTask& task, int fileIndex, int frameNumber, int fps, float quality,
                                     float bitRate, int64_t currentSize, int64_t currentDuration,
                                     int64_t totalDuration) {
   if (!FOnProgress || FDestroying) return;
-  std::lock_guard lock(FProgressLock);
-  FProgressInfo = TProgressInfo{FFFmpegList.IndexOf(&task), fileIndex,   frameNumber,     fps,          quality,
-                                bitRate,                    currentSize, currentDuration, totalDuration};
-  Deliver([this] { FOnProgress(this, &FProgressInfo); });
+  TProgressInfo info{FFFmpegList.IndexOf(&task), fileIndex,   frameNumber,     fps,          quality,
+                     bitRate,                    currentSize, currentDuration, totalDuration};
+  Deliver(FProgressLock, [&] { FOnProgress(this, &info); });
 }
 
 void TCustomEncoder::DoTaskPreviewBitmap(TEncoderTask& task, TBitmap& bitmap, int frameNumber, int64_t pts) {
   if (!FOnPreviewBitmap || FDestroying) return;
-  std::lock_guard lock(FPreviewLock);
-  FPreviewInfo = TPreviewInfo{FFFmpegList.IndexOf(&task), &bitmap, frameNumber, pts};
-  Deliver([this] { FOnPreviewBitmap(this, FPreviewInfo); });
+  const TPreviewInfo info{FFFmpegList.IndexOf(&task), &bitmap, frameNumber, pts};
+  Deliver(FPreviewLock, [&] { FOnPreviewBitmap(this, info); });
 }
 
 void TCustomEncoder::VideoHook(const TVideoHookEvent& handler, TEncoderTask& task, TBitmap& bitmap, int frameNumber,

@@ -11,12 +11,7 @@ TCustomFFmpeg::TCustomFFmpeg() { InitDefaults(); }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   Stop(true);
-  if (FThread.joinable()) {
-    if (FThread.get_id() == std::this_thread::get_id())
-      FThread.detach();  // destroyed from its own handler: the thread ends by itself
-    else
-      FThread.join();
-  }
+  EndThread();
   Cleanup();
 }
 

@@ -2,6 +2,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 #include "media/base/bindings.h"
 #include "media/base/main_thread.h"
 #include "media/engine/ffmpeg.h"
@@ -33,6 +36,52 @@ void ApplyPriority(TThreadPriority priority) {
   if (priority != tpNormal) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValues[priority]);
 }
 
+// The task whose terminate handler runs on this thread, and whether the
+// handler destroyed it.
+struct TTerminating {
+  const TCustomFFmpeg* Task;
+  bool Destroyed = false;
+};
+thread_local TTerminating* Terminating = nullptr;
+
+// Threads of tasks destroyed from their own terminate handler. A thread cannot
+// join itself: the tasks stopped or started later on other threads join those
+// that are done, and the end of the program joins the rest.
+class TOrphanThreads {
+ public:
+  ~TOrphanThreads() {
+    for (auto& [thread, done] : FThreads) thread.join();
+  }
+  void Add(std::thread thread, std::shared_ptr<std::atomic<bool>> done) {
+    std::lock_guard lock(FLock);
+    FThreads.emplace_back(std::move(thread), std::move(done));
+  }
+  void JoinDone() {
+    std::vector<std::thread> done;
+    {
+      std::lock_guard lock(FLock);
+      for (auto it = FThreads.begin(); it != FThreads.end();) {
+        if (*it->second) {
+          done.push_back(std::move(it->first));
+          it = FThreads.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+    for (std::thread& thread : done) thread.join();
+  }
+
+ private:
+  std::mutex FLock;
+  std::vector<std::pair<std::thread, std::shared_ptr<std::atomic<bool>>>> FThreads;
+};
+
+TOrphanThreads& OrphanThreads() {
+  static TOrphanThreads threads;
+  return threads;
+}
+
 }  // namespace
 
 bool TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority) {
@@ -54,24 +103,43 @@ bool TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority) {
     DoConvert();
     return false;
   }
+  OrphanThreads().JoinDone();
   std::lock_guard lock(FThreadLock);
   if (FThread.joinable()) FThread.join();
   FStopEvent.Reset();
-  FThread = std::thread([this, priority] {
+  FThreadDone = std::make_shared<std::atomic<bool>>(false);
+  // Once the task is destroyed the thread holds its own end flag only.
+  FThread = std::thread([this, priority, done = FThreadDone] {
     ApplyPriority(priority);
-    DoConvert();
-    FStopEvent.Set();
+    if (DoConvert()) FStopEvent.Set();
+    *done = true;
   });
   return true;
 }
 
-void TCustomFFmpeg::DoConvert() {
+bool TCustomFFmpeg::DoConvert() {
   FFinished = false;
   Guarded(*this, FFatalException, FFatalMessage, [this] { Transcode(); });
   Guarded(*this, FFatalException, FFatalMessage, [this] { CloseCodecs(); });
   Guarded(*this, FFatalException, FFatalMessage, [this] { ReleaseRun(); });
   Guarded(*this, FFatalException, FFatalMessage, [this] { Cleanup(); });
-  Guarded(*this, FFatalException, FFatalMessage, [this] { DoTerminate(); });
+  bool kept = true;
+  Guarded(*this, FFatalException, FFatalMessage, [&] { kept = DoTerminate(); });
+  return kept;
+}
+
+void TCustomFFmpeg::EndThread() {
+  if (Terminating && Terminating->Task == this) Terminating->Destroyed = true;
+  {
+    std::lock_guard lock(FThreadLock);
+    if (FThread.joinable()) {
+      if (FThread.get_id() == std::this_thread::get_id())
+        OrphanThreads().Add(std::move(FThread), std::move(FThreadDone));
+      else
+        FThread.join();
+    }
+  }
+  OrphanThreads().JoinDone();
 }
 
 bool TCustomFFmpeg::ClaimRun() {
@@ -82,13 +150,23 @@ bool TCustomFFmpeg::ClaimRun() {
   return false;
 }
 
-void TCustomFFmpeg::DoTerminate() {
-  if (FOnTerminate) FOnTerminate(this);
+bool TCustomFFmpeg::DoTerminate() {
+  if (FOnTerminate) {
+    TTerminating self{this};
+    TTerminating* outer = std::exchange(Terminating, &self);
+    struct TRestore {
+      TTerminating* Outer;
+      ~TRestore() { Terminating = Outer; }
+    } restore{outer};
+    FOnTerminate(this);
+    if (self.Destroyed) return false;
+  }
   // Only now: whoever sees the task terminated may rely on its event having
   // returned. Terminated turns true before Converting turns false, so that
   // StopOrTerminate never finds a run that is neither converting nor ended.
   FTerminated = true;
   FConverting = false;
+  return true;
 }
 
 void TCustomFFmpeg::Pause() {

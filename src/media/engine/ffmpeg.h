@@ -405,11 +405,16 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // The run, in files by stage: convert_thread.cpp, setup.cpp, filter_graph.cpp,
   // loop.cpp, output_packet.cpp, video_out.cpp, audio_out.cpp,
   // subtitle_out.cpp, write_frame.cpp, progress.cpp.
-  void DoConvert();
+  // False when the terminate handler destroyed the task: nothing of it is
+  // left to touch.
+  bool DoConvert();
   // Marks the task converting unless it already is or has ended. Whoever
   // claims the task delivers its end, so each run ends exactly once.
   bool ClaimRun();
-  void DoTerminate();
+  bool DoTerminate();  // false as DoConvert
+  // Joins the run's thread; from that thread itself (the terminate handler
+  // destroying the task) leaves it to be joined from outside.
+  void EndThread();
   void WaitWhilePaused() { FRunEvent.Wait(); }
   void Transcode();
   void SetUpRun();
@@ -558,9 +563,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // worker paints closes the window when the paint returns.
   std::shared_ptr<IPreviewer> FPreviewer;
 
-  // Guarded by FThreadLock: started by StartConvert, joined by whichever Stop comes first.
+  // Guarded by FThreadLock: started by StartConvert, joined by whichever Stop
+  // comes first; set when the thread has nothing left to do.
   std::mutex FThreadLock;
   std::thread FThread;
+  std::shared_ptr<std::atomic<bool>> FThreadDone;
 
   // Safe from any thread: events and atomic flags.
   TEvent FStopEvent{true};

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "media/base/bindings.h"
+#include "media/base/event.h"
+#include "media/base/log_queue.h"
 #include "media/base/logger.h"
 #include "media/base/main_thread.h"
 #include "test_support.h"
@@ -154,28 +156,41 @@ TEST_F(LoggerTest, PartialLinesOfTwoThreadsStayApart) {
   EXPECT_NE(lines[0].ThreadID, lines[1].ThreadID);
 }
 
-TEST_F(LoggerTest, WorkerLinesAreDeliveredOnTheMainThreadWithoutDeadlock) {
+// Lines of other threads are posted to the main thread, never waited for: a
+// worker logs under its locks, which the main thread may be waiting for.
+TEST_F(LoggerTest, WorkerLinesArePostedAndAFullQueueCountsWhatItLeavesOut) {
   TMainThreadQueue queue;
   SetMainThreadHandOver(&queue);
   FLogger.SetTriggerEventInMainThread(true);
-
-  std::atomic<bool> workerDone{false};
+  constexpr size_t LeftOut = 250;
+  TEvent done(false);
   std::thread worker([&] {
-    avutil.av_log(nullptr, AV_LOG_INFO, "from the worker\n");
-    workerDone = true;
+    FLogger.Log(this, TLogLevel::llWarning, "direct from the worker");
+    avutil.av_log(nullptr, AV_LOG_INFO, "from the worker's library\n");
+    for (size_t i = 2; i < TLogQueue::Capacity + LeftOut; ++i) FLogger.Log(this, TLogLevel::llWarning, "line %zu", i);
+    done.Set();
   });
-  // While the worker waits for the main thread, the main thread logs through
-  // the library itself: that must not wait for the worker.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  avutil.av_log(nullptr, AV_LOG_INFO, "from the main thread\n");
-  while (!workerDone) queue.WaitAndProcess(std::chrono::milliseconds(10));
+  // The main thread runs nothing handed to it meanwhile.
+  bool returned = done.WaitFor(std::chrono::seconds(5));
+  while (!done.IsSet()) queue.WaitAndProcess(std::chrono::milliseconds(10));
   worker.join();
+  EXPECT_TRUE(returned) << "the worker waited for the main thread";
+  EXPECT_TRUE(Lines().empty());
 
+  // A line of the main thread's own comes after the ones logged before it.
+  FLogger.Log(this, TLogLevel::llWarning, "from the main thread");
+  queue.ProcessPending();
   auto lines = Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  for (const TLine& line : lines) EXPECT_EQ(line.DeliveredOn, std::this_thread::get_id()) << line.Message;
-  EXPECT_EQ(lines[0].Message, "from the main thread");
-  EXPECT_EQ(lines[1].Message, "from the worker");
+  ASSERT_EQ(lines.size(), TLogQueue::Capacity + 2);
+  EXPECT_EQ(lines[0].Message, "direct from the worker");
+  EXPECT_EQ(lines[1].Message, "from the worker's library");
+  EXPECT_EQ(lines[1].Level, TLogLevel::llInfo);
+  EXPECT_EQ(lines[TLogQueue::Capacity - 1].Message, "line 999");
+  EXPECT_EQ(lines[TLogQueue::Capacity].Message,
+            "250 log lines were left out: they came faster than the main thread took them");
+  EXPECT_EQ(lines.back().Message, "from the main thread");
+  for (const TLine& line : lines) ASSERT_EQ(line.DeliveredOn, std::this_thread::get_id()) << line.Message;
+  EXPECT_NE(lines[0].ThreadID, lines.back().ThreadID);
 }
 
 TEST(LoggerInstances, AnAutomaticLoggerGivesWayToTheHostsOne) {

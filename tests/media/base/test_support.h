@@ -1,7 +1,13 @@
 #pragma once
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+
+#include "media/base/event.h"
 
 namespace vidora::test {
 
@@ -28,5 +34,25 @@ std::string CommandOutput(const std::string& command);
 // What ffprobe reads of a file's streams: "codec,width,height" or
 // "codec,sample_rate,channels" lines.
 std::string StreamSummary(const std::filesystem::path& file);
+
+// Ends the test program when the scope is not left in time: a deadlocked
+// test fails instead of hanging.
+class TWatchdog {
+ public:
+  TWatchdog(std::chrono::seconds limit, const char* what)
+      : FThread([this, limit, what] {
+          if (FLeft.WaitFor(limit)) return;
+          std::fprintf(stderr, "Deadlock: %s\n", what);
+          std::abort();
+        }) {}
+  ~TWatchdog() {
+    FLeft.Set();
+    FThread.join();
+  }
+
+ private:
+  TEvent FLeft{false};
+  std::thread FThread;
+};
 
 }  // namespace vidora::test

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "media/base/event.h"
@@ -525,31 +527,34 @@ TEST_F(EncoderTest, ATaskIsTerminatedOnlyOnceItsEventHasReturned) {
   engine.Stop(true);
 }
 
+// The handler frees its own task, on the run's thread or inside
+// StartConvert: what is left of the run must not touch the task. Under
+// AddressSanitizer a write into the freed task fails the test.
+TEST_F(EncoderTest, ATaskMayBeDestroyedByItsOwnTerminateHandler) {
+  for (bool useThread : {true, false}) {
+    auto* engine = new TFFmpeg;
+    engine->Reset();
+    // Shared: the event may still be setting when this loop goes on.
+    auto destroyed = std::make_shared<TEvent>(false);
+    engine->SetOnTerminate([engine, destroyed](const void*) {
+      std::shared_ptr<TEvent> event = destroyed;  // the handler goes with the task
+      delete engine;
+      event->Set();
+    });
+    ASSERT_TRUE(engine->OpenInputFile(Clip("part1.mp4")));
+    engine->ParseOption("t", "0.2");
+    ASSERT_EQ(engine->OpenOutputFile(Out(useThread ? "freed-thread.mp4" : "freed-direct.mp4"), false), 1)
+        << engine->LastErrMsg();
+    EXPECT_EQ(engine->StartConvert(useThread), useThread);
+    ASSERT_TRUE(destroyed->WaitFor(std::chrono::seconds(10)));
+  }
+}
+
 }  // namespace
 }  // namespace vidora::test
 
 namespace vidora::test {
 namespace {
-
-// Ends the test program when the scope is not left in time: a deadlocked
-// test fails instead of hanging.
-class TWatchdog {
- public:
-  TWatchdog(std::chrono::seconds limit, const char* what)
-      : FThread([this, limit, what] {
-          if (FLeft.WaitFor(limit)) return;
-          std::fprintf(stderr, "Deadlock: %s\n", what);
-          std::abort();
-        }) {}
-  ~TWatchdog() {
-    FLeft.Set();
-    FThread.join();
-  }
-
- private:
-  TEvent FLeft{false};
-  std::thread FThread;
-};
 
 TEST_F(EncoderTest, SwitchingPreviewsWhileBitmapsWaitForTheMainThread) {
   TMainThreadQueue queue;
@@ -578,6 +583,74 @@ TEST_F(EncoderTest, SwitchingPreviewsWhileBitmapsWaitForTheMainThread) {
   EXPECT_GT(previews, 0);
   EXPECT_EQ(Ends().back().TaskIndex, -1);
   EXPECT_TRUE(Ends().front().Finished) << Ends().front().ExceptionMsg;
+}
+
+// Holds every call handed to the main thread until released, counting the
+// calls that wait; released calls run on the threads that handed them over.
+class THeldHandOver : public IMainThreadHandOver {
+ public:
+  bool IsMainThread() const override { return std::this_thread::get_id() == FMain; }
+  void RunAndWait(const std::function<void()>& call) override {
+    {
+      std::unique_lock lock(FLock);
+      ++FWaiting;
+      FChanged.notify_all();
+      FChanged.wait(lock, [this] { return FReleased; });
+    }
+    call();
+  }
+  void Post(std::function<void()> call) override { call(); }
+  bool WaitUntilWaiting(int count) {
+    std::unique_lock lock(FLock);
+    return FChanged.wait_for(lock, std::chrono::seconds(10), [&] { return FWaiting >= count; });
+  }
+  void Release() {
+    std::lock_guard lock(FLock);
+    FReleased = true;
+    FChanged.notify_all();
+  }
+
+ private:
+  std::thread::id FMain = std::this_thread::get_id();
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  int FWaiting = 0;
+  bool FReleased = false;
+};
+
+// Two workers' events wait for the main thread at the same time, each with
+// its own record: no lock of the encoder is held while an event waits.
+TEST_F(EncoderTest, ProgressAndPreviewsWaitForTheMainThreadWithNoLockHeld) {
+  for (bool progress : {true, false}) {
+    const char* kind = progress ? "progress" : "preview";
+    THeldHandOver handOver;
+    SetMainThreadHandOver(&handOver);
+    FEncoder.SetTriggerEventInMainThread(true);
+    std::mutex lock;
+    std::set<int> tasks;
+    auto seen = [&](int task) {
+      std::lock_guard held(lock);
+      tasks.insert(task);
+    };
+    FEncoder.SetOnProgress(progress ? TCustomEncoder::TProgressEvent(
+                                          [&](const void*, const TProgressInfo* info) { seen(info->TaskIndex); })
+                                    : nullptr);
+    FEncoder.SetOnPreviewBitmap(progress ? nullptr
+                                         : TCustomEncoder::TPreviewBitmapEvent(
+                                               [&](const void*, const TPreviewInfo& info) { seen(info.TaskIndex); }));
+    FEncoder.SetPreviewBitmap(!progress);
+    FEncoder.SetProgressInterval(100);
+    AddPhoneTask("clip.mp4", std::string(kind) + "-0.3gp", true);
+    AddPhoneTask("clip.mp4", std::string(kind) + "-1.3gp", true);
+    FEncoder.Start(2);
+    bool both = handOver.WaitUntilWaiting(2);
+    handOver.Release();
+    FEncoder.Stop(true);
+    EXPECT_TRUE(both) << kind << ": one task's event waited for the other's";
+    EXPECT_EQ(tasks, (std::set<int>{0, 1})) << kind;
+    FEncoder.ClearTasks();
+    SetMainThreadHandOver(nullptr);
+  }
 }
 
 TEST_F(EncoderTest, AnIndexOutsideTheListRaises) {

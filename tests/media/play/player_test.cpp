@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -219,6 +220,7 @@ TEST_F(Player, WithoutASoundDevicePicturesStillPlay) {
   std::vector<std::string> logged;
   FFLogger().SetOnLog([&](const void*, uint32_t, TLogLevel, const std::string& line) { logged.push_back(line); });
   bool opened = FPlayer.Open(Clip("clip.mp4"), &FSurface);
+  queue.ProcessPending();  // the lines were posted, not waited for
   FFLogger().SetOnLog(nullptr);
   SetMainThreadHandOver(nullptr);
   EXPECT_FALSE(logged.empty());
@@ -249,6 +251,32 @@ TEST_F(Player, StopFromTheThreadThatReceivesTheEventsReturns) {
   EXPECT_TRUE(WaitFor([&] { return stopped; }, 5s));
   EXPECT_TRUE(FPlayer.Paused()) << "nothing is open any more";
   EXPECT_TRUE(WaitFor([&] { return FReports.Has(TPlayState::psStop); }, 2s));
+  SetMainThreadHandOver(nullptr);
+}
+
+// The sound callback logs the damaged packets while it holds the sound device,
+// and pausing takes the device. A line that waited for the main thread would
+// hold the device until the main thread, busy pausing, took the line.
+TEST_F(Player, PausingWhileTheSoundCallbackLogs) {
+  TMainThreadQueue queue;
+  SetMainThreadHandOver(&queue);
+  TFFLogger logger;
+  std::atomic<int> lines{0};
+  logger.SetOnLog([&](const void*, uint32_t, TLogLevel, const std::string&) { ++lines; });
+  ASSERT_TRUE(FPlayer.Open(Clip("damaged_sound.mkv"), &FSurface)) << FPlayer.LastErrMsg();
+  {
+    // Meanwhile the main thread runs nothing handed to it, as in a click handler.
+    TWatchdog watchdog(20s, "pausing while the sound callback logs");
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(50ms);
+      FPlayer.Pause();
+      std::this_thread::sleep_for(10ms);
+      FPlayer.Resume();
+    }
+    FPlayer.Stop(true);
+  }
+  queue.ProcessPending();
+  EXPECT_GT(lines, 0) << "the damage was logged";
   SetMainThreadHandOver(nullptr);
 }
 
