@@ -114,6 +114,20 @@ TEST_F(LoggerTest, RepeatedLinesAreCounted) {
             (std::vector<std::string>{"same line", "    Last message repeated 2 times", "other line"}));
 }
 
+TEST_F(LoggerTest, LinesRepeatedInTurnAreFoldedIntoCounts) {
+  // A damaged stream: the decoder says the same three lines for every packet.
+  for (int i = 0; i < 100; ++i)
+    for (const char* line : {"no PPS\n", "slice error\n", "no frame!\n"}) avutil.av_log(nullptr, AV_LOG_ERROR, "%s", line);
+  avutil.av_log(nullptr, AV_LOG_ERROR, "something else\n");
+  for (int i = 0; i < 5; ++i) avutil.av_log(nullptr, AV_LOG_ERROR, "no frame!\n");
+  FlushRepeatedLibraryLines();  // the run's end shows what is still held back
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"no PPS", "slice error", "no frame!",
+                                                  "    no PPS \xE2\x80\xA6 repeated 99 times",
+                                                  "    slice error \xE2\x80\xA6 repeated 99 times",
+                                                  "    no frame! \xE2\x80\xA6 repeated 99 times", "something else",
+                                                  "    no frame! \xE2\x80\xA6 repeated 5 times"}));
+}
+
 TEST_F(LoggerTest, ContextLinesCarryTheContextPrefix) {
   AVCodecContext* context = avcodec.avcodec_alloc_context3(nullptr);
   avutil.av_log(context, AV_LOG_ERROR, "from a codec\n");
