@@ -3,6 +3,7 @@
 // encoder's pixel format; and the choice of what a source needs.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
@@ -35,8 +36,17 @@ void Append(AVFilterGraph* graph, AVFilterContext*& last, const char* filter, co
   last = next;
 }
 
-bool Interlaced(const AVCodecParameters* par) {
-  return par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
+// Whether some of the stream's pictures may be interlaced. The field order
+// tells only of the first pictures: codecs that mark each picture can turn
+// interlaced at any later one (a recording that starts progressive).
+bool MayBeInterlaced(const AVCodecParameters* par) {
+  switch (par->codec_id) {
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_VC1: return true;
+    default: return par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
+  }
 }
 
 // Even, and at least 2.
@@ -44,11 +54,19 @@ int EvenSize(double size) { return std::max(2, static_cast<int>(std::lround(size
 
 }  // namespace
 
-int DisplayRotation(const AVStream* st) {
+int DisplayRotation(const AVStream* st, bool* mirrored) {
   double degrees = 0;
-  if (const uint8_t* matrix = avformat.av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+  if (mirrored) *mirrored = false;
+  if (const uint8_t* data = avformat.av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+    int32_t matrix[9];
+    std::memcpy(matrix, data, sizeof matrix);
+    // A mirroring matrix (front cameras) is a left-right flip of the stored
+    // picture followed by a turn: undo the flip to read the turn.
+    bool flipped = static_cast<int64_t>(matrix[0]) * matrix[4] - static_cast<int64_t>(matrix[1]) * matrix[3] < 0;
+    if (flipped) matrix[0] = -matrix[0], matrix[1] = -matrix[1];
+    if (mirrored) *mirrored = flipped;
     // The matrix turns counter-clockwise; players turn the picture clockwise by its negation.
-    degrees = -avutil.av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    degrees = -avutil.av_display_rotation_get(matrix);
   } else if (const AVDictionaryEntry* tag = avutil.av_dict_get(st->metadata, "rotate", nullptr, 0)) {
     degrees = std::atof(tag->value);
   }
@@ -59,10 +77,10 @@ int DisplayRotation(const AVStream* st) {
 
 TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const {
   TPictureShaping shaping;
-  shaping.rotation = Fautorotate ? DisplayRotation(ist.st) : 0;
+  if (Fautorotate) shaping.rotation = DisplayRotation(ist.st, &shaping.mirror);
   if (Fdo_deinterlace == 1)
     shaping.deinterlace = 1;
-  else if (Fdo_deinterlace < 0 && Interlaced(ist.st->codecpar))
+  else if (Fdo_deinterlace < 0 && MayBeInterlaced(ist.st->codecpar))
     shaping.deinterlace = -1;
   if (!Ffit_pad) return shaping;
   // The source's shape as it is shown: its pixels' aspect, turned upright.
@@ -114,7 +132,12 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   if (ost.video_crop)
     Append(graph, last, "crop", "crop",
            Format("%d:%d:%d:%d", croppedWidth, croppedHeight, ost.leftBand, ost.topBand));
-  switch (shaping.rotation) {
+  // Mirrored and half turned is upside down.
+  if (shaping.mirror && shaping.rotation == 180)
+    Append(graph, last, "vflip", "mirror", "");
+  else if (shaping.mirror)
+    Append(graph, last, "hflip", "mirror", "");
+  switch (shaping.mirror && shaping.rotation == 180 ? 0 : shaping.rotation) {
     case 90: Append(graph, last, "transpose", "rotate", "clock"); break;
     case 180:
       Append(graph, last, "hflip", "rotate_h", "");

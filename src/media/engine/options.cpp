@@ -234,7 +234,18 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
 
   auto handler = handlers.find(name);
   if (handler == handlers.end()) return SetNumericOption(name, value);
-  handler->second(*this, name, value);
+  if (name.rfind("new", 0) == 0) {
+    handler->second(*this, name, value);  // makes a stream: its failures are the stream's
+    return true;
+  }
+  try {
+    handler->second(*this, name, value);
+  } catch (const FFmpegOptionException&) {
+    throw;
+  } catch (const std::exception& error) {
+    // Every other failure here is a value that its option refuses.
+    throw FFmpegOptionException(error.what());
+  }
   return true;
 }
 
