@@ -19,9 +19,10 @@ class TRepeatFolder {
  private:
   struct TSeen {
     std::string line;
+    std::string key;  // what makes two lines the same
     int repeats = 0;
   };
-  static constexpr size_t Remembered = 8;  // distinct lines a cycle may have
+  static constexpr size_t Remembered = 16;  // distinct lines a cycle may have
   std::deque<TSeen> FSeen;  // most recent last
 };
 

@@ -178,7 +178,10 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
        }},
       {"passlogfile", textField(&TFFmpegSettings::Fpass_logfilename_prefix)},
       {"deinterlace", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
-         e.Fdo_deinterlace = ToBool(v) ? 1 : 0;
+         // A word the option does not know is a mistake, not a yes.
+         if (v != "0" && v != "1" && v != "auto")
+           throw FFmpegException("Invalid deinterlace \"" + v + "\": 0, 1 or auto");
+         e.Fdo_deinterlace = v == "auto" ? -1 : v == "1";
        }},
       {"autorotate", boolField(&TFFmpegSettings::Fautorotate)},
       {"fit", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
