@@ -433,7 +433,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void LogStreamMapping();
   // What the source's pictures need to be upright, progressive and of their shape.
   TPictureShaping PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const;
-  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping);
+  // Builds the graph anew with deinterlacing at the first picture marked interlaced.
+  void DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* frame);
+  // For the decoder's pictures, or for pictures of the form of `picture` when given.
+  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
+                            const AVFrame* picture = nullptr);
   // One decoded picture through the graph to the encoders; none: the stream ended.
   void FilterPicture(TAVInputStream& ist, AVFrame* frame);
   void FreeFilterGraph();

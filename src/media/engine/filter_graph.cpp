@@ -36,17 +36,8 @@ void Append(AVFilterGraph* graph, AVFilterContext*& last, const char* filter, co
   last = next;
 }
 
-// Whether some of the stream's pictures may be interlaced. The field order
-// tells only of the first pictures: codecs that mark each picture can turn
-// interlaced at any later one (a recording that starts progressive).
-bool MayBeInterlaced(const AVCodecParameters* par) {
-  switch (par->codec_id) {
-    case AV_CODEC_ID_MPEG2VIDEO:
-    case AV_CODEC_ID_H264:
-    case AV_CODEC_ID_HEVC:
-    case AV_CODEC_ID_VC1: return true;
-    default: return par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
-  }
+bool Interlaced(const AVCodecParameters* par) {
+  return par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
 }
 
 // Even, and at least 2.
@@ -80,7 +71,7 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
   if (Fautorotate) shaping.rotation = DisplayRotation(ist.st, &shaping.mirror);
   if (Fdo_deinterlace == 1)
     shaping.deinterlace = 1;
-  else if (Fdo_deinterlace < 0 && MayBeInterlaced(ist.st->codecpar))
+  else if (Fdo_deinterlace < 0 && (Interlaced(ist.st->codecpar) || ist.interlaced_seen))
     shaping.deinterlace = -1;
   if (!Ffit_pad) return shaping;
   // The source's shape as it is shown: its pixels' aspect, turned upright.
@@ -104,13 +95,21 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
   return shaping;
 }
 
-void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping) {
+void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
+                                         const AVFrame* picture) {
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
-  AVCodecContext* dec = ist.dec;
+  // The pictures' form: the decoder's, or that of the picture that changed it.
+  const AVCodecContext* decoder = ist.dec;
+  struct {
+    int width, height, pix_fmt;
+    AVRational sample_aspect_ratio;
+  } form{decoder->width, decoder->height, decoder->pix_fmt, decoder->sample_aspect_ratio}, *dec = &form;
+  if (picture) form = {picture->width, picture->height, picture->format, picture->sample_aspect_ratio};
   FGraph.graph.reset(avfilter.avfilter_graph_alloc());
   if (!FGraph.graph) throw FFmpegException("Error opening filters!");
   FGraph.input = &ist;
+  FGraph.deinterlaced = shaping.deinterlace != 0;
   AVRational sar = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : AVRational{1, 1};
   FGraph.source = AddFilter(FGraph.graph.get(), "buffer", "src",
                             Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", dec->width,
@@ -182,6 +181,24 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   // Turned or padded, the picture's shape is the graph's, not the source's.
   AVRational shownAspect = avfilter.av_buffersink_get_sample_aspect_ratio(FGraph.sink);
   if ((shaping.rotation || shaping.fit_width) && shownAspect.num) ost.st->sample_aspect_ratio = enc->sample_aspect_ratio = shownAspect;
+}
+
+void TCustomFFmpeg::DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* frame) {
+#if LIBAVUTIL_VERSION_MAJOR >= 59
+  bool interlaced = frame->flags & AV_FRAME_FLAG_INTERLACED;
+#else
+  bool interlaced = frame->interlaced_frame;
+#endif
+  if (Fdo_deinterlace >= 0 || ist.interlaced_seen || !interlaced) return;
+  // The stream's field order told only of its first pictures: from the first
+  // interlaced one on, the pictures marked interlaced are deinterlaced.
+  ist.interlaced_seen = true;
+  if (FGraph.graph && FGraph.input == &ist && FGraph.deinterlaced) return;
+  for (auto& ost : Fost_table)
+    if (ost->encoding_needed && ost->source_index == ist.table_index) {
+      ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist), frame);
+      return;
+    }
 }
 
 void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {

@@ -49,6 +49,7 @@ struct TAVInputStream {
   int decoder_flushed = 0;
   int quality = 0;  // of the last decoded picture
   int decode_errors = 0;  // packets the decoder refused
+  bool interlaced_seen = false;  // a picture marked interlaced has been decoded
 };
 
 struct TAVOutputStream {
@@ -124,6 +125,7 @@ struct TVideoFilterGraph {
   AVFilterContext* source = nullptr;
   AVFilterContext* sink = nullptr;
   TAVInputStream* input = nullptr;
+  bool deinterlaced = false;  // it joins the fields of pictures marked interlaced
   bool drained = false;  // the source has been told the stream ended
 };
 
