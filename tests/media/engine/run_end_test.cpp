@@ -105,13 +105,6 @@ TEST_F(RunEndTest, AnOutputThatCannotBeFinishedIsRemoved) {
   EXPECT_FALSE(fs::exists(Out("full.3gp")));
   EXPECT_TRUE(Logged(Out("full.3gp") + ": removed, the conversion could not finish it", TLogLevel::llError));
 
-  // A full device says so in the user's words.
-  FEngine.Reset();
-  std::vector<std::string> toDevice = Phone;
-  toDevice.insert(toDevice.end(), {"f", "3gp"});
-  Convert(Clip("clip.mp4"), "/dev/full", toDevice);
-  EXPECT_EQ(FEngine.FatalMessage(), "/dev/full: no space left on the device");
-
   // A client's stream is the client's to discard.
   FEngine.Reset();
   TBreakingStream output({}, 0);

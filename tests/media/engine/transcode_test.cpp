@@ -187,7 +187,7 @@ TEST_F(TranscodeTest, WriteErrorEndsTheTask) {
   Convert(Clip("clip.mp4"), "/dev/full", With(Phone, {"f", "3gp"}));
   EXPECT_TRUE(FEngine.FatalException());
   EXPECT_FALSE(FEngine.Finished());
-  EXPECT_NE(FEngine.FatalMessage().find("No space left on device"), std::string::npos) << FEngine.FatalMessage();
+  EXPECT_EQ(FEngine.FatalMessage(), "/dev/full: no space left on the device") << "in the user's words";
 }
 
 TEST_F(TranscodeTest, StopMidRunLeavesAShorterPlayableFile) {
