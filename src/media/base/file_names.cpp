@@ -1,6 +1,7 @@
 #include "file_names.h"
 
 #include <langinfo.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <optional>
@@ -37,8 +38,14 @@ bool LooksLikeProtocol(const std::string& name) {
 
 }  // namespace
 
+bool IsProtocolName(const std::string& name) {
+  // A file that exists under the name is that file, whatever its name looks like.
+  struct stat entry;
+  return HasKnownPrefix(name) && lstat(name.c_str(), &entry) != 0;
+}
+
 bool NeedsUnicodeName(const std::string& name) {
-  if (HasKnownPrefix(name)) return false;
+  if (IsProtocolName(name)) return false;
   // Only the known prefixes are protocols: any other name is a file, opened by our own I/O.
   if (LooksLikeProtocol(name)) return true;
   std::optional<std::string> local = Convert(name, true);

@@ -13,6 +13,8 @@ namespace vidora {
 inline constexpr const char* KnownProtocolPrefixes = ":unicode:stream:gopher:http:pipe:rtp:tcp:udp:";
 inline constexpr const char* UnicodeNamePrefix = "unicode:utf8:";
 
+// A known protocol's address ("http://...", "pipe:1"), not a local file of that name.
+bool IsProtocolName(const std::string& name);
 bool NeedsUnicodeName(const std::string& name);
 std::string LibraryFileName(const std::string& name);
 std::string WideFileName(const std::string& libraryName);

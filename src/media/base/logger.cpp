@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "log_folding.h"
 #include "log_queue.h"
 #include "main_thread.h"
 #include "text_convert.h"
@@ -27,8 +28,7 @@ struct TLogUnit {
   // Serialises the library callback; guards what follows.
   std::mutex GlobalLogLock;
   std::unordered_map<uint32_t, std::string> Pending;  // per thread: text since its last line feed
-  std::string PreviousMessage;
-  int RepeatCount = 0;
+  TRepeatFolder Folder;
 
   ~TLogUnit() {
     TFFLogger* automatic = nullptr;
@@ -214,23 +214,25 @@ void LibraryLogCallback(void* context, int level, const char* format, va_list ar
     std::string text;
     if (context && pending.empty()) text = ContextPrefix(context);
     text += FormatV(format, args);
-
-    if (!text.empty() && text.back() == '\n' && text == unit.PreviousMessage) {
-      ++unit.RepeatCount;
-    } else {
-      if (unit.RepeatCount > 0) {
-        lines.push_back(Format("    Last message repeated %d times", unit.RepeatCount));
-        unit.RepeatCount = 0;
-      }
-      unit.PreviousMessage = text;
-      pending += text;
-      for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
-        lines.push_back(pending.substr(0, end));
-    }
+    pending += text;
+    for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+      for (std::string& line : unit.Folder.Take(pending.substr(0, end))) lines.push_back(std::move(line));
     if (pending.empty()) unit.Pending.erase(threadID);
   }
-  if (lines.empty()) return;
+  DeliverLibraryLines(lines, level, threadID);
+}
 
+void FlushRepeatedLibraryLines() {
+  std::vector<std::string> lines;
+  {
+    std::lock_guard lock(Unit().GlobalLogLock);
+    lines = Unit().Folder.Flush();
+  }
+  DeliverLibraryLines(lines, AV_LOG_WARNING, CurrentThreadID());
+}
+
+void DeliverLibraryLines(const std::vector<std::string>& lines, int level, uint32_t threadID) {
+  if (lines.empty()) return;
   // Delivered after leaving the lock, so that a main thread that logs while a
   // worker waits for it cannot deadlock.
   TFFLogger& logger = FFLogger();

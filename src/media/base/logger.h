@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base_component.h"
 
@@ -29,6 +30,10 @@ using TLogEvent =
     std::function<void(const void* sender, uint32_t threadID, TLogLevel level, const std::string& message)>;
 
 void LibraryLogCallback(void* context, int level, const char* format, va_list args);
+// Shows the counts of repeated library lines still held back (at the end of a run).
+void FlushRepeatedLibraryLines();
+// Hands library lines of that library level to the current logger's handler.
+void DeliverLibraryLines(const std::vector<std::string>& lines, int level, uint32_t threadID);
 
 class TFFLogger : public TFFBaseComponent {
  public:
@@ -59,6 +64,7 @@ class TFFLogger : public TFFBaseComponent {
 
  private:
   friend void LibraryLogCallback(void*, int, const char*, va_list);
+  friend void DeliverLibraryLines(const std::vector<std::string>& lines, int level, uint32_t threadID);
   TLogEvent OnLogHandler() const;
   bool HasHandler() const;
   static void Deliver(const TLogEvent& handler, bool toMainThread, const void* sender, uint32_t threadID,

@@ -226,7 +226,7 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::string& fileName, T
     }
     if (task.OpenOutputFile(fileName, join) < 0) {
       FLastErrMsg = task.LastErrMsg();
-      FLastErrorIsOption = false;
+      FLastErrorIsOption = task.LastErrorIsOption();
       if (task.FOutputOptions[index]) task.FOutputOptions[index] = TOutputOptions{};
       return false;
     }

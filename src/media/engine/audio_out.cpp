@@ -51,6 +51,13 @@ bool TCustomFFmpeg::OutputHasVideo(int fileIndex) const {
   return false;
 }
 
+void TCustomFFmpeg::InjectSilence(TAVOutputStream& ost, const AVFrame* samples, double outputSamples) {
+  // The converter takes silence at the input's rate: a gap counted in output
+  // samples would come out shortened by the ratio of the two rates.
+  double inputSamples = outputSamples * samples->sample_rate / ost.enc->sample_rate;
+  swresample.swr_inject_silence(ost.swr.get(), static_cast<int>(std::min<double>(std::llround(inputSamples), INT32_MAX)));
+}
+
 void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples) {
   AVCodecContext* enc = ost.enc;
   const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
@@ -58,12 +65,12 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
   int queued = ost.fifo ? avutil.av_audio_fifo_size(ost.fifo.get()) : 0;
   if (Faudio_sync_method == 0) {
     int64_t target = std::lrint(syncTime * enc->sample_rate) - queued;
-    bool first = !ost.audio_started;
-    ost.audio_started = true;
-    if (first && target > 0 && OutputHasVideo(ost.file_index)) {
-      // Sound that starts after the picture is led in by silence from the
-      // output's start: players that ignore edit lists would play it early.
-      swresample.swr_inject_silence(ost.swr.get(), static_cast<int>(std::min<int64_t>(target, INT32_MAX)));
+    int frameSize = ost.amrnb ? TAMRNBEncoder::FrameSamples : std::max(enc->frame_size, 1);
+    if (target - ost.sync_opts > frameSize && OutputHasVideo(ost.file_index)) {
+      // Sound that starts after the picture, or goes on after a gap, is led
+      // in by silence: a player that plays the sound as stored, without its
+      // timestamps or edit lists, would otherwise play it early.
+      InjectSilence(ost, samples, static_cast<double>(target - ost.sync_opts));
       return;
     }
     // Follow the input's clock, but never backwards: the muxer needs rising times.
@@ -82,7 +89,7 @@ void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const A
       swresample.swr_drop_output(ost.swr.get(), drop);
     } else {
       if (Fverbose > 2) Log(TLogLevel::llVerbose, "adding %d audio samples of silence", inputSamples);
-      swresample.swr_inject_silence(ost.swr.get(), static_cast<int>(std::llround(delta)));
+      InjectSilence(ost, samples, delta);
     }
     ist.is_start = 0;
   } else if (Faudio_sync_method >= 2) {

@@ -5,6 +5,7 @@
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
 #include "media/base/loader.h"
+#include "media/base/text_format.h"
 #include "media/base/unicode_io.h"
 #include "media/engine/ffmpeg.h"
 
@@ -28,14 +29,21 @@ void TOutputFile::Close() {
 void TCustomFFmpeg::CloseOutputFile(TOutputFile& file) {
   bool wasOpen = file.ctx != nullptr;
   file.Close();
-  if (!wasOpen || file.created_file.empty()) return;
-  // A file the failed run could not finish does not play, and one that
-  // received nothing is nothing: neither is kept.
-  bool unfinished = FFatalException && !file.finished;
-  if (!unfinished && FileSizeOf(file.created_file) != 0) return;
+  if (!wasOpen || file.temp_file.empty()) return;
   std::error_code error;
-  std::filesystem::remove(file.created_file, error);
-  if (unfinished) Log(TLogLevel::llError, "%s: removed, the conversion could not finish it", file.file_name.c_str());
+  if (file.finished) {
+    std::filesystem::rename(file.temp_file, file.created_file, error);
+    if (!error) return;
+    // Where the output cannot take its name, the run has not given what was asked.
+    FFatalMessage = Format("%s: the finished output could not take its name: %s", file.file_name.c_str(),
+                           error.message().c_str());
+    FFatalException = true;
+    Log(TLogLevel::llError, "%s", FFatalMessage.c_str());
+  }
+  // A file the run could not finish does not play, and one that received
+  // nothing is nothing: neither is kept.
+  std::filesystem::remove(file.temp_file, error);
+  if (FFatalException) Log(TLogLevel::llError, "%s: removed, the conversion could not finish it", file.file_name.c_str());
 }
 
 void TCustomFFmpeg::Cleanup() {

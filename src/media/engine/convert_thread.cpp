@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/base/bindings.h"
+#include "media/base/logger.h"
 #include "media/base/main_thread.h"
 #include "media/engine/ffmpeg.h"
 
@@ -19,6 +20,7 @@ void Guarded(TCustomFFmpeg& engine, std::atomic<bool>& fatal, std::string& messa
   try {
     step();
   } catch (const std::exception& error) {
+    FlushRepeatedLibraryLines();  // what was held back comes before the line that ends the run
     // The log line names the library's reason; the message users see keeps its fixed text.
     const auto* engineError = dynamic_cast<const FFmpegException*>(&error);
     FFLogger().Log(&engine, TLogLevel::llQuiet, engineError ? engineError->LogText() : std::string(error.what()));

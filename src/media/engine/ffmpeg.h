@@ -103,9 +103,12 @@ struct TOutputStreamCodec {
 struct TOutputFile {
   TOutputContextPtr ctx;
   std::string file_name;  // as the user gave it
-  // The regular file the engine created for it; empty for what is not one
-  // (a device, a pipe, a client's stream, a network address).
+  // The local file it stands for, and the temporary file beside it that is
+  // written until the output is finished; both empty for what is not a local
+  // file (a device, a pipe, a client's stream, a network address).
   std::string created_file;
+  std::string temp_file;
+  int64_t packets = 0;    // written to it
   bool finished = false;  // its trailer is written
   std::vector<TOutputStreamCodec> streams;
   TDictionaryPtr mux_opts;  // handed to the muxer with the header
@@ -341,6 +344,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool JoinMode() const { return FJoinMode; }
   int64_t TotalOutputDuration() const { return FTotalOutputDuration; }
   const std::string& LastErrMsg() const { return FLastErrMsg; }
+  // Whether the last OpenOutputFile failed on a value the user gave (a codec,
+  // a size, a format): a usage error rather than a failure of the file.
+  bool LastErrorIsOption() const { return FLastErrorIsOption; }
   const TFFOptions& Options() const { return FOptions; }
   const TFrameHookChain& FrameHooks() const { return FFrameHooks; }
 
@@ -435,7 +441,11 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void LogStreamMapping();
   // What the source's pictures need to be upright, progressive and of their shape.
   TPictureShaping PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const;
-  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping);
+  // Builds the graph anew with deinterlacing at the first picture marked interlaced.
+  void DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* frame);
+  // For the decoder's pictures, or for pictures of the form of `picture` when given.
+  void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
+                            const AVFrame* picture = nullptr);
   // One decoded picture through the graph to the encoders; none: the stream ended.
   void FilterPicture(TAVInputStream& ist, AVFrame* frame);
   void FreeFilterGraph();
@@ -452,8 +462,14 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Formats that declare discontinuities: a jump in the stream's timestamps is taken out.
   void AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
   void FinishRun(const std::string& brokeOff);
+  // One line for each input stream whose packets were refused, after the library's own lines.
+  void ReportDecodeErrors();
   void SwitchJoinPart(int part);
   void WriteTrailers();
+  // Makes what the finished file declares of its streams match what they hold.
+  void CorrectDeclarations(int fileIndex, const TOutputFile& file);
+  // The input of an output file that received no packet; empty when each received some.
+  std::string EmptyOutputSource() const;
   // How far into the input file the reading got, microseconds from its start.
   int64_t InputTimeReached(int fileIndex) const;
   int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
@@ -472,6 +488,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame);
   void do_audio_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* samples);
   void SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples);
+  void InjectSilence(TAVOutputStream& ost, const AVFrame* samples, double outputSamples);
   bool OutputHasVideo(int fileIndex) const;
   void EnsureResampler(TAVOutputStream& ost, const AVFrame* samples);
   // Encodes the first `count` samples of the conversion frame, without the FIFO.
@@ -487,6 +504,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void FilterPacket(TAVOutputStream& ost, size_t index, AVPacket* pkt, bool end);
   void FlushBitstreamFilters(TAVOutputStream& ost);
   void MuxPacket(TAVOutputStream& ost, AVPacket* pkt);
+  void NotePacket(TAVOutputStream& ost, const AVPacket* pkt);
+  // What a full disk means to the user: which disk is full.
+  static std::string NoSpaceText(const TOutputFile& file);
   void WriteVideoStats(TAVOutputStream& ost, int frameSize);
   void print_report(bool isLast, int fileIndex);
   // hooks.cpp
@@ -518,6 +538,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool FJoinMode = false;
   int64_t FTotalOutputDuration = -1;
   std::string FLastErrMsg;
+  bool FLastErrorIsOption = false;
   int FVideoHookBitsPixel = 24;
 
   // The run's records (setup.cpp) and its work frames and packets: the worker's
@@ -589,8 +610,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
 inline bool IsAttachedPicture(const AVStream* st) { return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0; }
 
 // Degrees (0, 90, 180, 270) a player turns the stream's pictures clockwise
-// by its display matrix or "rotate" tag.
-int DisplayRotation(const AVStream* st);
+// by its display matrix or "rotate" tag, after flipping them left to right
+// when the matrix mirrors (`mirrored`).
+int DisplayRotation(const AVStream* st, bool* mirrored);
 // The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
 int AMRNBModeRate(int64_t bitRate);
 // The names of the built-in presets.

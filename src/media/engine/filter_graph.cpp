@@ -3,6 +3,7 @@
 // encoder's pixel format; and the choice of what a source needs.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
@@ -44,11 +45,19 @@ int EvenSize(double size) { return std::max(2, static_cast<int>(std::lround(size
 
 }  // namespace
 
-int DisplayRotation(const AVStream* st) {
+int DisplayRotation(const AVStream* st, bool* mirrored) {
   double degrees = 0;
-  if (const uint8_t* matrix = avformat.av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+  if (mirrored) *mirrored = false;
+  if (const uint8_t* data = avformat.av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+    int32_t matrix[9];
+    std::memcpy(matrix, data, sizeof matrix);
+    // A mirroring matrix (front cameras) is a left-right flip of the stored
+    // picture followed by a turn: undo the flip to read the turn.
+    bool flipped = static_cast<int64_t>(matrix[0]) * matrix[4] - static_cast<int64_t>(matrix[1]) * matrix[3] < 0;
+    if (flipped) matrix[0] = -matrix[0], matrix[1] = -matrix[1];
+    if (mirrored) *mirrored = flipped;
     // The matrix turns counter-clockwise; players turn the picture clockwise by its negation.
-    degrees = -avutil.av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    degrees = -avutil.av_display_rotation_get(matrix);
   } else if (const AVDictionaryEntry* tag = avutil.av_dict_get(st->metadata, "rotate", nullptr, 0)) {
     degrees = std::atof(tag->value);
   }
@@ -59,10 +68,10 @@ int DisplayRotation(const AVStream* st) {
 
 TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const {
   TPictureShaping shaping;
-  shaping.rotation = Fautorotate ? DisplayRotation(ist.st) : 0;
+  if (Fautorotate) shaping.rotation = DisplayRotation(ist.st, &shaping.mirror);
   if (Fdo_deinterlace == 1)
     shaping.deinterlace = 1;
-  else if (Fdo_deinterlace < 0 && Interlaced(ist.st->codecpar))
+  else if (Fdo_deinterlace < 0 && (Interlaced(ist.st->codecpar) || ist.interlaced_seen))
     shaping.deinterlace = -1;
   if (!Ffit_pad) return shaping;
   // The source's shape as it is shown: its pixels' aspect, turned upright.
@@ -86,13 +95,21 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
   return shaping;
 }
 
-void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping) {
+void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
+                                         const AVFrame* picture) {
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
-  AVCodecContext* dec = ist.dec;
+  // The pictures' form: the decoder's, or that of the picture that changed it.
+  const AVCodecContext* decoder = ist.dec;
+  struct {
+    int width, height, pix_fmt;
+    AVRational sample_aspect_ratio;
+  } form{decoder->width, decoder->height, decoder->pix_fmt, decoder->sample_aspect_ratio}, *dec = &form;
+  if (picture) form = {picture->width, picture->height, picture->format, picture->sample_aspect_ratio};
   FGraph.graph.reset(avfilter.avfilter_graph_alloc());
   if (!FGraph.graph) throw FFmpegException("Error opening filters!");
   FGraph.input = &ist;
+  FGraph.deinterlaced = shaping.deinterlace != 0;
   AVRational sar = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : AVRational{1, 1};
   FGraph.source = AddFilter(FGraph.graph.get(), "buffer", "src",
                             Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", dec->width,
@@ -114,7 +131,12 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   if (ost.video_crop)
     Append(graph, last, "crop", "crop",
            Format("%d:%d:%d:%d", croppedWidth, croppedHeight, ost.leftBand, ost.topBand));
-  switch (shaping.rotation) {
+  // Mirrored and half turned is upside down.
+  if (shaping.mirror && shaping.rotation == 180)
+    Append(graph, last, "vflip", "mirror", "");
+  else if (shaping.mirror)
+    Append(graph, last, "hflip", "mirror", "");
+  switch (shaping.mirror && shaping.rotation == 180 ? 0 : shaping.rotation) {
     case 90: Append(graph, last, "transpose", "rotate", "clock"); break;
     case 180:
       Append(graph, last, "hflip", "rotate_h", "");
@@ -159,6 +181,24 @@ void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& i
   // Turned or padded, the picture's shape is the graph's, not the source's.
   AVRational shownAspect = avfilter.av_buffersink_get_sample_aspect_ratio(FGraph.sink);
   if ((shaping.rotation || shaping.fit_width) && shownAspect.num) ost.st->sample_aspect_ratio = enc->sample_aspect_ratio = shownAspect;
+}
+
+void TCustomFFmpeg::DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* frame) {
+#if LIBAVUTIL_VERSION_MAJOR >= 59
+  bool interlaced = frame->flags & AV_FRAME_FLAG_INTERLACED;
+#else
+  bool interlaced = frame->interlaced_frame;
+#endif
+  if (Fdo_deinterlace >= 0 || ist.interlaced_seen || !interlaced) return;
+  // The stream's field order told only of its first pictures: from the first
+  // interlaced one on, the pictures marked interlaced are deinterlaced.
+  ist.interlaced_seen = true;
+  if (FGraph.graph && FGraph.input == &ist && FGraph.deinterlaced) return;
+  for (auto& ost : Fost_table)
+    if (ost->encoding_needed && ost->source_index == ist.table_index) {
+      ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist), frame);
+      return;
+    }
 }
 
 void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {

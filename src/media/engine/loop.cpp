@@ -6,7 +6,9 @@
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
+#include "media/base/logger.h"
 #include "media/base/text_format.h"
+#include "media/engine/declarations.h"
 #include "media/engine/ffmpeg.h"
 
 namespace vidora {
@@ -134,8 +136,17 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
   std::string message = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
                                MediaTypeName(ist.dec->codec_type).c_str());
   if (Fexit_on_error) throw FFmpegException(message);
-  if (Fverbose >= 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
+  // The first is shown; the rest are counted for the run's end.
+  if (Fverbose >= 0 && ist.decode_errors++ == 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
   return false;
+}
+
+void TCustomFFmpeg::ReportDecodeErrors() {
+  FlushRepeatedLibraryLines();
+  for (const auto& ist : Fist_table)
+    if (ist->decode_errors > 1)
+      Log(TLogLevel::llWarning, "Stream #%d.%d (%s): %d packets could not be decoded and were skipped",
+          ist->file_index, ist->index, MediaTypeName(ist->dec->codec_type).c_str(), ist->decode_errors);
 }
 
 void TCustomFFmpeg::ShiftToRunTime(int fileIndex, const TAVInputStream& ist, AVPacket* pkt) {
@@ -166,13 +177,23 @@ void TCustomFFmpeg::AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist
 }
 
 void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
+  ReportDecodeErrors();
   for (auto& ist : Fist_table)
     if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
   for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
   WriteTrailers();
   print_report(true, -1);
+  if (!FBroken)
+    if (std::string empty = EmptyOutputSource(); !empty.empty())
+      throw FFmpegException(empty + ": nothing could be read from it");
   if (!brokeOff.empty()) throw FFmpegException(brokeOff);
   FFinished = !FBroken;
+}
+
+std::string TCustomFFmpeg::EmptyOutputSource() const {
+  for (const auto& ost : Fost_table)
+    if (!Foutput_files[ost->file_index]->packets) return Finput_files[Fist_table[ost->source_index]->file_index]->file_name;
+  return {};
 }
 
 void TCustomFFmpeg::WriteTrailers() {
@@ -182,14 +203,37 @@ void TCustomFFmpeg::WriteTrailers() {
   int files = FJoinMode ? 1 : nb_output_files();
   for (int f = 0; f < files; ++f) {
     TOutputFile& file = *Foutput_files[f];
+    // A file that received nothing is not finished: it is removed, not kept as a result.
+    if (!file.packets) continue;
     int result = avformat.av_write_trailer(file.ctx.get());
     file.finished = result >= 0;
+    if (file.finished) CorrectDeclarations(f, file);
     if (result < 0 && failure.empty()) {
-      failure = ErrorText(file.file_name, result);
+      failure = result == AVERROR(ENOSPC) ? NoSpaceText(file) : ErrorText(file.file_name, result);
       code = result;
     }
   }
   if (!failure.empty()) throw FFmpegException(failure, code);
+}
+
+void TCustomFFmpeg::CorrectDeclarations(int fileIndex, const TOutputFile& file) {
+  // Only MP4-family files declare levels and modes, and only a local file can be corrected.
+  static const std::string family = ",3gp,3g2,mp4,mov,ipod,psp,";
+  if (file.temp_file.empty() || family.find("," + std::string(file.ctx->oformat->name) + ",") == std::string::npos)
+    return;
+  std::vector<TStreamFacts> streams(file.ctx->nb_streams);
+  for (const auto& ost : Fost_table) {
+    if (ost->file_index != fileIndex || ost->index >= static_cast<int>(streams.size())) continue;
+    TStreamFacts& facts = streams[ost->index];
+    facts.codec = ost->st->codecpar->codec_id;
+    facts.width = ost->st->codecpar->width;
+    facts.height = ost->st->codecpar->height;
+    if (ost->enc->time_base.num) facts.frame_rate = 1 / av_q2d(ost->enc->time_base);
+    facts.peak_bit_rate = PeakBitRate(ost->packet_log);
+    facts.amr_modes = ost->amr_modes;
+  }
+  std::string problem = vidora::CorrectDeclarations(file.temp_file, streams);
+  if (!problem.empty()) Log(TLogLevel::llWarning, "%s: %s", file.file_name.c_str(), problem.c_str());
 }
 
 int64_t TCustomFFmpeg::InputTimeReached(int fileIndex) const {

@@ -9,6 +9,7 @@
 #include "media/base/text_format.h"
 #include "media/base/unicode_io.h"
 #include "media/engine/ffmpeg.h"
+#include "media/engine/temporary_output.h"
 
 namespace vidora {
 
@@ -24,14 +25,15 @@ std::string CreationTimeText(int64_t seconds) {
   return text;
 }
 
-// The regular file an output name stands for; empty for a device (/dev/full),
-// a pipe, a client's stream or a network address, which are not ours to remove.
-std::string RegularFilePath(const std::string& fileName) {
-  if (IsClientStreamName(fileName) || fileName == "-") return {};
+// The local file an output name stands for; empty for a device (/dev/full),
+// a pipe, a client's stream or a network address, which are written as they are.
+std::string LocalOutputPath(const std::string& fileName) {
+  if (IsClientStreamName(fileName) || fileName == "-" || IsProtocolName(fileName)) return {};
   std::string url = LibraryFileName(fileName);
-  std::string path = IsUnicodeName(url) ? WideFileName(url) : url.rfind("file:", 0) == 0 ? url.substr(5) : url;
+  std::string path = IsUnicodeName(url) ? WideFileName(url) : url;
   std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)) ? path : std::string();
+  auto entry = std::filesystem::status(path, error);
+  return std::filesystem::exists(entry) && !std::filesystem::is_regular_file(entry) ? std::string() : path;
 }
 
 }  // namespace
@@ -76,6 +78,7 @@ void TCustomFFmpeg::CheckPrivateOptionsClaimed(TOutputFile& file) {
 }
 
 int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
+  FLastErrorIsOption = false;
   if (FJoinMode) {
     FLastErrMsg = "Cannot join more than one output file.";
     return -1;
@@ -97,12 +100,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     }
     format = avformat.av_guess_format(askedFormat.c_str(), nullptr, nullptr);
     if (!format) {
+      FLastErrorIsOption = true;
       FLastErrMsg = Format("Requested output format '%s' is not a suitable output format", askedFormat.c_str());
       return -1;
     }
   } else {
     format = avformat.av_guess_format(nullptr, fileName.c_str(), nullptr);
     if (!format) {
+      FLastErrorIsOption = true;  // the name's extension names no format
       FLastErrMsg = Format("Unable to find a suitable output format for '%s'", fileName.c_str());
       return -1;
     }
@@ -142,6 +147,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     try {
       (this->*step.create)(*file);
     } catch (const std::exception& error) {
+      FLastErrorIsOption = dynamic_cast<const FFmpegOptionException*>(&error) != nullptr;
       FLastErrMsg = Format("%s fail: %s", step.name, error.what());
       CloseOutputFile(*file);
       return -1;
@@ -164,9 +170,13 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   if ((format->flags & AVFMT_NEEDNUMBER) && !avformat.av_filename_number_test(fileName.c_str()))
     return fail(fileName + ": Number syntax expected in filename");
   if (!(format->flags & AVFMT_NOFILE)) {
-    int code = OpenIO(&oc->pb, LibraryFileName(fileName), AVIO_FLAG_WRITE);
+    file->created_file = LocalOutputPath(fileName);
+    if (!file->created_file.empty()) {
+      file->temp_file = CreateTemporaryOutput(file->created_file);
+      if (file->temp_file.empty()) return fail(errno == ENOSPC ? NoSpaceText(*file) : ErrorText(fileName, AVERROR(errno)));
+    }
+    int code = OpenIO(&oc->pb, LibraryFileName(file->temp_file.empty() ? fileName : file->temp_file), AVIO_FLAG_WRITE);
     if (code < 0) return fail(ErrorText(fileName, code));
-    file->created_file = RegularFilePath(fileName);
   }
 
   oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);

@@ -179,7 +179,10 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
        }},
       {"passlogfile", textField(&TFFmpegSettings::Fpass_logfilename_prefix)},
       {"deinterlace", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
-         e.Fdo_deinterlace = ToBool(v) ? 1 : 0;
+         // A word the option does not know is a mistake, not a yes.
+         if (v != "0" && v != "1" && v != "auto")
+           throw FFmpegException("Invalid deinterlace \"" + v + "\": 0, 1 or auto");
+         e.Fdo_deinterlace = v == "auto" ? -1 : v == "1";
        }},
       {"autorotate", boolField(&TFFmpegSettings::Fautorotate)},
       {"fit", [](TCustomFFmpeg& e, const std::string&, const std::string& v) {
@@ -235,7 +238,18 @@ bool TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
 
   auto handler = handlers.find(name);
   if (handler == handlers.end()) return SetNumericOption(name, value);
-  handler->second(*this, name, value);
+  if (name.rfind("new", 0) == 0) {
+    handler->second(*this, name, value);  // makes a stream: its failures are the stream's
+    return true;
+  }
+  try {
+    handler->second(*this, name, value);
+  } catch (const FFmpegOptionException&) {
+    throw;
+  } catch (const std::exception& error) {
+    // Every other failure here is a value that its option refuses.
+    throw FFmpegOptionException(error.what());
+  }
   return true;
 }
 

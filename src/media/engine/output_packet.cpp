@@ -95,6 +95,13 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
   }
   if (Fstart_time != 0 && ist.pts < Fstart_time) return;
 
+  if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO) DeinterlaceFromNowOn(ist, frame);
+  if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && !FGraph.graph)
+    for (auto& ost : Fost_table)
+      if (ost->graph_deferred && ost->source_index == ist.table_index) {
+        ost->graph_deferred = false;
+        ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist));
+      }
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && FGraph.graph && FGraph.input == &ist) {
     FilterPicture(ist, frame);
     return;

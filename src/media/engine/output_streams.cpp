@@ -83,7 +83,7 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
     if (!Fvideo_codec_name.empty()) {
       if (!CheckCodecName(Fvideo_codec_name, AVMEDIA_TYPE_VIDEO, true, codec)) {
         ClearPendingVideo();
-        throw FFmpegException(FLastErrMsg);
+        throw FFmpegOptionException(FLastErrMsg);
       }
     } else {
       AVCodecID id;
@@ -113,8 +113,11 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
       Log(TLogLevel::llWarning, "Option not accepted by encoder %s: %s", codec->name, refused.c_str());
     if (codec->supported_framerates && !Fforce_fps) {
       rate = codec->supported_framerates[avutil.av_find_nearest_q_idx(rate, codec->supported_framerates)];
-    } else if (AVRational highest = HighestRate(codec); !Fframe_rate_given && highest.num && av_cmp_q(rate, highest) > 0) {
+    } else if (AVRational highest = HighestRate(codec); highest.num && av_cmp_q(rate, highest) > 0) {
       // Pictures beyond the encoder's rate are dropped evenly by the frame-rate synchronisation.
+      if (Fframe_rate_given)
+        Log(TLogLevel::llWarning, "%s takes at most %d/%d pictures a second: the frame rate %d/%d is lowered to it",
+            codec->name, highest.num, highest.den, rate.num, rate.den);
       rate = highest;
     }
     enc->time_base = av_inv_q(rate);
@@ -185,7 +188,7 @@ const AVCodec* TCustomFFmpeg::ChooseAudioEncoder(AVFormatContext* oc, bool& open
   AVCodecID id = AV_CODEC_ID_NONE;
   if (!Faudio_codec_name.empty()) {
     if (CheckCodecName(Faudio_codec_name, AVMEDIA_TYPE_AUDIO, true, codec)) return codec;
-    if (!NamesAMRNB(Faudio_codec_name)) throw FFmpegException(FLastErrMsg);
+    if (!NamesAMRNB(Faudio_codec_name)) throw FFmpegOptionException(FLastErrMsg);
     id = AV_CODEC_ID_AMR_NB;
   } else if ((codec = GuessEncoder(oc, AVMEDIA_TYPE_AUDIO, id))) {
     return codec;
@@ -270,7 +273,7 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file) {
   if (!Fsubtitle_stream_copy) {
     bool known = CheckCodecName(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true, codec);
     Fsubtitle_codec_name.clear();
-    if (!known) throw FFmpegException(FLastErrMsg);
+    if (!known) throw FFmpegOptionException(FLastErrMsg);
     AVCodecID id;
     if (!codec && !(codec = GuessEncoder(oc, AVMEDIA_TYPE_SUBTITLE, id))) RaiseNoEncoder(oc, id);
   }

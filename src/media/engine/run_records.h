@@ -49,6 +49,8 @@ struct TAVInputStream {
   int decoder_flushed = 0;
   int quality = 0;  // of the last decoded picture
   bool fast_decode = false;  // decoded for a much smaller picture (fast_decode.cpp)
+  int decode_errors = 0;  // packets the decoder refused
+  bool interlaced_seen = false;  // a picture marked interlaced has been decoded
 };
 
 struct TAVOutputStream {
@@ -75,6 +77,7 @@ struct TAVOutputStream {
   int resample_height = 0, resample_width = 0, resample_pix_fmt = -1;
   int original_height = 0, original_width = 0;
   int video_crop = 0;
+  bool graph_deferred = false;  // the filter graph waits for the first picture's form
   int topBand = 0, bottomBand = 0, leftBand = 0, rightBand = 0;
   int original_topBand = 0, original_bottomBand = 0, original_leftBand = 0, original_rightBand = 0;
 
@@ -85,12 +88,16 @@ struct TAVOutputStream {
   int swr_in_format = -1;
   AVChannelLayout swr_in_layout{};
   TAudioFifoPtr fifo;
-  bool audio_started = false;  // the first samples have been placed
   TFramePtr fifo_frame;  // one encoder frame taken from the FIFO
   std::unique_ptr<TAMRNBEncoder> amrnb;
 
   // Subtitles: the encoder's output buffer, made once.
   std::vector<uint8_t> subtitle_out;
+
+  // What the file must declare of the stream (H.263, MPEG-4 Visual, AMR-NB):
+  // every packet's time in microseconds and size, and the AMR modes met.
+  std::vector<std::pair<int64_t, int>> packet_log;
+  unsigned amr_modes = 0;
 
   std::vector<TBsfPtr> bsfs;
   FILE* logfile = nullptr;  // two-pass statistics
@@ -104,10 +111,11 @@ struct TAVOutputStream {
 // How a source's pictures are made phone-ready before they are scaled.
 struct TPictureShaping {
   int rotation = 0;  // clockwise degrees that turn the stored picture upright: 0, 90, 180, 270
+  bool mirror = false;  // flipped left to right before it is turned
   int deinterlace = 0;  // 0: no, 1: every picture, -1: the pictures marked interlaced
   int fit_width = 0;    // with padding, the picture's size inside the frame; 0: the frame's
   int fit_height = 0;
-  bool Any() const { return rotation || deinterlace || fit_width; }
+  bool Any() const { return rotation || mirror || deinterlace || fit_width; }
 };
 
 // The video filter graph of a run: buffer source, optional deinterlacing,
@@ -118,6 +126,7 @@ struct TVideoFilterGraph {
   AVFilterContext* source = nullptr;
   AVFilterContext* sink = nullptr;
   TAVInputStream* input = nullptr;
+  bool deinterlaced = false;  // it joins the fields of pictures marked interlaced
   bool drained = false;  // the source has been told the stream ended
 };
 

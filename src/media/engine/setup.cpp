@@ -262,13 +262,19 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
   ost.resample_width = inWidth;
   ost.resample_height = inHeight;
   ost.resample_pix_fmt = dec->pix_fmt;
+  // Probing may have decoded no picture (a stream cut before its first key
+  // frame): its pictures' form is known only when the first one comes.
+  bool known = dec->pix_fmt != AV_PIX_FMT_NONE && dec->width > 0 && dec->height > 0;
   if (FEnableFilter || shaping.Any()) {
-    ConfigureFilterGraph(ost, ist, shaping);
+    if (known)
+      ConfigureFilterGraph(ost, ist, shaping);
+    else
+      ost.graph_deferred = true;
     return;
   }
   ost.video_resample = inWidth != enc->width || inHeight != enc->height || dec->pix_fmt != enc->pix_fmt;
   if (!ost.video_resample) return;
-  MakeScaler(ost);
+  if (known) MakeScaler(ost);  // else made for the first picture
   ost.original_width = dec->width;
   ost.original_height = dec->height;
   enc->bits_per_raw_sample = 0;
@@ -432,6 +438,7 @@ void TCustomFFmpeg::WriteHeaders() {
     AVDictionary* options = file.mux_opts.release();
     int result = avformat.avformat_write_header(file.ctx.get(), &options);
     file.mux_opts.reset(options);
+    if (result == AVERROR(ENOSPC)) throw FFmpegException(NoSpaceText(file), result);
     if (result < 0) {
       SetUpFailure(Format("Could not write header for output file #%d (incorrect codec parameters ?)", f),
                    ErrorText(file.file_name, result), result);

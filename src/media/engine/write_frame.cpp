@@ -1,6 +1,7 @@
 // Coded packets to the file: encoder output, bitstream filters, interleaved
 // writing, the two-pass log and the video statistics file.
 #include <cmath>
+#include <filesystem>
 
 #include "media/base/bindings.h"
 #include "media/base/ff_utils.h"
@@ -89,8 +90,29 @@ void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
   int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
   if (end != AV_NOPTS_VALUE)
     ost.mux_end = std::max(ost.mux_end, avutil.av_rescale_q(end + pkt->duration, ost.st->time_base, Microseconds));
-  int result = avformat.av_interleaved_write_frame(Foutput_files[ost.file_index]->ctx.get(), pkt);
+  NotePacket(ost, pkt);
+  TOutputFile& file = *Foutput_files[ost.file_index];
+  int result = avformat.av_interleaved_write_frame(file.ctx.get(), pkt);
+  if (result == AVERROR(ENOSPC)) throw FFmpegException(NoSpaceText(file), result);
   if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result), result);
+  ++file.packets;
+}
+
+std::string TCustomFFmpeg::NoSpaceText(const TOutputFile& file) {
+  if (file.created_file.empty()) return file.file_name + ": no space left on the device";
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(file.created_file, error).parent_path();
+  return Format("%s: no space left on the disk holding %s", file.file_name.c_str(), folder.c_str());
+}
+
+void TCustomFFmpeg::NotePacket(TAVOutputStream& ost, const AVPacket* pkt) {
+  AVCodecID codec = ost.st->codecpar->codec_id;
+  if (codec == AV_CODEC_ID_AMR_NB && pkt->size > 0) {
+    int mode = pkt->data[0] >> 3 & 0x0F;  // the frame header's type
+    if (mode < 8) ost.amr_modes |= 1u << mode;
+  }
+  if ((codec == AV_CODEC_ID_H263 || codec == AV_CODEC_ID_MPEG4) && pkt->dts != AV_NOPTS_VALUE)
+    ost.packet_log.emplace_back(avutil.av_rescale_q(pkt->dts, ost.st->time_base, Microseconds), pkt->size);
 }
 
 void TCustomFFmpeg::DrainEncoder(TAVOutputStream& ost) {

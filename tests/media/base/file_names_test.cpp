@@ -69,6 +69,24 @@ class UnicodeIOTest : public ::testing::Test {
   void SetUp() override { test::LoadMediaLibraries(); }
 };
 
+TEST_F(UnicodeIOTest, ALocalFileNamedLikeAProtocolIsThatFile) {
+  TLocaleScope locale("C");
+  test::TTempFolder folder;
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  for (const std::string name : {"http:clip.mp4", "pipe:1.mp4"}) {
+    EXPECT_TRUE(IsProtocolName(name)) << "no such file: " << name;
+    std::ofstream(name) << "bytes";
+    EXPECT_FALSE(IsProtocolName(name)) << name;
+    EXPECT_EQ(LibraryFileName(name), std::string(UnicodeNamePrefix) + name);
+    AVIOContext* io = nullptr;
+    ASSERT_EQ(OpenIO(&io, LibraryFileName(name), AVIO_FLAG_READ), 0) << name;
+    EXPECT_EQ(avformat.avio_size(io), 5);
+    CloseIO(&io);
+  }
+  std::filesystem::current_path(previous);
+}
+
 TEST_F(UnicodeIOTest, WritesReadsAndSeeksANonASCIIName) {
   TLocaleScope locale("C");
   test::TTempFolder folder;

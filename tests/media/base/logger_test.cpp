@@ -116,6 +116,23 @@ TEST_F(LoggerTest, RepeatedLinesAreCounted) {
             (std::vector<std::string>{"same line", "    Last message repeated 2 times", "other line"}));
 }
 
+TEST_F(LoggerTest, LinesRepeatedInTurnAreFoldedIntoCounts) {
+  // A damaged stream: the decoder says the same three lines for every packet.
+  // The decoder runs on two threads, each with its own copy of its context.
+  for (int i = 0; i < 100; ++i)
+    for (const char* line : {"no PPS\n", "slice error\n", "no frame!\n"})
+      avutil.av_log(nullptr, AV_LOG_ERROR, i % 2 ? "[h264 @ 0x5a1] %s" : "[h264 @ 0x5b2] %s", line);
+  avutil.av_log(nullptr, AV_LOG_ERROR, "something else\n");
+  for (int i = 0; i < 5; ++i) avutil.av_log(nullptr, AV_LOG_ERROR, "no frame!\n");  // another line: no context
+  FlushRepeatedLibraryLines();  // the run's end shows what is still held back
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"[h264 @ 0x5b2] no PPS", "[h264 @ 0x5b2] slice error",
+                                                  "[h264 @ 0x5b2] no frame!",
+                                                  "    [h264 @ 0x5b2] no PPS \xE2\x80\xA6 repeated 99 times",
+                                                  "    [h264 @ 0x5b2] slice error \xE2\x80\xA6 repeated 99 times",
+                                                  "    [h264 @ 0x5b2] no frame! \xE2\x80\xA6 repeated 99 times",
+                                                  "something else", "no frame!", "    Last message repeated 4 times"}));
+}
+
 TEST_F(LoggerTest, ContextLinesCarryTheContextPrefix) {
   AVCodecContext* context = avcodec.avcodec_alloc_context3(nullptr);
   avutil.av_log(context, AV_LOG_ERROR, "from a codec\n");

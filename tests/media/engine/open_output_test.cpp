@@ -42,7 +42,10 @@ TEST_F(OpenOutputTest, DefaultPhoneFileGetsH263AndAMRNB) {
   EXPECT_EQ(audio.codec->ch_layout.nb_channels, 1);
   EXPECT_EQ(audio.codec->bit_rate, 12200);
   EXPECT_EQ(audio.opencore_amrnb, avcodec.avcodec_find_encoder(AV_CODEC_ID_AMR_NB) == nullptr);
-  EXPECT_TRUE(fs::exists(Out("phone.3gp")));
+  // Opened beside its name, which it takes when it is finished.
+  EXPECT_FALSE(fs::exists(Out("phone.3gp")));
+  EXPECT_EQ(fs::path(file.temp_file).parent_path(), FFolder.Path());
+  EXPECT_TRUE(fs::exists(file.temp_file));
 }
 
 TEST_F(OpenOutputTest, AMRNBBitRatesSnapToModes) {
@@ -125,6 +128,7 @@ TEST_F(OpenOutputTest, FormatNamesAndCodecNames) {
   EXPECT_EQ(FEngine.LastErrMsg(), "Requested output format 'no_such_format' is not a suitable output format");
   EXPECT_EQ(FEngine.OpenOutputFile(Out("x.nosuchext"), false), -1);
   EXPECT_EQ(FEngine.LastErrMsg(), "Unable to find a suitable output format for '" + Out("x.nosuchext") + "'");
+  EXPECT_TRUE(FEngine.LastErrorIsOption()) << "the name's extension is the user's choice";
   FEngine.ParseOption("f", "ffm");
   EXPECT_EQ(FEngine.OpenOutputFile(Out("feed.ffm"), false), -1);
   EXPECT_NE(FEngine.LastErrMsg().find("ffm"), std::string::npos);
@@ -136,6 +140,7 @@ TEST_F(OpenOutputTest, FormatNamesAndCodecNames) {
   FEngine.ParseOption("acodec", "no_such_encoder");
   EXPECT_EQ(FEngine.OpenOutputFile(Out("x.mp4"), false), -1);
   EXPECT_EQ(FEngine.LastErrMsg(), "new_audio_stream fail: Unknown encoder 'no_such_encoder'");
+  EXPECT_TRUE(FEngine.LastErrorIsOption());
   EXPECT_EQ(FEngine.nb_output_files(), 0);
   EXPECT_FALSE(fs::exists(Out("x.mp4")));
 }
@@ -160,13 +165,17 @@ TEST_F(OpenOutputTest, NonASCIIOutputNameInTheCLocale) {
   std::string name = Out("wyj\xC5\x9B" "cie.3gp");  // "wyjście.3gp"
   std::string old = std::setlocale(LC_CTYPE, nullptr);
   std::setlocale(LC_CTYPE, "C");
+  ASSERT_TRUE(FEngine.OpenInputFile(Clip("clip.mp4")));
+  PhoneProfile(FEngine);
   int files = FEngine.OpenOutputFile(name, false);
+  if (files == 1) FEngine.StartConvert(false);
   std::setlocale(LC_CTYPE, old.c_str());
   ASSERT_EQ(files, 1) << FEngine.LastErrMsg();
+  EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
   EXPECT_TRUE(fs::exists(name));
 }
 
-TEST_F(OpenOutputTest, CleanupDeletesOnlyEmptyOutputs) {
+TEST_F(OpenOutputTest, CleanupDeletesUnfinishedOutputs) {
   ASSERT_TRUE(FEngine.OpenInputFile(Clip("clip.mp4")));
   ASSERT_EQ(FEngine.OpenOutputFile(Out("empty.3gp"), false), 1);
   ASSERT_EQ(FEngine.OpenOutputFile(Out("written.3gp"), false), 2);
@@ -174,7 +183,8 @@ TEST_F(OpenOutputTest, CleanupDeletesOnlyEmptyOutputs) {
   std::ofstream(Out("bystander.3gp")) << "";
   FEngine.Cleanup();
   EXPECT_FALSE(fs::exists(Out("empty.3gp")));
-  EXPECT_EQ(FileSizeOf(Out("written.3gp")), 4);
+  EXPECT_FALSE(fs::exists(Out("written.3gp"))) << "a file no run finished is not a result";
+  EXPECT_EQ(std::distance(fs::directory_iterator(FFolder.Path()), {}), 1) << "nor is its temporary file kept";
   EXPECT_TRUE(fs::exists(Out("bystander.3gp"))) << "a file the task did not open is left alone";
   EXPECT_TRUE(fs::exists(Clip("clip.mp4")));
 }

@@ -151,6 +151,10 @@ TEST_F(OptionsTest, RefusedValuesRaiseTheirMessages) {
   FEngine.ParseOption("absf", "aac_adtstoasc");
   EXPECT_EQ(FEngine.S().Faudio_bitstream_filters.size(), 1u);
   EXPECT_TRUE(FEngine.S().Fvideo_bitstream_filters.empty());
+  // Each is a usage error: the user's value, not a failing file.
+  for (auto [name, value] :
+       {std::pair{"s", "0x0"}, {"r", "fast"}, {"qscale", "0"}, {"pix_fmt", "rgb99"}, {"deinterlace", "maybe"}})
+    EXPECT_THROW(FEngine.ParseOption(name, value), FFmpegOptionException) << name;
 }
 
 TEST_F(OptionsTest, GeneralFallbackAndIgnoredNames) {

@@ -132,6 +132,50 @@ TEST_F(PhoneReadyTest, RotatedSourcesComeOutUpright) {
   EXPECT_GT(Picture(output, 0.5).Mean(0, 50, 20, 94), 200);
 }
 
+// The clip with its track header's display matrix replaced: {a, b, c, d}
+// in whole units, as the file stores it (x' = a x + c y, y' = b x + d y).
+std::string WithMatrix(const std::string& data, std::array<int, 4> matrix) {
+  std::string changed = data;
+  size_t tkhd = changed.find("tkhd");
+  if (tkhd == std::string::npos) return {};
+  size_t at = tkhd + 4 + 40;  // version 0: flags, times, ids, duration, layer, group, volume
+  for (int i = 0; i < 4; ++i) {
+    uint32_t value = static_cast<uint32_t>(matrix[i]) << 16;
+    size_t offset = at + (i < 2 ? i : i + 1) * 4;  // a, b, (u), c, d
+    for (int b = 0; b < 4; ++b) changed[offset + b] = static_cast<char>(value >> (24 - 8 * b));
+  }
+  return changed;
+}
+
+TEST_F(PhoneReadyTest, MirroredPicturesComeOutAsPlayersShowThem) {
+  // A grey picture with a white block in its top right corner.
+  std::string stored = MakeClip("corner.mp4", "-f lavfi -i color=c=0x606060:size=320x240:rate=25:duration=1,"
+                                              "drawbox=x=240:y=0:w=80:h=60:c=white:t=fill -c:v mpeg4 -q:v 3");
+  std::string data = ReadAll(stored);
+  struct TCase {
+    std::string name;
+    std::array<int, 4> matrix;
+    std::array<int, 4> corner;  // where the block shows in 176x144: x0, y0, x1, y1
+  };
+  const std::vector<TCase> cases = {
+      {"left-right", {-1, 0, 0, 1}, {0, 0, 44, 36}},       // top left
+      {"upside-down", {1, 0, 0, -1}, {132, 108, 176, 144}},  // bottom right
+      {"transposed", {0, 1, 1, 0}, {0, 108, 44, 144}},     // turned and mirrored: bottom left
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string clip = Out(c.name + ".mp4");
+    std::ofstream(clip, std::ios::binary) << WithMatrix(data, c.matrix);
+    std::string output = Out(c.name + ".3gp");
+    Convert(clip, output, Phone);
+    TGreyPicture got = Picture(output, 0.5);
+    ASSERT_FALSE(got.Pixels.empty());
+    auto [x0, y0, x1, y1] = c.corner;
+    EXPECT_GT(got.Mean(x0 + 4, y0 + 4, x1 - 4, y1 - 4), 200);
+    EXPECT_LT(got.Mean(176 - x1 + 4, 144 - y1 + 4, 176 - x0 - 4, 144 - y0 - 4), 150) << "the opposite corner";
+  }
+}
+
 TEST_F(PhoneReadyTest, PaddingKeepsThePictureShape) {
   // Mid-grey pictures with a white disc; the bars are black.
   std::string disc = "geq=lum='if(lt(hypot(X-W/2\\,Y-H/2)\\,min(W\\,H)/3)\\,235\\,128)':cb=128:cr=128";
@@ -176,7 +220,12 @@ TEST_F(PhoneReadyTest, FrameRateCappedAtTheCodecsClock) {
   std::sort(pts.begin(), pts.end());
   for (size_t i = 1; i < pts.size(); ++i) EXPECT_NEAR(pts[i] - pts[i - 1], 1001.0 / 30000, 0.002) << i;
 
-  // A rate the profile gives is its own.
+  // A rate given beyond H.263's clock is lowered to it, and the log says so.
+  Convert(clip, Out("given60.3gp"), With(Phone, {"r", "60"}));
+  EXPECT_EQ(StreamField(Out("given60.3gp"), "v", "avg_frame_rate"), "30000/1001");
+  EXPECT_TRUE(Logged("the frame rate 60/1 is lowered to it", TLogLevel::llWarning));
+
+  // Another codec's rate the profile gives is its own.
   std::string given = Out("given.avi");
   Convert(clip, given, {"vcodec", "mpeg4", "r", "60"});
   EXPECT_EQ(StreamField(given, "v", "avg_frame_rate"), "60/1");
@@ -241,6 +290,26 @@ TEST_F(PhoneReadyTest, InterlacedSourcesAreDeinterlacedToTheLastPicture) {
   std::string progressive = MakeClip("progressive.mpg", "-f lavfi -i testsrc=size=352x288:rate=25:duration=1 -c:v mpeg2video -q:v 2");
   Convert(progressive, Out("untouched.avi"), same);
   EXPECT_EQ(StreamField(Out("untouched.avi"), "v", "nb_frames"), "25");
+}
+
+TEST_F(PhoneReadyTest, PicturesThatTurnInterlacedLaterAreDeinterlaced) {
+  // One progressive second, then two seconds of woven fields, in one MPEG-2 stream:
+  // the stream's field order, read from its start, says progressive.
+  std::string fields = "-f lavfi -i \"color=c=black:size=352x288:rate=50:duration=2[bg];"
+                       "color=c=white:size=32x288:rate=50[bar];[bg][bar]overlay=x='mod(t*400,320)':shortest=1,"
+                       "tinterlace=mode=interleave_top\" -c:v mpeg2video -q:v 2 -flags +ilme+ildct -top 1 -f mpeg2video";
+  std::string first = MakeClip("progressive.m2v", "-f lavfi -i testsrc=size=352x288:rate=25:duration=1 "
+                                                  "-c:v mpeg2video -q:v 2 -f mpeg2video");
+  std::string second = MakeClip("woven.m2v", fields);
+  std::ofstream(Out("joined.m2v"), std::ios::binary) << ReadAll(first) << ReadAll(second);
+  std::string clip = MakeClip("turns.ts", "-fflags +genpts -f mpegvideo -r 25 -i '" + Out("joined.m2v") + "' -c copy");
+  ASSERT_EQ(StreamField(clip, "v", "field_order").rfind("progressive", 0), 0u);
+  ASSERT_GT(Picture(clip, 2.0).CombedPixels(), 1000);
+  std::string output = Out("turns.avi");
+  Convert(clip, output, {"vcodec", "mpeg4", "s", "352x288", "qscale", "2"});
+  int combed = 0;
+  for (double at : {1.5, 2.0, 2.5}) combed = std::max(combed, Picture(output, at).CombedPixels());
+  EXPECT_LT(combed, 50);
 }
 
 TEST_F(PhoneReadyTest, BusyPicturesKeepThePromisedBitRate) {
@@ -311,7 +380,47 @@ TEST_F(PhoneReadyTest, LateSoundIsPaddedFromThePictureStart) {
   EXPECT_LT(MeanVolume(quiet), -80);
   EXPECT_GT(MeanVolume(tone), -30);
   EXPECT_NEAR(std::atof(StreamField(output, "a", "duration").c_str()), 4.0, 0.15);
+}
 
+// Where the sound's first loud sample lies after the first picture, in
+// seconds, for a player that reads the file with or without its edit lists
+// and plays the sound as stored: from its first time on, sample after sample.
+double ToneStartAfterPicture(const std::string& path, bool editLists) {
+  std::string reading = editLists ? "" : "-ignore_editlist 1 ";
+  auto firstTime = [&](const char* kind) {
+    return std::atof(CommandOutput("ffprobe -v error " + reading + "-select_streams " + kind +
+                                   ":0 -show_entries packet=pts_time -read_intervals %+#1 -of csv=p=0 " + Quoted(path))
+                         .c_str());
+  };
+  std::string pcm = CommandOutput("ffmpeg -nostdin -v error " + reading + "-i " + Quoted(path) +
+                                  " -map 0:a -ac 1 -ar 8000 -f s16le -");
+  for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    int sample = static_cast<int16_t>(static_cast<unsigned char>(pcm[i]) | static_cast<unsigned char>(pcm[i + 1]) << 8);
+    if (std::abs(sample) > 1500) return firstTime("a") + i / 2 / 8000.0 - firstTime("v");
+  }
+  return -1;
+}
+
+TEST_F(PhoneReadyTest, LateSoundStartsWithItsPictureInEveryContainer) {
+  // Sound in its place within one AMR frame, however the output is read.
+  for (double gap : {0.25, 1.0, 2.0, 5.0})
+    for (std::string input : {"mp4", "mp4 without edit lists", "mkv", "ts"}) {
+      std::string container = input.substr(0, input.find(' '));
+      std::string name = "gap" + std::to_string(static_cast<int>(gap * 100)) + (input == container ? "" : "_plain");
+      std::string clip = MakeClip(name + "." + container,
+                                  "-f lavfi -i testsrc=size=176x144:rate=25:duration=" + std::to_string(gap + 2) +
+                                      " -itsoffset " + std::to_string(gap) +
+                                      " -f lavfi -i sine=frequency=500:duration=2 -c:v mpeg4 -c:a aac" +
+                                      (input == container ? "" : " -use_editlist 0"));
+      std::string output = Out(name + "_" + container + ".3gp");
+      Convert(clip, output, Phone);
+      for (bool editLists : {true, false}) {
+        double start = ToneStartAfterPicture(output, editLists);
+        std::cout << "gap " << gap << " s, " << input << (editLists ? ", read with" : ", read without")
+                  << " edit lists: sound at " << start << " s\n";
+        EXPECT_NEAR(start, gap, 0.03) << input << (editLists ? " with" : " without") << " edit lists";
+      }
+    }
 }
 
 }  // namespace

@@ -166,5 +166,62 @@ TEST_F(RunEndTest, AFailureKeepsItsMessageAndLogsTheLibrarysReason) {
   EXPECT_TRUE(Logged("Error opening filters: no_such_filter (", TLogLevel::llQuiet));
 }
 
+TEST_F(RunEndTest, AnOutputThatReceivedNothingIsAFailureAndRemoved) {
+  // A faststart MP4 cut right after its index: every stream is known, no packet can be read.
+  std::string whole = Out("faststart.mp4");
+  CommandOutput("ffmpeg -nostdin -v error -y -i '" + Clip("clip.mp4") + "' -c copy -movflags +faststart '" + whole + "'");
+  std::string data = ReadAll(whole);
+  size_t mdat = data.find("mdat");
+  ASSERT_NE(mdat, std::string::npos);
+  std::string cut = Out("cut.mp4");
+  std::ofstream(cut, std::ios::binary) << data.substr(0, mdat - 4);
+  Convert(cut, Out("nothing.3gp"), Phone);
+  EXPECT_TRUE(FEngine.FatalException());
+  EXPECT_FALSE(FEngine.Finished());
+  EXPECT_EQ(FEngine.FatalMessage(), cut + ": nothing could be read from it");
+  EXPECT_FALSE(fs::exists(Out("nothing.3gp")));
+
+}
+
+TEST_F(RunEndTest, OutputsTakeTheirNameOnlyWhenFinished) {
+  auto temporaryFiles = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(FFolder.Path()))
+      if (entry.path().filename().string().rfind(".vidora-", 0) == 0) names.push_back(entry.path().filename());
+    return names;
+  };
+  // A killed run's file from two days ago goes; a running one's stays.
+  std::ofstream(Out(".vidora-abc123.part")) << "old";
+  fs::last_write_time(Out(".vidora-abc123.part"), fs::file_time_type::clock::now() - std::chrono::hours(48));
+  std::ofstream(Out(".vidora-def456.part")) << "fresh";
+  Open(Clip("clip.mp4"), Out("named.3gp"), Phone);
+  EXPECT_FALSE(fs::exists(Out(".vidora-abc123.part")));
+  EXPECT_TRUE(fs::exists(Out(".vidora-def456.part")));
+  fs::remove(Out(".vidora-def456.part"));
+
+  // While it is written the output lives under a hidden name in its folder.
+  bool seenUnnamed = false;
+  FEngine.SetOnProgress([&](const void*, int, int, int, float, float, int64_t, int64_t, int64_t) {
+    seenUnnamed = seenUnnamed || (!fs::exists(Out("named.3gp")) && temporaryFiles().size() == 1);
+  });
+  FEngine.StartConvert(false);
+  EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+  EXPECT_TRUE(seenUnnamed);
+  EXPECT_TRUE(ProbeFile(Out("named.3gp")).Valid);
+  EXPECT_TRUE(temporaryFiles().empty());
+  std::ofstream(Out("plain.txt")) << "any new file";
+  EXPECT_EQ(fs::status(Out("named.3gp")).permissions(), fs::status(Out("plain.txt")).permissions());
+
+  // A stop that finishes the file gives it its name too.
+  FEngine.Reset();
+  Open(Clip("clip.mp4"), Out("stopped.3gp"), Phone);
+  FEngine.ReportInterval = 0;  // the first report comes after the first packet
+  FEngine.SetOnProgress([&](const void*, int, int, int, float, float, int64_t, int64_t, int64_t) { FEngine.Stop(false); });
+  FEngine.StartConvert(false);
+  EXPECT_FALSE(FEngine.Finished());
+  EXPECT_TRUE(ProbeFile(Out("stopped.3gp")).Valid);
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
 }  // namespace
 }  // namespace vidora::test
