@@ -123,12 +123,16 @@ void Run(TConversionSession& session, const TCliOptions& options) {
   display.Finish();
 }
 
+// The engine's messages mostly name the file already.
+std::string Named(const TSessionJob& job, const std::string& message) {
+  return message.rfind(job.Input, 0) == 0 ? message : job.Input + ": " + message;
+}
+
 // The user's word on one input; false for a failure.
 bool Report(const TSessionJob& job, int verbosity) {
   std::error_code error;
   if (!job.Failure.empty()) {
-    // The engine's messages mostly name the file already.
-    Say(job.Failure.rfind(job.Input, 0) == 0 ? job.Failure : job.Input + ": " + job.Failure);
+    Say(Named(job, job.Failure));
     return false;
   }
   if (job.End && job.End->Finished) {
@@ -139,7 +143,7 @@ bool Report(const TSessionJob& job, int verbosity) {
   std::string what = kept ? "; " + job.Output + " holds what was converted"
                           : "; the unfinished " + job.Output + " was removed";
   if (job.End && job.End->Exception)
-    Say(job.Input + ": " + job.End->ExceptionMsg + what);
+    Say(Named(job, job.End->ExceptionMsg) + what);
   else
     Say(job.Input + ": stopped" + what);
   return false;

@@ -21,9 +21,9 @@ void TfrmOption::SetSourceDecoder(TFFDecoder* decoder) {
   FFirstAudioStreamIndex = decoder ? decoder->FirstAudioStreamIndex() : -1;
 }
 
-void TfrmOption::GetOutputOptions(TOutputOptions& options, bool fixedMode) const {
+void TfrmOption::GetOutputOptions(TOutputOptions& options, bool fixedMode, const TNameTaken& handedOut) const {
   if (!FDecoder) throw std::logic_error("no file is being added");
-  options = Profile.GetOutputOptions(FDecoder->FileName(), fixedMode);
+  options = Profile.GetOutputOptions(FDecoder->FileName(), fixedMode, handedOut);
 }
 
 void TfrmOption::GetInputOptions(TInputOptions& options) const {

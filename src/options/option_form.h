@@ -39,7 +39,7 @@ class TfrmOption {
 
   // Throws std::invalid_argument for a profile number field that is not a
   // number, and std::logic_error when no source decoder is set.
-  void GetOutputOptions(TOutputOptions& options, bool fixedMode) const;
+  void GetOutputOptions(TOutputOptions& options, bool fixedMode, const TNameTaken& handedOut = {}) const;
   void GetInputOptions(TInputOptions& options) const;
   void ApplyProfile(const std::string& scrambledLine) { Profile.ApplyProfile(scrambledLine); }
 

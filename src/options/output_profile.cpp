@@ -58,7 +58,8 @@ void TOutputProfile::ApplyProfile(const std::string& scrambledLine) {
   }
 }
 
-TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bool fixedMode) const {
+TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bool fixedMode,
+                                                const TNameTaken& handedOut) const {
   TOutputOptions o;
   o.VideoInputHook = true;  // every job goes past the subtitle renderer
   o.CopyTimestamp = false;
@@ -104,7 +105,7 @@ TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bo
     number("VideoBitRateTolerance", o.VideoBitRateTolerance);
   }
   o.FileExt = extension;
-  o.FileName = OutputFileName(inputFile, extension);
+  o.FileName = OutputFileName(inputFile, extension, handedOut);
   o.DisableSubtitle = true;  // subtitles are burned into the picture, never written as a stream
   return o;
 }
@@ -127,7 +128,7 @@ std::string CutToBytes(const std::string& text, size_t bytes) {
 
 }  // namespace
 
-std::string OutputFileName(const std::string& input, const std::string& extension) {
+std::string OutputFileName(const std::string& input, const std::string& extension, const TNameTaken& handedOut) {
   std::filesystem::path path(input);
   std::filesystem::path folder = path.parent_path();
   std::string stem = path.stem().string();
@@ -138,9 +139,10 @@ std::string OutputFileName(const std::string& input, const std::string& extensio
     return (folder / (CutToBytes(stem, limit > suffix.size() ? limit - suffix.size() : 0) + suffix)).string();
   };
   // A dangling symbolic link takes its name too: writing would go through it.
-  auto taken = [](const std::string& candidate) {
+  auto taken = [&](const std::string& candidate) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(candidate, error));
+    return std::filesystem::exists(std::filesystem::symlink_status(candidate, error)) ||
+           (handedOut && handedOut(candidate));
   };
   std::string candidate = name("_(Vidora)");
   for (int n = 1; taken(candidate); ++n) candidate = name("_(Vidora_" + std::to_string(n) + ")");

@@ -2,6 +2,7 @@
 // and rates of every converted file; a skin's profile line replaces them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,10 @@
 #include "media/encoder/options.h"
 
 namespace vidora {
+
+// Whether an output name was handed out to another job already: outputs are
+// written under a temporary name, so the file system cannot tell.
+using TNameTaken = std::function<bool(const std::string& name)>;
 
 class TOutputProfile {
  public:
@@ -29,7 +34,8 @@ class TOutputProfile {
   // The output record for `inputFile` (profile mode, or the fixed set), with
   // the output name beside the input. Throws std::invalid_argument for a
   // profile-mode number field that is not a number.
-  TOutputOptions GetOutputOptions(const std::string& inputFile, bool fixedMode) const;
+  TOutputOptions GetOutputOptions(const std::string& inputFile, bool fixedMode,
+                                  const TNameTaken& handedOut = {}) const;
 
  private:
   std::vector<std::pair<std::string, std::string>> FFields;
@@ -37,7 +43,8 @@ class TOutputProfile {
 
 // What ApplyProfile undoes: for writing skin files.
 std::string ScrambleProfileLine(const std::string& plain);
-// base + "_(Vidora)" + extension beside the input, or "_(Vidora_N)" when taken.
-std::string OutputFileName(const std::string& input, const std::string& extension);
+// base + "_(Vidora)" + extension beside the input, or "_(Vidora_N)" when a
+// file has the name or it was handed out already.
+std::string OutputFileName(const std::string& input, const std::string& extension, const TNameTaken& handedOut = {});
 
 }  // namespace vidora

@@ -70,7 +70,11 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
     TOutputOptions output;
     FOptions.SetSourceDecoder(&decoder);
     try {
-      FOptions.GetOutputOptions(output, request.FixedMode);
+      FOptions.GetOutputOptions(output, request.FixedMode, [this](const std::string& name) {
+        for (const TSessionJob* other : FTaskJobs)
+          if (other->Output == name) return true;
+        return false;
+      });
     } catch (const std::invalid_argument& error) {
       job.Failure = error.what();
       job.RefusedOption = true;

@@ -64,7 +64,11 @@ TEST_F(SessionTest, OneProgressStreamThenEachJobsEndThenTheRunsEnd) {
   ASSERT_TRUE(clip.Set()) << clip.Failure;
   EXPECT_EQ(clip.Subtitles.size(), 2u) << "the banner and one cue";
   ASSERT_TRUE(session.AddJob({.Input = Clip("grey.mp4")}).Set());
-  EXPECT_EQ(session.RunnableJobs(), 2);
+  // Outputs are written under temporary names: a name handed out is taken all the same.
+  fs::copy_file(FFolder.Path() / "clip.mp4", FFolder.Path() / "clip.mov");
+  const TSessionJob& sameName = session.AddJob({.Input = (FFolder.Path() / "clip.mov").string()});
+  EXPECT_EQ(fs::path(sameName.Output).filename(), "clip_(Vidora_1)_3GP.3gp");
+  EXPECT_EQ(session.RunnableJobs(), 3);
 
   session.Start(2, true);
   ASSERT_TRUE(RunToEnd(session));
@@ -77,6 +81,7 @@ TEST_F(SessionTest, OneProgressStreamThenEachJobsEndThenTheRunsEnd) {
   EXPECT_EQ(std::count(events.begin(), events.end(), "clip.mp4 finished"), 1) << testing::PrintToString(events);
   EXPECT_EQ(std::count(events.begin(), events.end(), "grey.mp4 finished"), 1) << testing::PrintToString(events);
   EXPECT_EQ(StreamSummary(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_EQ(StreamSummary(FFolder.Path() / "clip_(Vidora_1)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }
 
 TEST_F(SessionTest, NothingIsDeliveredToASessionThatIsGone) {

@@ -47,7 +47,7 @@ void TCustomFFmpeg::PlanFastDecoding() {
       outHeight = sameSize ? INT_MAX : std::max(outHeight, ost->enc->height);
     }
     if (outWidth <= 0 || outWidth == INT_MAX) continue;
-    if (Fautorotate && DisplayRotation(ist->st) % 180) std::swap(outWidth, outHeight);
+    if (Fautorotate && DisplayRotation(ist->st, nullptr) % 180) std::swap(outWidth, outHeight);
     double shrink = std::min(static_cast<double>(dec->width) / outWidth, static_cast<double>(dec->height) / outHeight);
     if (shrink < FastDecodeShrink) continue;
 
@@ -67,6 +67,8 @@ void TCustomFFmpeg::PlanFastDecoding() {
     dec->coded_height = dec->height;
     dec->width = AV_CEIL_RSHIFT(dec->width, lowres);
     dec->height = AV_CEIL_RSHIFT(dec->height, lowres);
+    Log(TLogLevel::llInfo, "Input stream #%d.%d is decoded at %dx%d for a %dx%d picture", ist->file_index,
+        ist->st->index, dec->width, dec->height, outWidth, outHeight);
   }
 }
 
