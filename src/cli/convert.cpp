@@ -163,7 +163,6 @@ int Convert(const TCliOptions& options) {
     return 2;
   }
 
-  // Ended (its threads joined, unfinished outputs dealt with) before the report.
   TConversionSession session(form);
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);
   for (const std::string& input : options.Inputs) {
@@ -180,6 +179,7 @@ int Convert(const TCliOptions& options) {
     if (!job.SubtitleNote.empty() && options.Verbosity >= 0) Say(job.Input + ": " + job.SubtitleNote);
   }
   if (session.RunnableJobs() > 0 && !Interrupts) Run(session, options);
+  // Every job has ended and its output is dealt with before the report.
   session.Stop(true);
 
   bool failed = false;

@@ -33,12 +33,6 @@ void TfrmOption::GetInputOptions(TInputOptions& options) const {
   options.ForceFormat = FDecoder->ForceFormat();
 }
 
-bool TfrmOption::LoadTXT(const std::string& fileName, double frameRate, std::string* note) {
-  bool loaded = vidora::LoadTXT(fileName, frameRate, TimeTXTEditor, note);
-  if (loaded) SubtitlesOn = true;
-  return loaded;
-}
-
 namespace {
 // Ends the reading at the first value that is missing or of another type.
 struct TStopReading {};

@@ -8,7 +8,6 @@
 
 #include "media/encoder/options.h"
 #include "options/output_profile.h"
-#include "options/subtitle_reader.h"
 #include "options/subtitle_settings.h"
 
 namespace vidora {
@@ -28,8 +27,6 @@ class TfrmOption {
   TOutputProfile Profile;
   TSubtitleSettings Subtitles;
   TWorkingFont Font;  // what the renderer draws with
-  TSubtitleTable TimeTXTEditor{{"0", SubtitleBanner}};
-  bool SubtitlesOn = false;  // burn-in for the next conversion
 
   // Remembers the file being added and its first video and audio streams.
   void SetSourceDecoder(TFFDecoder* decoder);
@@ -42,11 +39,6 @@ class TfrmOption {
   void GetOutputOptions(TOutputOptions& options, bool fixedMode, const TNameTaken& handedOut = {}) const;
   void GetInputOptions(TInputOptions& options) const;
   void ApplyProfile(const std::string& scrambledLine) { Profile.ApplyProfile(scrambledLine); }
-
-  // Reads a subtitle file into the time table; switches burn-in on when it
-  // held subtitles. `frameRate` turns MicroDVD frame numbers into seconds;
-  // `note` tells what was used instead when it is 0.
-  bool LoadTXT(const std::string& fileName, double frameRate, std::string* note = nullptr);
 
   // Start-up: the sister player's subtitle settings, in their order; the
   // first missing or mistyped value silently ends the reading.

@@ -58,7 +58,14 @@ bool TSubtitleScheduler::Seek(int64_t time) {
 }
 
 bool TSubtitleScheduler::DrawAt(int64_t time, TBitmap& frame) {
-  FShowing = !FCues[FCurrent].Text.empty() && Seek(time) && time < CueEnd(FCurrent);
+  FShowing = false;
+  if (!FCues[FCurrent].Text.empty() && Seek(time)) {
+    if (FEndOf != FCurrent) {
+      FCurrentEnd = CueEnd(FCurrent);
+      FEndOf = FCurrent;
+    }
+    FShowing = time < FCurrentEnd;
+  }
   if (FShowing) FRenderer.PiszTXT(FCues[FCurrent].Text, frame);
   return FShowing;
 }

@@ -32,8 +32,8 @@ class TSubtitleScheduler {
   // ends (µs) after how long a stay (ms).
   bool Showing() const { return FShowing; }
   const TText& SubText() const { return FCues[FCurrent].Text; }
-  int64_t EndTime() const { return FShowing ? CueEnd(FCurrent) : 0; }
-  int64_t DisplayTime() const { return FShowing ? (CueEnd(FCurrent) - FCues[FCurrent].Start) / 1000 : 0; }
+  int64_t EndTime() const { return FShowing ? FCurrentEnd : 0; }
+  int64_t DisplayTime() const { return FShowing ? (FCurrentEnd - FCues[FCurrent].Start) / 1000 : 0; }
 
  private:
   struct TCue {
@@ -53,6 +53,10 @@ class TSubtitleScheduler {
   std::atomic<bool> FSubtitlesOn;  // set by any thread, read by the job's worker
 
   size_t FCurrent = 0;
+  // Where the current cue stops, worked out once per cue rather than per
+  // frame: a display time measures the text.
+  size_t FEndOf = SIZE_MAX;
+  int64_t FCurrentEnd = 0;
   bool FShowing = false;
 };
 

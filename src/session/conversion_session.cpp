@@ -116,7 +116,6 @@ void TConversionSession::ClearJobs() {
 int TConversionSession::RunnableJobs() const { return static_cast<int>(FTaskJobs.size()); }
 
 void TConversionSession::Start(int threads, bool subtitlesOn) {
-  FSubtitlesOn = subtitlesOn;
   FSchedulers.clear();
   FReached.assign(FTaskJobs.size(), {0, 0});
   for (TSessionJob* job : FTaskJobs) {
@@ -129,7 +128,6 @@ void TConversionSession::Start(int threads, bool subtitlesOn) {
 }
 
 void TConversionSession::SetSubtitlesOn(bool on) {
-  FSubtitlesOn = on;
   for (auto& scheduler : FSchedulers) scheduler->SetSubtitlesOn(on);
 }
 

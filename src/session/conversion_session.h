@@ -107,7 +107,6 @@ class TConversionSession {
   std::vector<std::unique_ptr<TSubtitleScheduler>> FSchedulers;  // by task index
   std::vector<std::pair<int64_t, int64_t>> FReached;            // by task index: current and total time
   bool FRunning = false;
-  bool FSubtitlesOn = false;
 
   // Lets a posted event that arrives after the session is gone find nothing.
   std::shared_ptr<TConversionSession*> FAlive = std::make_shared<TConversionSession*>(this);

@@ -182,11 +182,13 @@ bool TRGBConvertContext::WriteBack(AVFrame* picture, bool onlyChanged) {
   }
   // A round trip through RGB moves colours by a code value: only what the
   // handler changed goes back, so no faint box shows around its drawing.
-  AVFrame* written =
-      onlyChanged ? AlignedFrame(FWritten, picture->width, rows, static_cast<AVPixelFormat>(picture->format)) : nullptr;
+  AVFrame* written = onlyChanged && CanMerge(picture) ? AlignedFrame(FWritten, picture->width, rows,
+                                                                      static_cast<AVPixelFormat>(picture->format))
+                                                     : nullptr;
   if (written) {
     swscale.sws_scale(FFromRGB.get(), source, sourceStride, 0, rows, written->data, written->linesize);
-    if (MergeChanged(picture, written, first)) return true;
+    MergeChanged(picture, written, first);
+    return true;
   }
   uint8_t* planes[4];
   PlanesFrom(picture, first, planes);
@@ -194,19 +196,24 @@ bool TRGBConvertContext::WriteBack(AVFrame* picture, bool onlyChanged) {
   return true;
 }
 
-bool TRGBConvertContext::MergeChanged(AVFrame* picture, const AVFrame* written, int first) const {
+bool TRGBConvertContext::CanMerge(const AVFrame* picture) const {
   const AVPixFmtDescriptor* descriptor = Descriptor(picture);
   // Coarse 8- to 16-bit pixels may look unchanged where the handler drew.
-  if (FBitsPixel < 24 || !descriptor || !(descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) || (descriptor->flags & AV_PIX_FMT_FLAG_RGB) ||
-      descriptor->nb_components < 3 || descriptor->comp[0].depth != 8 ||
-      FOriginal.size() < static_cast<size_t>(FBitmap.Stride()) * FBitmap.Height())
-    return false;
+  return FBitsPixel >= 24 && descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) &&
+         !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) && descriptor->nb_components >= 3 &&
+         descriptor->comp[0].depth == 8 && FOriginal.size() >= static_cast<size_t>(FBitmap.Stride()) * FBitmap.Height();
+}
+
+void TRGBConvertContext::MergeChanged(AVFrame* picture, const AVFrame* written, int first) const {
+  const AVPixFmtDescriptor* descriptor = Descriptor(picture);
   int width = picture->width, rows = picture->height - first, stride = FBitmap.Stride();
   int pixelBytes = (FBitsPixel == 15 ? 16 : FBitsPixel) / 8;
   std::vector<uint8_t> changed(static_cast<size_t>(width) * rows, 0);
   for (int y = 0; y < rows; ++y) {
     const uint8_t* now = FBitmap.ScanLine(first + y);
     const uint8_t* before = FOriginal.data() + static_cast<ptrdiff_t>(first + y) * stride;
+    // Most rows hold nothing of the drawing: one comparison clears them.
+    if (std::memcmp(now, before, static_cast<size_t>(width) * pixelBytes) == 0) continue;
     for (int x = 0; x < width; ++x)
       changed[static_cast<size_t>(y) * width + x] = std::memcmp(now + x * pixelBytes, before + x * pixelBytes, pixelBytes) != 0;
   }
@@ -229,7 +236,6 @@ bool TRGBConvertContext::MergeChanged(AVFrame* picture, const AVFrame* written, 
               written->data[plane][static_cast<ptrdiff_t>(y) * written->linesize[plane] + x];
       }
   }
-  return true;
 }
 
 }  // namespace vidora

@@ -64,10 +64,11 @@ class TRGBConvertContext {
   TSwsPtr FFromRGB;
   // FromRGB; with `onlyChanged`, into the picture the bitmap was made from.
   bool WriteBack(AVFrame* picture, bool onlyChanged);
+  // Whether only the changed pixels can go back: planar 8-bit YUV and a 24- or 32-bit bitmap.
+  bool CanMerge(const AVFrame* picture) const;
   // Puts back into the picture only the pixels of `written` (the bitmap's rows
-  // from `first` converted) whose bitmap pixels changed; false for formats it
-  // cannot pick pixels from.
-  bool MergeChanged(AVFrame* picture, const AVFrame* written, int first) const;
+  // from `first` converted) whose bitmap pixels changed; for pictures CanMerge takes.
+  void MergeChanged(AVFrame* picture, const AVFrame* written, int first) const;
 
   TFramePtr FStaging;  // the scaler's side of the bitmap, for widths that need it
   TFramePtr FWritten;  // the changed rows on their way back into the picture

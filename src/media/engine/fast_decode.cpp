@@ -38,16 +38,18 @@ void TCustomFFmpeg::PlanFastDecoding() {
     if (dec->codec_type != AVMEDIA_TYPE_VIDEO || dec->width <= 0 || dec->height <= 0 || dec->lowres) continue;
     // The largest picture made of this source; none made (copy only): nothing to plan.
     int outWidth = 0, outHeight = 0;
-    bool deinterlaced = false;
+    bool deinterlaced = false, sideways = false;
     for (auto& ost : Fost_table) {
       if (ost->source_index != ist->table_index || ost->codec->stream_copy) continue;
-      deinterlaced = deinterlaced || PictureShaping(*ost, *ist).deinterlace;
+      TPictureShaping shaping = PictureShaping(*ost, *ist);
+      deinterlaced = deinterlaced || shaping.deinterlace;
+      sideways = sideways || shaping.rotation % 180;
       bool sameSize = ost->codec->size_from_input || ost->enc->width <= 0 || ost->enc->height <= 0;
       outWidth = sameSize ? INT_MAX : std::max(outWidth, ost->enc->width);
       outHeight = sameSize ? INT_MAX : std::max(outHeight, ost->enc->height);
     }
     if (outWidth <= 0 || outWidth == INT_MAX) continue;
-    if (Fautorotate && DisplayRotation(ist->st, nullptr) % 180) std::swap(outWidth, outHeight);
+    if (sideways) std::swap(outWidth, outHeight);
     double shrink = std::min(static_cast<double>(dec->width) / outWidth, static_cast<double>(dec->height) / outHeight);
     if (shrink < FastDecodeShrink) continue;
 
