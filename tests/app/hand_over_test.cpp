@@ -49,7 +49,8 @@ TEST(QtHandOver, WorkersCallsAndLinesRunOnTheGuiThread) {
         if (i % 2)
           RunInMainThread([&] { count(waited); });
         else
-          PostToMainThread([&] { count(posted); });
+          // A posted call runs after this iteration has ended: it holds its own copy.
+          PostToMainThread([count, &posted] { count(posted); });
         logger.Log(nullptr, TLogLevel::llWarning, "line %d", i);
       }
       try {
