@@ -33,10 +33,6 @@ const char* const ComponentNames[] = {
     "btnMinimize", "btnHi", "btnLo", "btnVol1", "btnVol2", "btnSetup", "btnStartConvert", "btnPauseConvert",
     "btnResumeConvert"};
 
-const char* const ProfileFields[] = {"FileExt", "FileFormat", "ExtOptions", "AudioCodec", "AudioPreset",
-                                     "AudioChannels", "AudioSampleRate", "AudioBitRate", "VideoCodec", "VideoPreset",
-                                     "FrameRate", "FrameSize", "VideoBitrate", "VideoBitRateTolerance"};
-
 std::string Text(const QRect& r) {
   return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
          std::to_string(r.height());
@@ -46,6 +42,7 @@ std::string Text(const QRect& r) {
 struct TLook {
   std::vector<std::string> Properties;
   std::vector<QImage> Pictures;
+  TOutputProfile Profile;
   bool operator==(const TLook&) const = default;
 };
 
@@ -111,7 +108,7 @@ class SkinWindowTest : public ::testing::Test {
             label->styleSheet().toStdString());
       }
     }
-    for (const char* field : ProfileFields) say(std::string(field) + "=" + FOptions.Profile.Field(field));
+    look.Profile = FOptions.Profile;
     return look;
   }
 
@@ -137,8 +134,8 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   EXPECT_EQ(FWindow->PanelVideo->geometry(), QRect(50, 117, 200, 150));
   EXPECT_EQ(FWindow->Image1->geometry(), QRect(0, 0, 200, 150)) << "the preview fills the larger screen";
   EXPECT_EQ(FWindow->btnHi->geometry(), QRect(128, 82, 18, 14));
-  EXPECT_EQ(FOptions.Profile.Field("FrameSize"), "320x240");
-  EXPECT_EQ(FOptions.Profile.Field("VideoCodec"), "mpeg4");
+  EXPECT_EQ(FOptions.Profile.FrameSize, "320x240");
+  EXPECT_EQ(FOptions.Profile.VideoCodec, "mpeg4");
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ffb347"));
   EXPECT_TRUE(Item("Wide320")->isChecked());
   EXPECT_FALSE(Item("Standard")->isChecked());
@@ -148,6 +145,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   Choose("Standard");
   const TLook back = Look();
   EXPECT_EQ(back.Properties, builtIn.Properties);
+  EXPECT_TRUE(back.Profile == builtIn.Profile);
   EXPECT_TRUE(back.Pictures == builtIn.Pictures) << "every face and picture is the built-in one again";
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Standard");
 
@@ -156,7 +154,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   TfrmMain started(options, false);
   started.StartWithSkin("Wide320");
   EXPECT_EQ(started.size(), QSize(300, 548));
-  EXPECT_EQ(options.Profile.Field("FileExt"), "_Wide320.3gp");
+  EXPECT_EQ(options.Profile.FileExt, "_Wide320.3gp");
 }
 
 TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
@@ -202,8 +200,8 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   EXPECT_EQ(FWindow->LProgress->font().family(), "Liberation Serif");
   EXPECT_TRUE(FWindow->LProgress->font().bold());
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ff0000"));
-  EXPECT_EQ(FOptions.Profile.Field("FrameSize"), "128x96");
-  EXPECT_EQ(FOptions.Profile.Field("AudioSampleRate"), "") << "a profile replaces the whole profile";
+  EXPECT_EQ(FOptions.Profile.FrameSize, "128x96");
+  EXPECT_FALSE(FOptions.Profile.AudioSampleRate) << "a profile replaces the whole profile";
 
   // A skin whose folder went away after the menu was filled: the name is kept, nothing changes.
   fs::path gone = UserSkin("Gone");
