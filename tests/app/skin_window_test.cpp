@@ -227,6 +227,28 @@ TEST_F(SkinWindowTest, TheChosenPhonesProfileMakesTheNextFile) {
   EXPECT_EQ(test::StreamSummary(FFolder.Path() / "clip_(Vidora)_Wide320.3gp"), "mpeg4,320,240\naac,22050,2\n");
 }
 
+// Every phone shipped in the tree loads whole: no key or picture refused,
+// every shown key has its face, and its profile can make a file.
+TEST_F(SkinWindowTest, EveryShippedPhoneLoadsWhole) {
+  int phones = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(SOURCE_DIR) / "skins")) {
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    Choose(name);
+    ++phones;
+    EXPECT_FALSE(Logged("Skin " + name + ":"));
+    for (const char* component : ComponentNames) {
+      auto* button = FWindow->findChild<TRegionButton*>(component);
+      if (button && button->isVisibleTo(FWindow.get())) {
+        EXPECT_FALSE(button->GlyphUp().isNull()) << component;
+      }
+    }
+    EXPECT_EQ(FOptions.Profile.Refusal, "");
+    EXPECT_NO_THROW(FOptions.Profile.GetOutputOptions("clip.mp4", false));
+  }
+  EXPECT_GE(phones, 2);
+}
+
 // A bitmap header that claims width x height and holds no pixels.
 std::string BitmapHeader(int width, int height) {
   std::string bytes = "BM";
