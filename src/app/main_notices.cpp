@@ -66,7 +66,8 @@ void TfrmMain::OfferDoneFolder(const QString& text, const std::string& output) {
   int width = ImageProgress->x() + ImageProgress->width() - LProgress->x();
   ShowProgressText(LProgress->fontMetrics().elidedText(text.arg(BaseName(output)), Qt::ElideRight, width));
   FDoneOutput = output;
-  LProgress->setToolTip(tr("%1\nClick or press Enter to open its folder").arg(QString::fromStdString(output)));
+  QString path = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(output)).absoluteFilePath());
+  LProgress->setToolTip(tr("%1\nClick or press Enter to open its folder").arg(path));
   LProgress->setCursor(Qt::PointingHandCursor);
   LProgress->setFocusPolicy(Qt::StrongFocus);
   LProgress->setFocus();
