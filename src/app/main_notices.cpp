@@ -107,12 +107,17 @@ bool TfrmMain::Converting() const {
 }
 
 bool TfrmMain::MayClose() {
-  if (FCloseWithoutAsking || !Converting()) return true;
-  QString question =
-      tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
-  bool stop = AskToStop ? AskToStop(question) : AskStopConverting(question);
-  // A stop signal or the run's end may have come while the question was open.
-  return stop || FCloseWithoutAsking || !Converting();
+  if (!Converting()) return true;
+  if (!FCloseWithoutAsking) {
+    QString question =
+        tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
+    bool stop = AskToStop ? AskToStop(question) : AskStopConverting(question);
+    // A stop signal or the run's end may have come while the question was open.
+    if (!stop && !FCloseWithoutAsking && Converting()) return false;
+  }
+  // The run ends with the window, and no end event will say so: the task bar forgets it here.
+  Notices.ShowProgress(std::nullopt);
+  return true;
 }
 
 bool TfrmMain::AskStopConverting(const QString& question) {
