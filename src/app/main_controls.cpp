@@ -24,7 +24,7 @@ void TfrmMain::ConnectControls() {
   connect(btnInfo, &QAbstractButton::clicked, this, &TfrmMain::btnInfoClick);
   connect(GetPhone, &QAction::triggered, this, [this] { UrlOpener.Open(PhonePage(ServerAddress())); });
   for (QWidget* watched : {static_cast<QWidget*>(ImageProgress), static_cast<QWidget*>(ImageInfoPL),
-                           static_cast<QWidget*>(ImageInfoEn)})
+                           static_cast<QWidget*>(ImageInfoEn), static_cast<QWidget*>(LProgress)})
     watched->installEventFilter(this);
 }
 
@@ -90,6 +90,7 @@ void TfrmMain::btnInfoClick() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LProgress && OpenDoneFolder(*event)) return true;
   if (event->type() != QEvent::MouseButtonPress) return QWidget::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
   if (watched == ImageProgress && btnStartConvert->isEnabled()) {

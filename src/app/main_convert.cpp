@@ -2,7 +2,6 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTime>
 #include <QTimer>
@@ -71,6 +70,7 @@ void TfrmMain::btnStartConvertClick() {
   btnStartConvert->hide();
   btnPauseConvert->show();
   TimerStat->start();
+  StartTellingProgress();
   FSession.Start(1, btnSubOn->isVisible() && btnSubOn->Down());
 }
 
@@ -96,6 +96,7 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   std::optional<int64_t> percent = ProgressPercent(CurrentDuration, TotalDuration);
   // 100% is the termination's word: a run may report its whole length just before it ends.
   if (percent) percent = std::min<int64_t>(*percent, 99);
+  if (percent) TellProgress(*percent);
   // Without a known length the label tells the time reached instead.
   QString shown = percent ? QString::number(*percent) + "% " : TimeOfDay(CurrentDuration / 1000) + " ";
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
@@ -123,7 +124,7 @@ void TfrmMain::KodraTerminate(const TSessionJob& job) {
     btnLo->setEnabled(true);
     btnHi->setEnabled(true);
   }
-  if (info.Exception) QMessageBox::warning(this, "Vidora to 3GP", QString::fromStdString(info.ExceptionMsg));
+  TellJobEnded(job);
 }
 
 void TfrmMain::KodraPreviewBitmap(const TBitmap& picture) {

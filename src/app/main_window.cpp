@@ -259,6 +259,7 @@ void TfrmMain::DrawProgress(int fill) {
 }
 
 void TfrmMain::ShowProgressText(const QString& text, bool failure) {
+  ForgetDoneFolder();
   FShowsFailure = failure;
   QColor colour = failure ? QColor(0xff, 0x50, 0x50) : FProgressColour;
   LProgress->setStyleSheet(QString("color: %1; background: transparent;").arg(colour.name()));
@@ -313,6 +314,10 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!MayClose()) {
+    event->ignore();
+    return;
+  }
   // No event may reach a window on its way out; then the blocking stop.
   FUpdate.Abort();
   DetachEvents();
