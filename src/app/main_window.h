@@ -22,7 +22,6 @@
 #include "update/update_request.h"
 
 class QActionGroup;
-class QButtonGroup;
 class QGroupBox;
 class QMenu;
 class QPlainTextEdit;
@@ -37,6 +36,7 @@ class TSubtitleScheduler;
 
 namespace vidora::app {
 
+class TLogWindow;
 class TVideoPanel;
 
 class TfrmMain : public QWidget {
@@ -87,9 +87,11 @@ class TfrmMain : public QWidget {
   TRegionButton* btnStartConvert;
   TRegionButton* btnPauseConvert;
   TRegionButton* btnResumeConvert;
+  TLogWindow* LogWindow;  // F12
   QPlainTextEdit* mmoLog;
   QGroupBox* grpLogLevel;
   QMenu* MSkin;
+  QAction* AlwaysOnTop;  // checked: the phone stays above other windows (stored)
   QAction* GetPhone;
   QTimer* TimerStat;
   QTimer* TimerCheckVersion;
@@ -168,6 +170,7 @@ class TfrmMain : public QWidget {
   // main_controls.cpp: the window's own controls.
   void ConnectControls();
   void QualityClick(bool hi);
+  void KeepOnTop(bool on);
 
   // main_add.cpp: adding a file and its job.
   bool EnsureEncoderLibraries();
@@ -209,7 +212,6 @@ class TfrmMain : public QWidget {
   bool FEchoLog = false;
   bool FShowsFailure = false;
   std::string FLibAVFolder;
-  QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all
   QColor FProgressColour{Qt::lightGray};
