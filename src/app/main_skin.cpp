@@ -90,15 +90,14 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
     if (keepCentre) move(x() + width() / 2 - background.width() / 2, y());
     SetBackground(background);
   }
-  // Hidden while it changes shape; shown again whatever the file held.
-  bool shown = isVisible();
-  if (shown) hide();
+  // The window stays shown while it changes shape: hidden and shown again
+  // after the minimise key, X11 window managers minimise it once more (Qt
+  // leaves the window's initial-state hint at iconic).
   TSkinFile file;
   file.Parse(std::string(description.constData(), description.size()));
   skin.Apply(file);
   DrawProgress(FProgressFill);
   ApplyWindowShape();
-  if (shown) show();
 }
 
 QWidget* TfrmMain::SkinComponent(const std::string& name) const {
