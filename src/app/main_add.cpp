@@ -1,6 +1,7 @@
 // Adding a file: one encoder job, the preview, and the subtitles.
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 
 #include "skin/image_box.h"
@@ -8,6 +9,7 @@
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
+#include "options/settings_store.h"
 #include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
@@ -26,14 +28,21 @@ const char* const InputFilter =
     "All Files (*)";
 const char* const SubtitleFilter = "Teksty do Filmów (*.txt *.sub *.srt *.ssa *.smi *.ass);;Wszystkie Pliki (*)";
 
+// Both dialogs open in the folder a file was last chosen from, also after a restart.
+std::string ChooseFromLastFolder(QWidget* parent, const char* title, const char* filter) {
+  SettingsStore settings(OwnOrganisation, OwnApplication);
+  QString folder = QString::fromStdString(settings.ReadString(setting::LastFolder).value_or(std::string()));
+  QString chosen = QFileDialog::getOpenFileName(parent, QString::fromUtf8(title), folder, QString::fromUtf8(filter));
+  if (!chosen.isEmpty()) settings.WriteString(setting::LastFolder, QFileInfo(chosen).absolutePath().toStdString());
+  return chosen.toStdString();
+}
+
 }  // namespace
 
 void TfrmMain::btnAddClick() {
   if (!EnsureEncoderLibraries()) return;
   FSession.ClearJobs();
-  std::string fileName = ChooseInputFile ? ChooseInputFile()
-                                         : QFileDialog::getOpenFileName(this, QString(), QString(), InputFilter)
-                                               .toStdString();
+  std::string fileName = ChooseInputFile ? ChooseInputFile() : ChooseFromLastFolder(this, "", InputFilter);
   if (fileName.empty()) return;
   AddChosenFile(fileName);
 }
@@ -98,10 +107,8 @@ void TfrmMain::StartPreview(const std::string& fileName) {
 }
 
 void TfrmMain::btnAddSubClick() {
-  std::string fileName = ChooseSubtitleFile ? ChooseSubtitleFile()
-                                            : QFileDialog::getOpenFileName(this, "Mirvo - Wybierz Tekst", QString(),
-                                                                           SubtitleFilter)
-                                                  .toStdString();
+  std::string fileName =
+      ChooseSubtitleFile ? ChooseSubtitleFile() : ChooseFromLastFolder(this, "Mirvo - Wybierz Tekst", SubtitleFilter);
   if (!fileName.empty()) LoadSubtitles(fileName);
 }
 

@@ -24,7 +24,6 @@
 #include "update/update_request.h"
 
 class QActionGroup;
-class QButtonGroup;
 class QGroupBox;
 class QMenu;
 class QMessageBox;
@@ -40,6 +39,7 @@ class TSubtitleScheduler;
 
 namespace vidora::app {
 
+class TLogWindow;
 class TVideoPanel;
 
 class TfrmMain : public QWidget {
@@ -90,9 +90,11 @@ class TfrmMain : public QWidget {
   TRegionButton* btnStartConvert;
   TRegionButton* btnPauseConvert;
   TRegionButton* btnResumeConvert;
+  TLogWindow* LogWindow;  // F12
   QPlainTextEdit* mmoLog;
   QGroupBox* grpLogLevel;
   QMenu* MSkin;
+  QAction* AlwaysOnTop;  // checked: the phone stays above other windows (stored)
   QAction* GetPhone;
   QTimer* TimerStat;
   QTimer* TimerCheckVersion;
@@ -177,6 +179,7 @@ class TfrmMain : public QWidget {
   // main_controls.cpp: the window's own controls.
   void ConnectControls();
   void QualityClick(bool hi);
+  void KeepOnTop(bool on);
 
   // main_add.cpp: adding a file and its job.
   bool EnsureEncoderLibraries();
@@ -230,7 +233,6 @@ class TfrmMain : public QWidget {
   bool FEchoLog = false;
   bool FShowsFailure = false;
   std::string FLibAVFolder;
-  QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all
   QColor FProgressColour{Qt::lightGray};

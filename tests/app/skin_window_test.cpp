@@ -92,6 +92,7 @@ class SkinWindowTest : public ::testing::Test {
     TLook look;
     auto say = [&look](std::string line) { look.Properties.push_back(std::move(line)); };
     say("window " + std::to_string(FWindow->width()) + "x" + std::to_string(FWindow->height()));
+    say("MSkin " + FWindow->MSkin->styleSheet().toStdString());
     for (const char* name : ComponentNames) {
       auto* component = FWindow->findChild<QWidget*>(name);
       say(std::string(name) + " " + Text(component->geometry()) + (component->isVisibleTo(FWindow.get()) ? " shown" : " hidden"));
@@ -137,6 +138,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   EXPECT_EQ(FOptions.Profile.FrameSize, "320x240");
   EXPECT_EQ(FOptions.Profile.VideoCodec, "mpeg4");
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ffb347"));
+  EXPECT_TRUE(FWindow->MSkin->styleSheet().contains("background: #253d56; color: #ffb347"));
   EXPECT_TRUE(Item("Wide320")->isChecked());
   EXPECT_FALSE(Item("Standard")->isChecked());
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Wide320");
@@ -167,7 +169,7 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
         "[btnAdd]\r\nText=Add\r\na file\r\n\r\nTextPos=1\r\nTextPos=7\r\nFlat=1\r\nLeft=abc\r\nWidth=$30\r\n"
         "[btnClose]\r\nTextPos=0\r\nTextPos=3\r\nFlat=0\r\nVisible=0\r\n"
         "[btnPlay]\r\nFlat=1\r\n"
-        "[btnSetup]\r\nGlyphUp=missing.bmp\r\nTop=99999\r\n"
+        "[btnSetup]\r\nGlyphUp=missing.bmp\r\nTop=99999\r\nMenuTextColor=$0000FF\r\nMenuColor=dark\r\n"
         "[ImgT]\r\nWidth=50\r\nHeight=50\r\n"
         "[ImageInfoEn]\r\nLeft=3\r\n"
         "[NoSuchComponent]\r\nLeft=5\r\n"
@@ -192,10 +194,13 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   EXPECT_EQ(FWindow->btnPlay->ButtonStyle(), btSpeedFlat);
   EXPECT_EQ(FWindow->btnSetup->geometry(), setupBefore) << "a place beyond any screen is refused";
   EXPECT_TRUE(Logged("missing.bmp not loaded"));
+  EXPECT_TRUE(FWindow->MSkin->styleSheet().contains("background: #1b1e23; color: #ff0000"))
+      << "the menu's text colour from the skin, its background the dark default";
+  EXPECT_TRUE(Logged("[btnSetup] MenuColor=dark is not a number"));
   EXPECT_EQ(FWindow->ImgT->size(), QSize(1, 12)) << "an image ends at its picture's size";
   EXPECT_EQ(FWindow->ImageInfoEn->x(), 3);
   EXPECT_FALSE(FWindow->ImageInfoEn->Picture().isNull()) << "a missing picture keeps the one shown";
-  EXPECT_EQ(FWindow->mmoLog->x(), 400) << "only the skinnable components are addressed";
+  EXPECT_NE(FWindow->mmoLog->x(), 5) << "only the skinnable components are addressed";
   EXPECT_EQ(FWindow->LProgress->font().pointSize(), 12);
   EXPECT_EQ(FWindow->LProgress->font().family(), "Liberation Serif");
   EXPECT_TRUE(FWindow->LProgress->font().bold());
@@ -212,6 +217,19 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   Item("Gone")->trigger();
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Gone");
   EXPECT_TRUE(Look() == before);
+}
+
+// A key drawn off the phone's body can be neither seen nor clicked.
+TEST_F(SkinWindowTest, EveryKeyOfOurPhonesLiesOnTheBody) {
+  for (const char* phone : {"Standard", "Wide320"}) {
+    Choose(phone);
+    const QRegion body = FWindow->mask();
+    for (auto* button : FWindow->findChildren<TRegionButton*>()) {
+      QRegion off = button->mask().translated(button->mapTo(FWindow.get(), QPoint(0, 0))).subtracted(body);
+      EXPECT_TRUE(off.isEmpty()) << phone << " " << button->objectName().toStdString() << " off the body at "
+                                 << Text(off.boundingRect());
+    }
+  }
 }
 
 TEST_F(SkinWindowTest, TheChosenPhonesProfileMakesTheNextFile) {
