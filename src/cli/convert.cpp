@@ -137,7 +137,9 @@ bool Report(const TSessionJob& job, int verbosity) {
   }
   if (job.End && job.End->Finished) {
     if (verbosity >= 0) std::fprintf(stderr, "%s\n", job.Output.c_str());
-    return true;
+    // A film that became a sound file is not what was asked for, though it is kept.
+    if (!job.End->Shortfall.empty()) Say(Named(job, job.End->Shortfall));
+    return job.End->Shortfall.empty();
   }
   bool kept = fs::file_size(job.Output, error) > 0 && !error;
   std::string what = kept ? "; " + job.Output + " holds what was converted"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -227,6 +228,20 @@ TEST(Converter, AnOutputThatCannotBeFinishedIsRemoved) {
   EXPECT_EQ(status, 1);
   EXPECT_NE(output.find("File too large; the unfinished "), std::string::npos) << output;
   EXPECT_FALSE(fs::exists(folder.Path() / "grey_(Vidora)_3GP.3gp"));
+}
+
+TEST(Converter, AFilmWhosePicturesCannotBeDecodedSaysSoAndKeepsItsSound) {
+  TTempFolder folder;
+  // Cut in front of its only parameter sets, the picture stream is lost; the sound is not.
+  fs::path whole = folder.Path() / "whole.ts", cut = folder.Path() / "cut.ts";
+  ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine -t 4 "
+                         "-c:v libx264 -c:a aac '" + whole.string() + "' && tail -c +4097 '" + whole.string() +
+                         "' > '" + cut.string() + "'").c_str()),
+            0);
+  auto [status, output] = RunCli("-q '" + cut.string() + "'");
+  EXPECT_EQ(status, 1) << "a film that became a sound file is not a success";
+  EXPECT_NE(output.find(": no picture could be decoded from stream #0.0, so "), std::string::npos) << output;
+  EXPECT_EQ(StreamSummary(folder.Path() / "cut_(Vidora)_3GP.3gp"), "amr_nb,8000,1\n");
 }
 
 TEST(Converter, BadInputsFailClearlyAndLeaveNothing) {

@@ -81,6 +81,7 @@ struct TTerminateInfo {
   bool Finished = false;
   bool Exception = false;
   std::string ExceptionMsg;
+  std::string Shortfall;  // what a finished output lacks; empty: nothing
 };
 
 struct TPreviewInfo {

@@ -50,7 +50,8 @@ void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
   bool last;
   {
     std::lock_guard lock(FTerminateLock);
-    info = TTerminateInfo{FFFmpegList.IndexOf(task), task->Finished(), task->FatalException(), task->FatalMessage()};
+    info = TTerminateInfo{FFFmpegList.IndexOf(task), task->Finished(), task->FatalException(), task->FatalMessage(),
+                          task->Shortfall()};
     last = ++FCompleteTasks >= TasksCount() && FPendingTasks < 1;
     if (FThreadMode) {
       // Queued under the lock, so that the run's end is queued behind every task's.

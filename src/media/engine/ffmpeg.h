@@ -326,6 +326,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   bool Terminated() const { return FTerminated; }
   bool FatalException() const { return FFatalException; }
   const std::string& FatalMessage() const { return FFatalMessage; }
+  // What a finished output lacks: a stream of it that nothing could be
+  // decoded for, while the others were written. Empty when it lacks nothing.
+  const std::string& Shortfall() const { return FShortfall; }
   int FramesDuplicated() const { return Fnb_frames_dup; }
   int FramesDropped() const { return Fnb_frames_drop; }
 
@@ -470,6 +473,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void CorrectDeclarations(int fileIndex, const TOutputFile& file);
   // The input of an output file that received no packet; empty when each received some.
   std::string EmptyOutputSource() const;
+  std::string EmptyStreams() const;
   // How far into the input file the reading got, microseconds from its start.
   int64_t InputTimeReached(int fileIndex) const;
   int output_packet(TAVInputStream& ist, const AVPacket* pkt, bool drainEncoders);
@@ -600,6 +604,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   std::atomic<bool> FFatalException{false};
   // Written by the worker before it ends the run; read once the run has ended.
   std::string FFatalMessage;
+  std::string FShortfall;
 
  public:
   int64_t ReportInterval = 500000;

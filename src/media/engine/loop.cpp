@@ -187,6 +187,7 @@ void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
     if (std::string empty = EmptyOutputSource(); !empty.empty())
       throw FFmpegException(empty + ": nothing could be read from it");
   if (!brokeOff.empty()) throw FFmpegException(brokeOff);
+  if (!FBroken) FShortfall = EmptyStreams();
   FFinished = !FBroken;
 }
 
@@ -194,6 +195,19 @@ std::string TCustomFFmpeg::EmptyOutputSource() const {
   for (const auto& ost : Fost_table)
     if (!Foutput_files[ost->file_index]->packets) return Finput_files[Fist_table[ost->source_index]->file_index]->file_name;
   return {};
+}
+
+std::string TCustomFFmpeg::EmptyStreams() const {
+  std::string shortfall;
+  for (const auto& ost : Fost_table) {
+    if (ost->packets || !Foutput_files[ost->file_index]->packets) continue;
+    const TAVInputStream& ist = *Fist_table[ost->source_index];
+    std::string what = ist.dec->codec_type == AVMEDIA_TYPE_VIDEO ? "no picture" : "no sound";
+    shortfall += (shortfall.empty() ? "" : "; ") + what + " could be decoded from stream #" +
+                 std::to_string(ist.file_index) + "." + std::to_string(ist.index) + ", so " +
+                 Foutput_files[ost->file_index]->file_name + " has none";
+  }
+  return shortfall;
 }
 
 void TCustomFFmpeg::WriteTrailers() {

@@ -66,6 +66,7 @@ struct TAVOutputStream {
   TAVInputStream* sync_ist = nullptr;
   int64_t sync_opts = 0;     // next output timestamp, encoder time base
   int64_t mux_end = 0;       // end of the last packet written, microseconds
+  int64_t packets = 0;       // written to the file
   int last_quality = -1;     // of the last coded picture, lambda units
   int last_picture_type = 0;
   int show_fps = 0;

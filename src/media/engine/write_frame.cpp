@@ -96,6 +96,7 @@ void TCustomFFmpeg::MuxPacket(TAVOutputStream& ost, AVPacket* pkt) {
   if (result == AVERROR(ENOSPC)) throw FFmpegException(NoSpaceText(file), result);
   if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result), result);
   ++file.packets;
+  ++ost.packets;
 }
 
 std::string TCustomFFmpeg::NoSpaceText(const TOutputFile& file) {
