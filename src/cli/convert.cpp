@@ -19,6 +19,7 @@
 #include "options/option_form.h"
 #include "options/settings_store.h"
 #include "progress_display.h"
+#include "slow_notice.h"
 #include "session/conversion_session.h"
 #include "skin/skin_file.h"
 
@@ -169,11 +170,18 @@ int Convert(const TCliOptions& options) {
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);
   for (const std::string& input : options.Inputs) {
     if (Interrupts) break;
+    // A long subtitle file or a slow source: say what the wait is for.
+    std::optional<TSlowNotice> notice;
+    if (options.Verbosity >= 0)
+      notice.emplace(stderr, "vidora3gp-cli: opening " + input +
+                                 (options.Subtitles.empty() ? "" : " and reading subtitles from " + options.Subtitles) +
+                                 "…");
     const TSessionJob& job = session.AddJob({.Input = input,
                                                 .Output = options.Output,
                                                 .Overwrite = options.Overwrite,
                                                 .FixedMode = options.Lo,
                                                 .Subtitles = options.Subtitles});
+    notice.reset();
     if (job.RefusedOption) {
       Say(job.Failure);
       return 2;
