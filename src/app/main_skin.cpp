@@ -28,8 +28,8 @@ QString MenuCaption(const std::string& name) { return QString::fromStdString(nam
 
 void TfrmMain::StartWithSkin(const std::string& name) {
   FSkinName = name;
+  if (FSkinName != "Standard" && !WczytajSkorke()) FSkinName = "Standard";
   WczytajNazwy();
-  if (FSkinName != "Standard") WczytajSkorke();
 }
 
 void TfrmMain::WczytajNazwy() {
@@ -47,25 +47,39 @@ void TfrmMain::WczytajNazwy() {
 }
 
 void TfrmMain::MenuSelectSkinClick(QAction* item) {
+  std::string previous = FSkinName;
   FSkinName = item->data().toString().toStdString();
+  if (!WczytajSkorke()) FSkinName = previous;
   for (QAction* skin : FSkinItems->actions())
     if (skin->data().toString().toStdString() == FSkinName) {
       skin->setChecked(true);
       break;
     }
-  WczytajSkorke();
   SettingsStore(OwnOrganisation, OwnApplication).WriteString(setting::SkinName, FSkinName);
 }
 
-void TfrmMain::WczytajSkorke() {
+bool TfrmMain::WczytajSkorke() {
   std::string folder = FindSkinFolder(FSkinName);
-  if (folder.empty()) return;  // no such skin: the window keeps its look
+  if (folder.empty()) return true;  // no such skin: the name is kept, the window keeps its look
   QFile description(QString::fromStdString(folder + "/skin.all"));
   if (!description.open(QIODevice::ReadOnly)) {
     Say("Skin " + FSkinName + ": skin.all cannot be read: " + description.errorString().toStdString());
-    return;
+    return true;
   }
-  LoadLook(QString::fromStdString(folder), description.readAll(), true);
+  QByteArray bytes = description.readAll();
+  // A phone that does not say what it plays would make the old phone's files under its own face.
+  TSkinFile file;
+  file.Parse(std::string(bytes.constData(), bytes.size()));
+  std::optional<std::string> line = file.ProfileLine();
+  TOutputProfile profile;
+  if (line) profile.ApplyProfile(*line);
+  if (!line || !profile.Refusal.empty()) {
+    SayFailure("", FSkinName + (line ? " has an unusable phone profile (" + profile.Refusal + ")" : " has no phone profile") +
+                       "; the phone stays as it was");
+    return false;
+  }
+  LoadLook(QString::fromStdString(folder), bytes, true);
+  return true;
 }
 
 void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bool keepCentre) {

@@ -134,7 +134,9 @@ class TfrmMain : public QWidget {
   void StartWithSkin(const std::string& name);
   void WczytajNazwy();
   void MenuSelectSkinClick(QAction* item);
-  void WczytajSkorke();
+  // Loads the phone named FSkinName; false, with the reason shown, for one
+  // without a usable profile, which leaves the window as it was.
+  bool WczytajSkorke();
   const std::string& SkinName() const { return FSkinName; }
   // The dialogs, replaceable by tests: the chosen name, or empty when cancelled.
   std::function<std::string()> ChooseInputFile;

@@ -291,7 +291,8 @@ TEST_F(SkinWindowTest, TwoHundredBrokenSkinsNeverCrashHideOrOutgrowTheScreen) {
   QImage beyondTheScreen(screen + QSize(10, 10), QImage::Format_RGB32);
   beyondTheScreen.fill(Qt::darkGray);
   ASSERT_TRUE(beyondTheScreen.save(QString::fromStdString((huge / "Background.bmp").string())));
-  Write(huge / "skin.all", "[btnAdd]\r\nGlyphUp=btnAdd_up.bmp\r\n[ImgT]\r\n[ImageBgn]\r\n");
+  Write(huge / "skin.all", "[btnAdd]\r\nGlyphUp=btnAdd_up.bmp\r\n[ImgT]\r\n[ImageBgn]\r\n[Settings]\r\n" +
+                               ScrambleProfileLine("FileExt=_Huge.3gp,") + "\r\n");
   Write(bare / "skin.all", description);
 
   std::mt19937 random(20261209);
@@ -328,6 +329,17 @@ TEST_F(SkinWindowTest, TwoHundredBrokenSkinsNeverCrashHideOrOutgrowTheScreen) {
   EXPECT_TRUE(Logged("Background.bmp not loaded (larger than"));
   Choose("Standard");
   EXPECT_EQ(FWindow->size(), QSize(264, 500));
+
+  // A phone that does not say what it plays is refused whole: the phone stays, and says why.
+  const QRect add = FWindow->btnAdd->geometry();
+  for (const std::string& line : {std::string(), "[Settings]\r\n" + ScrambleProfileLine("AudioBitRate=lots") + "\r\n"}) {
+    Write(whole / "skin.all", "[btnAdd]\r\nLeft=1\r\n" + line);
+    Choose("Broken");
+    EXPECT_EQ(FWindow->btnAdd->geometry(), add);
+    EXPECT_TRUE(Item("Standard")->isChecked());
+    EXPECT_EQ(FOptions.Profile, TOutputProfile());
+    EXPECT_NE(FWindow->LProgress->toolTip().toStdString().find("Broken has"), std::string::npos);
+  }
 }
 
 }  // namespace
