@@ -52,6 +52,11 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   }
   std::error_code error;
   if (!std::filesystem::exists(job.Output, error)) return;
+  // A film that became a sound file is kept, but it is not what was asked for.
+  if (!end.Shortfall.empty()) {
+    SayFailure("", end.Shortfall);
+    return;
+  }
   OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), job.Output);
   if (!end.Finished) return;
   auto size = static_cast<qint64>(std::filesystem::file_size(job.Output, error));
