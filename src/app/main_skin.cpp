@@ -54,6 +54,9 @@ void TfrmMain::MenuSelectSkinClick(QAction* item) {
     }
   WczytajSkorke();
   SettingsStore(OwnOrganisation, OwnApplication).WriteString(setting::SkinName, FSkinName);
+  // The loaded film is made for the phone now shown: its job takes the new
+  // profile, its preview the new screen.
+  if (TSessionJob* film = CurrentJob(); film && !FSession.Running()) AddFile(std::string(film->Input));
 }
 
 void TfrmMain::WczytajSkorke() {
@@ -76,7 +79,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   host.FontColour = [this](QLabel& label, QRgb colour) {
     if (&label != LProgress) return;
     FProgressColour = QColor(colour);
-    if (!FShowsFailure) ShowProgressText(LProgress->text());
+    ShowProgressText(LProgress->text());
   };
   // The conversion's preview fills the video panel whatever its size.
   host.Placed = [this](QWidget& component) {
@@ -98,6 +101,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   file.Parse(std::string(description.constData(), description.size()));
   skin.Apply(file);
   DrawProgress(FProgressFill);
+  PlaceScreenLabels();
   ApplyWindowShape();
   if (shown) show();
 }
