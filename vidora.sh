@@ -9,7 +9,7 @@ PACKAGES=(
   ffmpeg libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev libsdl2-dev libopencore-amrnb0 libopencore-amrnb-dev
   libuchardet-dev qt6-base-dev fonts-liberation fontconfig libcurl4-openssl-dev
-  googletest libgtest-dev procps util-linux
+  googletest libgtest-dev procps util-linux dbus
 )
 BUILD_DIR=${BUILD_DIR:-build}
 

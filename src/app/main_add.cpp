@@ -10,6 +10,7 @@
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
+#include "options/settings_store.h"
 #include "options/subtitle_scheduler.h"
 #include "skin/region_button.h"
 
@@ -28,13 +29,20 @@ const char* const InputFilter =
     "All Files (*)";
 const char* const SubtitleFilter = "Teksty do Filmów (*.txt *.sub *.srt *.ssa *.smi *.ass);;Wszystkie Pliki (*)";
 
+// Both dialogs open in the folder a file was last chosen from, also after a restart.
+std::string ChooseFromLastFolder(QWidget* parent, const char* title, const char* filter) {
+  SettingsStore settings(OwnOrganisation, OwnApplication);
+  QString folder = QString::fromStdString(settings.ReadString(setting::LastFolder).value_or(std::string()));
+  QString chosen = QFileDialog::getOpenFileName(parent, QString::fromUtf8(title), folder, QString::fromUtf8(filter));
+  if (!chosen.isEmpty()) settings.WriteString(setting::LastFolder, QFileInfo(chosen).absolutePath().toStdString());
+  return chosen.toStdString();
+}
+
 }  // namespace
 
 void TfrmMain::btnAddClick() {
   if (!EnsureEncoderLibraries()) return;
-  std::string fileName = ChooseInputFile ? ChooseInputFile()
-                                         : QFileDialog::getOpenFileName(this, QString(), QString(), InputFilter)
-                                               .toStdString();
+  std::string fileName = ChooseInputFile ? ChooseInputFile() : ChooseFromLastFolder(this, "", InputFilter);
   // Cancelled: the film loaded stays loaded.
   if (fileName.empty()) return;
   AddFile(fileName);
@@ -123,10 +131,8 @@ void TfrmMain::StartPreview(const std::string& fileName) {
 }
 
 void TfrmMain::btnAddSubClick() {
-  std::string fileName = ChooseSubtitleFile ? ChooseSubtitleFile()
-                                            : QFileDialog::getOpenFileName(this, "Mirvo - Wybierz Tekst", QString(),
-                                                                           SubtitleFilter)
-                                                  .toStdString();
+  std::string fileName =
+      ChooseSubtitleFile ? ChooseSubtitleFile() : ChooseFromLastFolder(this, "Mirvo - Wybierz Tekst", SubtitleFilter);
   if (!fileName.empty()) LoadSubtitles(fileName);
 }
 

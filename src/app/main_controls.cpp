@@ -1,5 +1,5 @@
 // The window's own controls: preview transport, seek bar, volume, the quality
-// pair, the information view, the web pages and dragging.
+// pair, the information view, the web pages, staying on top and dragging.
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -9,6 +9,7 @@
 #include "app/video_panel.h"
 #include "app/web_pages.h"
 #include "media/base/main_thread.h"
+#include "options/settings_store.h"
 #include "skin/region_button.h"
 
 namespace vidora::app {
@@ -22,10 +23,22 @@ void TfrmMain::ConnectControls() {
   connect(btnHi, &QAbstractButton::clicked, this, [this] { QualityClick(true); });
   connect(btnLo, &QAbstractButton::clicked, this, [this] { QualityClick(false); });
   connect(btnInfo, &QAbstractButton::clicked, this, &TfrmMain::btnInfoClick);
+  AlwaysOnTop->setChecked(SettingsStore(OwnOrganisation, OwnApplication).ReadBool(setting::AlwaysOnTop).value_or(true));
+  KeepOnTop(AlwaysOnTop->isChecked());
+  connect(AlwaysOnTop, &QAction::toggled, this, [this](bool on) {
+    KeepOnTop(on);
+    SettingsStore(OwnOrganisation, OwnApplication).WriteBool(setting::AlwaysOnTop, on);
+  });
   connect(GetPhone, &QAction::triggered, this, [this] { UrlOpener.Open(PhonePage(ServerAddress())); });
   for (QWidget* watched : {static_cast<QWidget*>(ImageProgress), static_cast<QWidget*>(ImageInfoPL),
-                           static_cast<QWidget*>(ImageInfoEn)})
+                           static_cast<QWidget*>(ImageInfoEn), static_cast<QWidget*>(LProgress)})
     watched->installEventFilter(this);
+}
+
+void TfrmMain::KeepOnTop(bool on) {
+  bool shown = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (shown) show();  // a window whose flags change is hidden
 }
 
 void TfrmMain::btnPlayClick() {
@@ -90,6 +103,7 @@ void TfrmMain::btnInfoClick() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LProgress && OpenDoneFolder(*event)) return true;
   if (event->type() != QEvent::MouseButtonPress) return QWidget::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
   if (watched == ImageProgress && btnStartConvert->isEnabled()) {

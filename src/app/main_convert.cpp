@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QActionGroup>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTime>
 #include <QTimer>
@@ -75,6 +74,7 @@ void TfrmMain::btnStartConvertClick() {
   btnStartConvert->hide();
   btnPauseConvert->show();
   TimerStat->start();
+  StartTellingProgress();
   FSession.Start(1, btnSubOn->isVisible() && btnSubOn->Down());
 }
 
@@ -100,6 +100,7 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   std::optional<int64_t> percent = ProgressPercent(CurrentDuration, TotalDuration);
   // 100% is the termination's word: a run may report its whole length just before it ends.
   if (percent) percent = std::min<int64_t>(*percent, 99);
+  if (percent) TellProgress(*percent);
   // Without a known length the label tells the time reached instead.
   QString shown = percent ? QString::number(*percent) + "% " : TimeOfDay(CurrentDuration / 1000) + " ";
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
@@ -130,7 +131,7 @@ void TfrmMain::KodraTerminate(const TSessionJob& job) {
   for (TRegionButton* key : {btnAdd, btnAddSub, btnLo, btnHi}) key->setEnabled(true);
   btnSubOn->hide();
   FSkinItems->setEnabled(true);
-  if (info.Exception) QMessageBox::warning(this, "Vidora to 3GP", QString::fromStdString(info.ExceptionMsg));
+  TellJobEnded(job);
 }
 
 void TfrmMain::KodraPreviewBitmap(const TBitmap& picture) {

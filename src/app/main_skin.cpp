@@ -31,8 +31,8 @@ void TfrmMain::StartWithSkin(const std::string& name) {
 }
 
 void TfrmMain::WczytajNazwy() {
-  // Only the separator and GetPhone stay; the skins go above them.
-  while (MSkin->actions().size() > 2) delete MSkin->actions().first();
+  // The items below the separator stay; the skins go above them.
+  qDeleteAll(FSkinItems->actions());
   for (const std::string& name : SkinNames()) {
     auto* item = new QAction(MenuCaption(name), MSkin);
     item->setData(QString::fromStdString(name));
@@ -46,10 +46,9 @@ void TfrmMain::WczytajNazwy() {
 
 void TfrmMain::MenuSelectSkinClick(QAction* item) {
   FSkinName = item->data().toString().toStdString();
-  QList<QAction*> items = MSkin->actions();
-  for (qsizetype i = 0; i + 2 < items.size(); ++i)
-    if (items[i]->data().toString().toStdString() == FSkinName) {
-      items[i]->setChecked(true);
+  for (QAction* skin : FSkinItems->actions())
+    if (skin->data().toString().toStdString() == FSkinName) {
+      skin->setChecked(true);
       break;
     }
   WczytajSkorke();
@@ -94,16 +93,15 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
     if (keepCentre) move(x() + width() / 2 - background.width() / 2, y());
     SetBackground(background);
   }
-  // Hidden while it changes shape; shown again whatever the file held.
-  bool shown = isVisible();
-  if (shown) hide();
+  // The window stays shown while it changes shape: hidden and shown again
+  // after the minimise key, X11 window managers minimise it once more (Qt
+  // leaves the window's initial-state hint at iconic).
   TSkinFile file;
   file.Parse(std::string(description.constData(), description.size()));
   skin.Apply(file);
   DrawProgress(FProgressFill);
   PlaceScreenLabels();
   ApplyWindowShape();
-  if (shown) show();
 }
 
 QWidget* TfrmMain::SkinComponent(const std::string& name) const {

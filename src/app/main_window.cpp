@@ -1,7 +1,6 @@
 #include "app/main_window.h"
 
 #include <QActionGroup>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -10,13 +9,12 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
-#include <QRadioButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cstdio>
 
 #include "skin/image_box.h"
+#include "app/log_window.h"
 #include "app/progress_rules.h"
 #include "app/qt_hand_over.h"
 #include "app/video_panel.h"
@@ -27,14 +25,10 @@
 
 namespace vidora::app {
 
-namespace {
-
-const char* const LevelNames[] = {"Quiet", "Panic", "Fatal", "Error", "Warning", "Info", "Verbose", "Debug"};
-
-}  // namespace
+using namespace Qt::StringLiterals;
 
 TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(parent, Qt::FramelessWindowHint),
       FOptions(options),
       FPolish(polish),
       FRemaining([this](int h, int m, int s) { return TimeOfDay((int64_t{h} * 3600 + m * 60 + s) * 1000).toStdString(); }) {
@@ -151,27 +145,16 @@ void TfrmMain::CreateComponents() {
   MSkin->setObjectName("MSkin");
   FSkinItems = new QActionGroup(MSkin);
   MSkin->addSeparator();
+  AlwaysOnTop = MSkin->addAction(tr("Always on top"));
+  AlwaysOnTop->setObjectName(u"AlwaysOnTop"_s);
+  AlwaysOnTop->setCheckable(true);
   GetPhone = MSkin->addAction("Get Your Phone");
   GetPhone->setObjectName("GetPhone");
   btnSetup->SetDropDownMenu(MSkin);
 
-  mmoLog = new QPlainTextEdit(this);
-  mmoLog->setObjectName("mmoLog");
-  mmoLog->setReadOnly(true);
-  mmoLog->setGeometry(400, 32, 480, 300);
-  mmoLog->hide();
-  grpLogLevel = new QGroupBox("Log level", this);
-  grpLogLevel->setObjectName("grpLogLevel");
-  grpLogLevel->setGeometry(406, 340, 120, 180);
-  grpLogLevel->hide();
-  FLogLevels = new QButtonGroup(grpLogLevel);
-  auto* levels = new QVBoxLayout(grpLogLevel);
-  for (int i = 0; i < 8; ++i) {
-    auto* level = new QRadioButton(LevelNames[i], grpLogLevel);
-    FLogLevels->addButton(level, i);
-    levels->addWidget(level);
-  }
-  FLogLevels->button(static_cast<int>(TLogLevel::llInfo))->setChecked(true);
+  LogWindow = new TLogWindow(this);
+  mmoLog = LogWindow->Lines;
+  grpLogLevel = LogWindow->Levels;
 
   TimerStat = new QTimer(this);
   TimerStat->setObjectName("TimerStat");
@@ -235,8 +218,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
-  // Back to the background's size and shape unless the log panel is open.
-  if (!mmoLog->isVisible() && !FBackground.isNull() && event->size() != FBackground.size()) ApplyWindowShape();
+  // Always back to the background's size and shape.
+  if (!FBackground.isNull() && event->size() != FBackground.size()) ApplyWindowShape();
   QWidget::resizeEvent(event);
 }
 
@@ -263,12 +246,13 @@ void TfrmMain::DrawProgress(int fill) {
 }
 
 void TfrmMain::ShowProgressText(const QString& text) {
+  ForgetDoneFolder();
   LProgress->setStyleSheet(QString("color: %1; background: transparent;").arg(FProgressColour.name()));
   LProgress->setText(text);
   LProgress->adjustSize();  // the label grows with its text
 }
 
-TLogLevel TfrmMain::ChosenLogLevel() const { return static_cast<TLogLevel>(FLogLevels->checkedId()); }
+TLogLevel TfrmMain::ChosenLogLevel() const { return LogWindow->Level(); }
 
 void TfrmMain::Say(const std::string& line) {
   AppendLog(LogLine(CurrentThreadID(), static_cast<int>(TLogLevel::llInfo), line));
@@ -298,26 +282,20 @@ void TfrmMain::SayFailure(const std::string& prefix, const std::string& message,
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F12) {
-    // The log panel lies beside the phone: the window widens to show it.
-    bool show = !mmoLog->isVisible();
-    mmoLog->setVisible(show);
-    grpLogLevel->setVisible(show);
-    if (show) {
-      setMinimumSize(0, 0);
-      setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-      clearMask();
-      resize(mmoLog->geometry().right() + 8, std::max(height(), grpLogLevel->geometry().bottom() + 8));
-    } else {
-      ApplyWindowShape();
-    }
+    LogWindow->Toggle();
     return;
   }
   QWidget::keyPressEvent(event);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!MayClose()) {
+    event->ignore();
+    return;
+  }
   // No event may reach a window on its way out; then the blocking stop.
   FUpdate.Abort();
+  LogWindow->close();  // where it was left is kept for the next start
   DetachEvents();
   FSession.Stop(true);
   FFPlayer.Stop(true);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPointer>
 #include <QWidget>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "app/control_rules.h"
+#include "app/desktop_notices.h"
 #include "app/fitted_label.h"
 #include "app/remaining_time.h"
 #include "app/web_pages.h"
@@ -23,9 +25,9 @@
 #include "update/update_request.h"
 
 class QActionGroup;
-class QButtonGroup;
 class QGroupBox;
 class QMenu;
+class QMessageBox;
 class QPlainTextEdit;
 class QTimer;
 
@@ -38,6 +40,7 @@ class TSubtitleScheduler;
 
 namespace vidora::app {
 
+class TLogWindow;
 class TVideoPanel;
 
 class TfrmMain : public QWidget {
@@ -92,9 +95,11 @@ class TfrmMain : public QWidget {
   TRegionButton* btnStartConvert;
   TRegionButton* btnPauseConvert;
   TRegionButton* btnResumeConvert;
+  TLogWindow* LogWindow;  // F12
   QPlainTextEdit* mmoLog;
   QGroupBox* grpLogLevel;
   QMenu* MSkin;
+  QAction* AlwaysOnTop;  // checked: the phone stays above other windows (stored)
   QAction* GetPhone;
   QTimer* TimerStat;
   QTimer* TimerCheckVersion;
@@ -118,6 +123,12 @@ class TfrmMain : public QWidget {
   void btnInfoClick();
   // Where the web pages go; tests record them instead.
   TUrlOpener UrlOpener;
+  // The desktop's notifications and task bar; tests point them at a bus of their own.
+  TDesktopNotices Notices;
+  // Asked before a close stops a conversion; true stops. Empty: a message box asks.
+  std::function<bool(const QString& question)> AskToStop;
+  // A stop signal closes the window without asking.
+  void CloseWithoutAsking();
   void TimerStatTimer();
   // Once, 3 s after start-up: the daily update check (main_update.cpp).
   void TimerCheckVersionTimer();
@@ -174,6 +185,7 @@ class TfrmMain : public QWidget {
   // main_controls.cpp: the window's own controls.
   void ConnectControls();
   void QualityClick(bool hi);
+  void KeepOnTop(bool on);
 
   // main_screen.cpp: what the phone's screen says besides the preview.
   void CreateScreenLabels();
@@ -203,6 +215,18 @@ class TfrmMain : public QWidget {
   void DetachEvents();
   QString TimeOfDay(int64_t milliseconds) const;
 
+  // main_notices.cpp: progress in the title and on the task bar, the end of a
+  // run where the progress stood, the question before closing.
+  void StartTellingProgress();
+  void TellProgress(int64_t percent);
+  void TellJobEnded(const TSessionJob& job);
+  void OfferDoneFolder(const QString& text, const std::string& output);
+  void ForgetDoneFolder();
+  bool OpenDoneFolder(const QEvent& event);
+  bool Converting() const;
+  bool MayClose();
+  bool AskStopConverting(const QString& question);
+
   TfrmOption& FOptions;
   TConversionSession FSession{FOptions};
   // Whether the small transport keys drive the preview player or the conversion.
@@ -221,7 +245,6 @@ class TfrmMain : public QWidget {
   TBoundedLog FLog{LogCapacity};
   bool FEchoLog = false;
   std::string FLibAVFolder;
-  QButtonGroup* FLogLevels = nullptr;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all
   QColor FProgressColour{Qt::lightGray};
@@ -229,6 +252,12 @@ class TfrmMain : public QWidget {
   QActionGroup* FSkinItems = nullptr;
   QPoint FDragFrom;
   bool FDragging = false;
+  QString FIdleTitle;            // the title to go back to after a run
+  QString FConvertingName;       // the film being converted, for the title
+  int64_t FToldPercent = -1;     // what the title and the task bar show
+  std::string FDoneOutput;       // the written file the progress label offers
+  bool FCloseWithoutAsking = false;
+  QPointer<QMessageBox> FStopQuestion;  // open while a close asks
 };
 
 }  // namespace vidora::app

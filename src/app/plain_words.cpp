@@ -35,6 +35,7 @@ QString TPlainWords::Reason(const std::string& film, const std::string& message,
     return writing ? tr("no permission to write next to it") : tr("no permission to read it");
   if (Mentions(message, "no space left") || Mentions(message, "No space left")) return tr("the disk is full");
   if (!writing && fs::is_regular_file(film, error) && fs::file_size(film, error) == 0) return tr("the file is empty");
+  if (Mentions(message, "opening encoder")) return tr("the encoder refuses this phone's settings");
   if (Mentions(message, "End of file")) return tr("the file is cut short");
   if (Mentions(message, "Invalid data found"))
     return StartsLikeMedia(film) ? tr("the file is cut short") : tr("not a video or sound file");

@@ -54,9 +54,9 @@ struct TRefusedValue : std::invalid_argument {
 };
 
 // The profile field of that name in any letter case.
-std::string ProfileFieldName(const TOutputProfile& profile, const std::string& name) {
-  for (const auto& field : profile.Fields())
-    if (strcasecmp(field.first.c_str(), name.c_str()) == 0) return field.first;
+std::string ProfileFieldName(const std::string& name) {
+  for (const std::string& field : TOutputProfile::FieldNames())
+    if (strcasecmp(field.c_str(), name.c_str()) == 0) return field;
   throw TRefusedValue("unknown profile field " + name);
 }
 
@@ -81,23 +81,23 @@ void ApplyUserProfile(const TCliOptions& options, TfrmOption& form) {
     form.ApplyProfile(*line);
   }
   for (const auto& [field, value] : options.Sets) {
-    std::string name = ProfileFieldName(profile, field);
+    std::string name = ProfileFieldName(field);
     // A count or rate of 0 or less would silently mean "not set".
     if (TOutputProfile::IsNumberField(name) && IsNotPositive(value))
       throw TRefusedValue("Invalid value \"" + value + "\" for option \"" + name + "\"");
-    profile.SetField(name, value);
+    try {
+      profile.SetField(name, value);
+    } catch (const std::invalid_argument& error) {
+      throw TRefusedValue(error.what());
+    }
   }
   // After the profile's own options, so that the command line decides.
   for (const std::string& more : {options.Fit.empty() ? std::string() : "fit=" + options.Fit, options.Ext}) {
     if (more.empty()) continue;
-    const std::string& ext = profile.Field("ExtOptions");
-    profile.SetField("ExtOptions", ext + (ext.empty() ? "" : "\n") + more);
+    profile.ExtOptions += (profile.ExtOptions.empty() ? "" : "\n") + more;
   }
-  try {
-    profile.GetOutputOptions("check", options.Lo);  // every number field reads as a number
-  } catch (const std::invalid_argument& error) {
-    throw TRefusedValue(error.what());
-  }
+  // The fixed set does not read the profile's numbers.
+  if (!options.Lo && !profile.Refusal.empty()) throw TRefusedValue(profile.Refusal);
 }
 
 // Runs the jobs until the end of the run, showing progress; the first stop

@@ -10,33 +10,69 @@
 
 namespace vidora {
 
-TOutputProfile::TOutputProfile()
-    : FFields{{"FileExt", "_3GP.3gp"}, {"FileFormat", ""},          {"ExtOptions", ""},
-              {"AudioCodec", ""},      {"AudioPreset", ""},         {"AudioChannels", "1"},
-              {"AudioSampleRate", "8000"}, {"AudioBitRate", "12200"}, {"VideoCodec", ""},
-              {"VideoPreset", ""},     {"FrameRate", ""},           {"FrameSize", "176x144"},
-              {"VideoBitrate", "150000"}, {"VideoBitRateTolerance", ""}} {}
+namespace {
 
-const std::string& TOutputProfile::Field(const std::string& name) const {
-  static const std::string none;
-  for (const auto& field : FFields)
-    if (field.first == name) return field.second;
-  return none;
+// One field as profile lines name it, and where its value goes.
+struct TFieldSlot {
+  const char* Name;
+  std::string TOutputProfile::*Text;
+  std::optional<int32_t> TOutputProfile::*Number;
+};
+
+constexpr TFieldSlot FieldSlots[] = {
+    {"FileExt", &TOutputProfile::FileExt, nullptr},
+    {"FileFormat", &TOutputProfile::FileFormat, nullptr},
+    {"ExtOptions", &TOutputProfile::ExtOptions, nullptr},
+    {"AudioCodec", &TOutputProfile::AudioCodec, nullptr},
+    {"AudioPreset", &TOutputProfile::AudioPreset, nullptr},
+    {"AudioChannels", nullptr, &TOutputProfile::AudioChannels},
+    {"AudioSampleRate", nullptr, &TOutputProfile::AudioSampleRate},
+    {"AudioBitRate", nullptr, &TOutputProfile::AudioBitRate},
+    {"VideoCodec", &TOutputProfile::VideoCodec, nullptr},
+    {"VideoPreset", &TOutputProfile::VideoPreset, nullptr},
+    {"FrameRate", &TOutputProfile::FrameRate, nullptr},
+    {"FrameSize", &TOutputProfile::FrameSize, nullptr},
+    {"VideoBitrate", nullptr, &TOutputProfile::VideoBitrate},
+    {"VideoBitRateTolerance", nullptr, &TOutputProfile::VideoBitRateTolerance},
+};
+
+const TFieldSlot* FindSlot(const std::string& name) {
+  for (const TFieldSlot& slot : FieldSlots)
+    if (name == slot.Name) return &slot;
+  return nullptr;
 }
 
-bool TOutputProfile::SetField(const std::string& name, const std::string& value) {
-  for (auto& field : FFields)
-    if (field.first == name) {
-      field.second = value;
-      return true;
-    }
-  return false;
+}  // namespace
+
+const std::vector<std::string>& TOutputProfile::FieldNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (const TFieldSlot& slot : FieldSlots) all.emplace_back(slot.Name);
+    return all;
+  }();
+  return names;
 }
 
 bool TOutputProfile::IsNumberField(const std::string& name) {
-  for (const char* number : {"AudioChannels", "AudioSampleRate", "AudioBitRate", "VideoBitrate", "VideoBitRateTolerance"})
-    if (name == number) return true;
-  return false;
+  const TFieldSlot* slot = FindSlot(name);
+  return slot && slot->Number;
+}
+
+bool TOutputProfile::SetField(const std::string& name, const std::string& value) {
+  const TFieldSlot* slot = FindSlot(name);
+  if (!slot) return false;
+  if (slot->Text) {
+    this->*slot->Text = value;
+  } else if (value.empty()) {
+    (this->*slot->Number).reset();
+  } else {
+    try {
+      this->*slot->Number = StrToInt(value);
+    } catch (const std::invalid_argument& error) {
+      throw std::invalid_argument("profile field " + name + ": " + error.what());
+    }
+  }
+  return true;
 }
 
 std::string ScrambleProfileLine(const std::string& plain) {
@@ -46,7 +82,8 @@ std::string ScrambleProfileLine(const std::string& plain) {
 }
 
 void TOutputProfile::ApplyProfile(const std::string& scrambledLine) {
-  for (auto& field : FFields) field.second.clear();
+  for (const TFieldSlot& slot : FieldSlots) SetField(slot.Name, "");
+  Refusal.clear();
   std::string text = ScrambleProfileLine(scrambledLine);  // the same XOR undoes it
   while (!text.empty()) {
     size_t comma = text.find(',');
@@ -54,7 +91,11 @@ void TOutputProfile::ApplyProfile(const std::string& scrambledLine) {
     text = comma == std::string::npos ? std::string() : text.substr(comma + 1, 5000);
     size_t equals = assignment.find('=');
     if (equals == std::string::npos) continue;
-    SetField(assignment.substr(0, equals), assignment.substr(equals + 1, 255));
+    try {
+      SetField(assignment.substr(0, equals), assignment.substr(equals + 1, 255));
+    } catch (const std::invalid_argument& error) {
+      if (Refusal.empty()) Refusal = error.what();
+    }
   }
 }
 
@@ -66,9 +107,8 @@ TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bo
   o.Info.Author = "VidoraTo3GP/GSM Phone";
   o.Info.Comment = ProductSite;
   o.Info.TimeStamp = 0.0;
-  std::string extension = Field("FileExt");
-  if (!Field("FileFormat").empty()) o.ForceFormat = Field("FileFormat");
-  if (!Field("ExtOptions").empty()) o.ExtOptions = Field("ExtOptions");
+  if (!FileFormat.empty()) o.ForceFormat = FileFormat;
+  if (!ExtOptions.empty()) o.ExtOptions = ExtOptions;
   if (fixedMode) {
     // The fixed set as today's 3GP muxer takes it: the container's own MPEG-4 tag and AAC.
     o.FrameSize = "320x240";
@@ -81,31 +121,27 @@ TOutputOptions TOutputProfile::GetOutputOptions(const std::string& inputFile, bo
     o.VideoBitrate = 512000;
     o.VideoBitRateTolerance = 96000;
   } else {
-    auto text = [&](const char* name, std::string& target) {
-      if (!Field(name).empty()) target = Field(name);
+    if (!Refusal.empty()) throw std::invalid_argument(Refusal);
+    auto text = [](const std::string& value, std::string& target) {
+      if (!value.empty()) target = value;
     };
-    auto number = [&](const char* name, int32_t& target) {
-      if (Field(name).empty()) return;
-      try {
-        target = StrToInt(Field(name));
-      } catch (const std::invalid_argument& error) {
-        throw std::invalid_argument(std::string("profile field ") + name + ": " + error.what());
-      }
+    auto number = [](const std::optional<int32_t>& value, int32_t& target) {
+      if (value) target = *value;
     };
-    text("AudioCodec", o.AudioCodec);
-    text("AudioPreset", o.AudioPreset);
-    number("AudioChannels", o.AudioChannels);
-    number("AudioSampleRate", o.AudioSampleRate);
-    number("AudioBitRate", o.AudioBitrate);
-    text("VideoCodec", o.VideoCodec);
-    text("VideoPreset", o.VideoPreset);
-    text("FrameRate", o.FrameRate);
-    text("FrameSize", o.FrameSize);
-    number("VideoBitrate", o.VideoBitrate);
-    number("VideoBitRateTolerance", o.VideoBitRateTolerance);
+    text(AudioCodec, o.AudioCodec);
+    text(AudioPreset, o.AudioPreset);
+    number(AudioChannels, o.AudioChannels);
+    number(AudioSampleRate, o.AudioSampleRate);
+    number(AudioBitRate, o.AudioBitrate);
+    text(VideoCodec, o.VideoCodec);
+    text(VideoPreset, o.VideoPreset);
+    text(FrameRate, o.FrameRate);
+    text(FrameSize, o.FrameSize);
+    number(VideoBitrate, o.VideoBitrate);
+    number(VideoBitRateTolerance, o.VideoBitRateTolerance);
   }
-  o.FileExt = extension;
-  o.FileName = OutputFileName(inputFile, extension, handedOut);
+  o.FileExt = FileExt;
+  o.FileName = OutputFileName(inputFile, FileExt, handedOut);
   o.DisableSubtitle = true;  // subtitles are burned into the picture, never written as a stream
   return o;
 }

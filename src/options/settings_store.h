@@ -25,6 +25,9 @@ inline constexpr const char* Version = "Version";
 inline constexpr const char* SkinName = "SkinName";
 inline constexpr const char* Server = "Server";           // the update server, over the build's
 inline constexpr const char* LastStart = "LastLU";        // when the last daily check was due
+inline constexpr const char* AlwaysOnTop = "AlwaysOnTop";  // the phone stays above other windows
+inline constexpr const char* LogWindowPlace = "LogWindow";  // the log window's geometry, as Qt saves it
+inline constexpr const char* LastFolder = "LastFolder";    // where the file dialogs open
 }  // namespace setting
 
 class SettingsStore {

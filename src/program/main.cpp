@@ -30,14 +30,14 @@ void OnStopSignal(int) {
 }
 
 // SIGTERM, SIGHUP and SIGINT (a logout, a service manager, Ctrl-C) close the
-// window as its close key does: a running conversion finishes its file.
-void CloseOnStopSignals(QWidget& window) {
+// window as its close key does, without asking: a running conversion finishes its file.
+void CloseOnStopSignals(vidora::app::TfrmMain& window) {
   if (socketpair(AF_UNIX, SOCK_STREAM, 0, SignalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, &window);
   QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
     char byte;
     [[maybe_unused]] ssize_t read = ::read(SignalPipe[0], &byte, 1);
-    window.close();
+    window.CloseWithoutAsking();
   });
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Vidora to 3GP");
   QApplication::setWindowIcon(QIcon(":/icons/vidora3gp.png"));
-  QApplication::setDesktopFileName("vidora3gp");  // where Wayland's task bar finds the icon
+  QApplication::setDesktopFileName(QLatin1String(app::DesktopFileName));  // where Wayland's task bar finds the icon
   app::TQtMainThreadHandOver handOver;
   SetMainThreadHandOver(&handOver);
   FFLoader().SetLibraryPath(ProgramFolder() + "LibAV");

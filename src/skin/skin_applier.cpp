@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 #include <QLabel>
+#include <QMenu>
 
 #include "skin/image_box.h"
 #include "skin/region_button.h"
@@ -39,7 +40,9 @@ void TSkinApplier::ApplySection(const TSkinFile& skin, const TSkinSection& secti
   QWidget* component = FHost.Component(section.Name);
   if (auto* button = qobject_cast<TRegionButton*>(component)) {
     button->ClearGlyphs();
-    for (const auto& [key, value] : section.Values) ApplyButtonKey(*button, key, value);
+    TMenuColours menu;
+    for (const auto& [key, value] : section.Values) ApplyButtonKey(*button, key, value, menu);
+    if (QMenu* dropDown = button->DropDownMenu()) dropDown->setStyleSheet(MenuStyleSheet(menu));
   } else if (auto* image = qobject_cast<TImageBox*>(component)) {
     for (const auto& [key, value] : section.Values) ApplyPlaceKey(*image, key, value);
     bool background = image == FHost.Background;
@@ -77,9 +80,16 @@ bool TSkinApplier::ApplyPlaceKey(QWidget& component, const std::string& key, con
   return true;
 }
 
-void TSkinApplier::ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value) {
+void TSkinApplier::ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value,
+                                  TMenuColours& menu) {
   if (ApplyPlaceKey(button, key, value)) return;
-  if (key == "Text") {
+  if (key == "MenuColor" || key == "MenuTextColor") {
+    std::optional<int> colour = SkinInteger(value);
+    if (!colour)
+      Problem(button, key + "=" + value + " is not a number");
+    else
+      (key == "MenuColor" ? menu.Menu : menu.Text) = SkinColour(*colour);
+  } else if (key == "Text") {
     button.SetCaption(FromSkinText(value));
   } else if (key == "Visible") {
     button.setVisible(SkinBoolean(value));

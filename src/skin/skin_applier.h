@@ -1,6 +1,7 @@
 // Applies a skin's description to a window: each section to the component of
 // its name, key by key in file order. What cannot be used (a malformed
 // number, a picture that cannot be read or is too large) is skipped and said.
+// A button that drops down a menu also gives the menu its colours.
 #pragma once
 
 #include <QImage>
@@ -18,6 +19,7 @@ namespace vidora {
 
 class TRegionButton;
 class TSkinFile;
+struct TMenuColours;
 struct TSkinSection;
 
 class TSkinApplier {
@@ -45,7 +47,7 @@ class TSkinApplier {
  private:
   void ApplySection(const TSkinFile& skin, const TSkinSection& section);
   bool ApplyPlaceKey(QWidget& component, const std::string& key, const std::string& value);
-  void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value);
+  void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value, TMenuColours& menu);
   void ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value);
   void Problem(const QWidget& component, const std::string& what);
 

@@ -1,5 +1,7 @@
 #include "skin/skin_values.h"
 
+#include <QColor>
+
 #include <charconv>
 #include <limits>
 
@@ -63,5 +65,15 @@ TButtonStyle SkinFlatStyle(TButtonStyle current, std::string_view value) {
 }
 
 QRgb SkinColour(int value) { return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+
+QString MenuStyleSheet(const TMenuColours& colours) {
+  const QString menu = QColor(colours.Menu).name(), text = QColor(colours.Text).name();
+  return QStringLiteral(
+             "QMenu { background: %1; color: %2; border: 1px solid %2; }"
+             "QMenu::item { padding: 3px 16px 3px 22px; background: transparent; }"
+             "QMenu::item:selected { background: %2; color: %1; }"
+             "QMenu::separator { height: 1px; background: %2; margin: 3px 6px; }")
+      .arg(menu, text);
+}
 
 }  // namespace vidora

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QRgb>
+#include <QString>
 
 #include <optional>
 #include <string>
@@ -34,5 +35,16 @@ TButtonStyle SkinFlatStyle(TButtonStyle current, std::string_view value);
 
 // A colour integer of the skin format: red in the low byte, then green, then blue.
 QRgb SkinColour(int value);
+
+// The colours of a button's drop-down menu (keys "MenuColor", "MenuTextColor"
+// of its section). A section without them brings back these dark defaults,
+// the built-in phone's key deck and lettering.
+struct TMenuColours {
+  QRgb Menu = qRgb(0x1b, 0x1e, 0x23);
+  QRgb Text = qRgb(0xe4, 0xe8, 0xed);
+};
+// The menu's style sheet: its colours, and the item under the pointer in
+// the same two colours swapped, so it reads whatever the skin chose.
+QString MenuStyleSheet(const TMenuColours& colours);
 
 }  // namespace vidora

@@ -45,17 +45,31 @@ TEST_F(MainWindowTest, AConversionReachesOneHundredPercentOnlyAtItsEnd) {
   QTest::mouseClick(FWindow->btnStartConvert, Qt::LeftButton, Qt::NoModifier, QPoint(60, 13));
   EXPECT_FALSE(FWindow->btnAdd->isEnabled());
   EXPECT_TRUE(FWindow->btnPauseConvert->isVisible());
+  EXPECT_EQ(FWindow->windowTitle(), QString::fromUtf8("0 % – clip.mp4"));
   bool earlyHundred = false;
   ASSERT_TRUE(WaitFor([&] {
     if (!FWindow->btnAdd->isEnabled() && FWindow->LProgress->text().contains("100%")) earlyHundred = true;
     return FWindow->btnAdd->isEnabled();
   }));
   EXPECT_FALSE(earlyHundred) << "100% is shown by the end, not by a progress report";
-  EXPECT_EQ(FWindow->LProgress->text(), "Progress: 100%");
   EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
   EXPECT_TRUE(FWindow->btnStartConvert->isVisible());
   EXPECT_EQ(FWindow->ProgressFill(), 135);
   EXPECT_EQ(StreamSummary(FFolder.Path() / "clip_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
+
+  // The end names the file, within the bar's width, and Enter or a click opens its folder.
+  EXPECT_EQ(FWindow->windowTitle(), "VidoraTo3GP");
+  EXPECT_TRUE(FWindow->LProgress->text().startsWith("Done: clip_(Vidora)")) << FWindow->LProgress->text().toStdString();
+  EXPECT_LE(FWindow->LProgress->geometry().right(), FWindow->ImageProgress->geometry().right());
+  std::vector<QUrl> opened;
+  FWindow->UrlOpener.Open = [&](const QUrl& url) { opened.push_back(url); };
+  QTest::keyClick(FWindow->focusWidget(), Qt::Key_Return);
+  QTest::mouseClick(FWindow->LProgress, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+  QUrl folder = QUrl::fromLocalFile(QString::fromStdString(FFolder.Str()));
+  EXPECT_EQ(opened, std::vector<QUrl>({folder, folder}));
+  FWindow->AddFile(clip.string());
+  QTest::mouseClick(FWindow->LProgress, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+  EXPECT_EQ(opened.size(), 2u) << "a new film's label opens nothing";
 }
 
 // The file's bytes with the creation and modification times of its movie,
@@ -125,7 +139,7 @@ TEST_F(MainWindowTest, PauseHoldsTheOutputStill) {
   EXPECT_TRUE(FWindow->btnResumeConvert->isVisible());
   FWindow->btnResumeConvertClick();
   ASSERT_TRUE(WaitFor([&] { return FWindow->btnAdd->isEnabled(); }));
-  EXPECT_EQ(FWindow->LProgress->text(), "Progress: 100%");
+  EXPECT_TRUE(FWindow->LProgress->text().startsWith("Done: ")) << FWindow->LProgress->text().toStdString();
 }
 
 TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
@@ -137,7 +151,18 @@ TEST_F(MainWindowTest, ClosingDuringAConversionLeavesAFileThatPlays) {
   FWindow->btnStartConvertClick();
   // Closed once pictures are being written, however slow the machine.
   ASSERT_TRUE(WaitFor([&] { return FWindow->ProgressFill() > 1; }));
+  // A close asks first; a stop signal's close does not.
+  std::vector<QString> asked;
+  FWindow->AskToStop = [&](const QString& question) {
+    asked.push_back(question);
+    return false;
+  };
   FWindow->close();
+  EXPECT_TRUE(FWindow->isVisible()) << "the user chose to keep converting";
+  EXPECT_EQ(asked, std::vector<QString>{"Stop converting? What is done so far is kept in long_(Vidora)_3GP.3gp."});
+  FWindow->CloseWithoutAsking();
+  EXPECT_FALSE(FWindow->isVisible());
+  EXPECT_EQ(asked.size(), 1u);
   EXPECT_FALSE(FWindow->LProgress->text().contains("100%"));
   EXPECT_EQ(StreamSummary(FFolder.Path() / "long_(Vidora)_3GP.3gp"), "h263,176,144\namr_nb,8000,1\n");
 }

@@ -33,10 +33,6 @@ const char* const ComponentNames[] = {
     "btnMinimize", "btnHi", "btnLo", "btnVol1", "btnVol2", "btnSetup", "btnStartConvert", "btnPauseConvert",
     "btnResumeConvert"};
 
-const char* const ProfileFields[] = {"FileExt", "FileFormat", "ExtOptions", "AudioCodec", "AudioPreset",
-                                     "AudioChannels", "AudioSampleRate", "AudioBitRate", "VideoCodec", "VideoPreset",
-                                     "FrameRate", "FrameSize", "VideoBitrate", "VideoBitRateTolerance"};
-
 std::string Text(const QRect& r) {
   return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
          std::to_string(r.height());
@@ -46,6 +42,7 @@ std::string Text(const QRect& r) {
 struct TLook {
   std::vector<std::string> Properties;
   std::vector<QImage> Pictures;
+  TOutputProfile Profile;
   bool operator==(const TLook&) const = default;
 };
 
@@ -95,6 +92,7 @@ class SkinWindowTest : public ::testing::Test {
     TLook look;
     auto say = [&look](std::string line) { look.Properties.push_back(std::move(line)); };
     say("window " + std::to_string(FWindow->width()) + "x" + std::to_string(FWindow->height()));
+    say("MSkin " + FWindow->MSkin->styleSheet().toStdString());
     for (const char* name : ComponentNames) {
       auto* component = FWindow->findChild<QWidget*>(name);
       say(std::string(name) + " " + Text(component->geometry()) + (component->isVisibleTo(FWindow.get()) ? " shown" : " hidden"));
@@ -111,7 +109,7 @@ class SkinWindowTest : public ::testing::Test {
             label->styleSheet().toStdString());
       }
     }
-    for (const char* field : ProfileFields) say(std::string(field) + "=" + FOptions.Profile.Field(field));
+    look.Profile = FOptions.Profile;
     return look;
   }
 
@@ -137,9 +135,10 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   EXPECT_EQ(FWindow->PanelVideo->geometry(), QRect(50, 117, 200, 150));
   EXPECT_EQ(FWindow->Image1->geometry(), QRect(0, 0, 200, 150)) << "the preview fills the larger screen";
   EXPECT_EQ(FWindow->btnHi->geometry(), QRect(128, 82, 18, 14));
-  EXPECT_EQ(FOptions.Profile.Field("FrameSize"), "320x240");
-  EXPECT_EQ(FOptions.Profile.Field("VideoCodec"), "mpeg4");
+  EXPECT_EQ(FOptions.Profile.FrameSize, "320x240");
+  EXPECT_EQ(FOptions.Profile.VideoCodec, "mpeg4");
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ffb347"));
+  EXPECT_TRUE(FWindow->MSkin->styleSheet().contains("background: #253d56; color: #ffb347"));
   EXPECT_TRUE(Item("Wide320")->isChecked());
   EXPECT_FALSE(Item("Standard")->isChecked());
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Wide320");
@@ -148,6 +147,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   Choose("Standard");
   const TLook back = Look();
   EXPECT_EQ(back.Properties, builtIn.Properties);
+  EXPECT_TRUE(back.Profile == builtIn.Profile);
   EXPECT_TRUE(back.Pictures == builtIn.Pictures) << "every face and picture is the built-in one again";
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Standard");
 
@@ -156,7 +156,7 @@ TEST_F(SkinWindowTest, TheSecondPhoneAndBackRestoresEveryGeometryFaceAndProfileF
   TfrmMain started(options, false);
   started.StartWithSkin("Wide320");
   EXPECT_EQ(started.size(), QSize(300, 548));
-  EXPECT_EQ(options.Profile.Field("FileExt"), "_Wide320.3gp");
+  EXPECT_EQ(options.Profile.FileExt, "_Wide320.3gp");
 }
 
 TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
@@ -169,7 +169,7 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
         "[btnAdd]\r\nText=Add\r\na file\r\n\r\nTextPos=1\r\nTextPos=7\r\nFlat=1\r\nLeft=abc\r\nWidth=$30\r\n"
         "[btnClose]\r\nTextPos=0\r\nTextPos=3\r\nFlat=0\r\nVisible=0\r\n"
         "[btnPlay]\r\nFlat=1\r\n"
-        "[btnSetup]\r\nGlyphUp=missing.bmp\r\nTop=99999\r\n"
+        "[btnSetup]\r\nGlyphUp=missing.bmp\r\nTop=99999\r\nMenuTextColor=$0000FF\r\nMenuColor=dark\r\n"
         "[ImgT]\r\nWidth=50\r\nHeight=50\r\n"
         "[ImageInfoEn]\r\nLeft=3\r\n"
         "[NoSuchComponent]\r\nLeft=5\r\n"
@@ -194,16 +194,19 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   EXPECT_EQ(FWindow->btnPlay->ButtonStyle(), btSpeedFlat);
   EXPECT_EQ(FWindow->btnSetup->geometry(), setupBefore) << "a place beyond any screen is refused";
   EXPECT_TRUE(Logged("missing.bmp not loaded"));
+  EXPECT_TRUE(FWindow->MSkin->styleSheet().contains("background: #1b1e23; color: #ff0000"))
+      << "the menu's text colour from the skin, its background the dark default";
+  EXPECT_TRUE(Logged("[btnSetup] MenuColor=dark is not a number"));
   EXPECT_EQ(FWindow->ImgT->size(), QSize(1, 12)) << "an image ends at its picture's size";
   EXPECT_EQ(FWindow->ImageInfoEn->x(), 3);
   EXPECT_FALSE(FWindow->ImageInfoEn->Picture().isNull()) << "a missing picture keeps the one shown";
-  EXPECT_EQ(FWindow->mmoLog->x(), 400) << "only the skinnable components are addressed";
+  EXPECT_NE(FWindow->mmoLog->x(), 5) << "only the skinnable components are addressed";
   EXPECT_EQ(FWindow->LProgress->font().pointSize(), 12);
   EXPECT_EQ(FWindow->LProgress->font().family(), "Liberation Serif");
   EXPECT_TRUE(FWindow->LProgress->font().bold());
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ff0000"));
-  EXPECT_EQ(FOptions.Profile.Field("FrameSize"), "128x96");
-  EXPECT_EQ(FOptions.Profile.Field("AudioSampleRate"), "") << "a profile replaces the whole profile";
+  EXPECT_EQ(FOptions.Profile.FrameSize, "128x96");
+  EXPECT_FALSE(FOptions.Profile.AudioSampleRate) << "a profile replaces the whole profile";
 
   // A skin whose folder went away after the menu was filled: the name is kept, nothing changes.
   fs::path gone = UserSkin("Gone");
@@ -214,6 +217,19 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   Item("Gone")->trigger();
   EXPECT_EQ(SettingsStore(OwnOrganisation, OwnApplication).ReadString("SkinName"), "Gone");
   EXPECT_TRUE(Look() == before);
+}
+
+// A key drawn off the phone's body can be neither seen nor clicked.
+TEST_F(SkinWindowTest, EveryKeyOfOurPhonesLiesOnTheBody) {
+  for (const char* phone : {"Standard", "Wide320"}) {
+    Choose(phone);
+    const QRegion body = FWindow->mask();
+    for (auto* button : FWindow->findChildren<TRegionButton*>()) {
+      QRegion off = button->mask().translated(button->mapTo(FWindow.get(), QPoint(0, 0))).subtracted(body);
+      EXPECT_TRUE(off.isEmpty()) << phone << " " << button->objectName().toStdString() << " off the body at "
+                                 << Text(off.boundingRect());
+    }
+  }
 }
 
 TEST_F(SkinWindowTest, TheChosenPhonesProfileMakesTheNextFile) {
@@ -227,6 +243,28 @@ TEST_F(SkinWindowTest, TheChosenPhonesProfileMakesTheNextFile) {
   while (!FWindow->btnAdd->isEnabled() && std::chrono::steady_clock::now() < end) QTest::qWait(5);
   ASSERT_TRUE(FWindow->btnAdd->isEnabled());
   EXPECT_EQ(test::StreamSummary(FFolder.Path() / "clip_(Vidora)_Wide320.3gp"), "mpeg4,320,240\naac,22050,2\n");
+}
+
+// Every phone shipped in the tree loads whole: no key or picture refused,
+// every shown key has its face, and its profile can make a file.
+TEST_F(SkinWindowTest, EveryShippedPhoneLoadsWhole) {
+  int phones = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(SOURCE_DIR) / "skins")) {
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    Choose(name);
+    ++phones;
+    EXPECT_FALSE(Logged("Skin " + name + ":"));
+    for (const char* component : ComponentNames) {
+      auto* button = FWindow->findChild<TRegionButton*>(component);
+      if (button && button->isVisibleTo(FWindow.get())) {
+        EXPECT_FALSE(button->GlyphUp().isNull()) << component;
+      }
+    }
+    EXPECT_EQ(FOptions.Profile.Refusal, "");
+    EXPECT_NO_THROW(FOptions.Profile.GetOutputOptions("clip.mp4", false));
+  }
+  EXPECT_GE(phones, 2);
 }
 
 // A bitmap header that claims width x height and holds no pixels.

@@ -36,19 +36,24 @@ TEST(OutputProfile, BuiltInProfileMakesThePhoneFile) {
 TEST(OutputProfile, ProfileLinesReplaceEveryField) {
   TOutputProfile profile;
   profile.ApplyProfile(ScrambleProfileLine("VideoCodec=mpeg4,FrameSize=320x240,"));
-  EXPECT_EQ(profile.Field("VideoCodec"), "mpeg4");
-  EXPECT_EQ(profile.Field("FrameSize"), "320x240");
-  EXPECT_EQ(profile.Field("FileExt"), "") << "fields the line does not name become empty";
+  EXPECT_EQ(profile.VideoCodec, "mpeg4");
+  EXPECT_EQ(profile.FrameSize, "320x240");
+  EXPECT_EQ(profile.FileExt, "") << "fields the line does not name become empty";
+  EXPECT_FALSE(profile.AudioSampleRate);
   TOutputOptions o = profile.GetOutputOptions("/v/a.avi", false);
   EXPECT_EQ(o.AudioSampleRate, -1);
   EXPECT_EQ(o.FileName, "/v/a_(Vidora)");
 
   profile.ApplyProfile(ScrambleProfileLine("videocodec=h263,FileExt=.mp4,AudioBitRate=lots"));
-  EXPECT_EQ(profile.Field("VideoCodec"), "") << "names are compared exactly";
-  EXPECT_EQ(profile.Field("AudioBitRate"), "lots") << "a tail without a comma is a last assignment";
+  EXPECT_EQ(profile.VideoCodec, "") << "names are compared exactly";
+  EXPECT_EQ(profile.FileExt, ".mp4");
+  EXPECT_NE(profile.Refusal.find("AudioBitRate"), std::string::npos) << "a tail without a comma is a last assignment";
   EXPECT_THROW(profile.GetOutputOptions("/v/a.avi", false), std::invalid_argument);
+  EXPECT_NO_THROW(profile.GetOutputOptions("/v/a.avi", true)) << "the fixed set reads no profile number";
   profile.ApplyProfile(ScrambleProfileLine("garbage\x01\x02,=,x"));
-  for (const auto& field : profile.Fields()) EXPECT_EQ(field.second, "") << field.first;
+  TOutputProfile empty;
+  for (const std::string& name : TOutputProfile::FieldNames()) empty.SetField(name, "");
+  EXPECT_TRUE(profile == empty) << "and a line that names nothing clears the refusal";
 }
 
 TEST(OutputProfile, OutputNamesAreNumberedWhenTaken) {

@@ -43,7 +43,7 @@ TEST(SkinFile, TheProfileLineKeepsItsBytes) {
 
   TOutputProfile profile;
   profile.ApplyProfile(*wide.ProfileLine());
-  EXPECT_EQ(profile.Field("FrameSize"), "320x240");
+  EXPECT_EQ(profile.FrameSize, "320x240");
   EXPECT_FALSE(TSkinFile().ProfileLine());
 }
 
@@ -54,8 +54,8 @@ TEST(SkinFile, TheSampleSkinIsFound) {
   ASSERT_TRUE(skin.Load(folder + "/skin.all"));
   TOutputProfile profile;
   profile.ApplyProfile(*skin.ProfileLine());
-  EXPECT_EQ(profile.Field("VideoCodec"), "mpeg4");
-  EXPECT_EQ(profile.Field("AudioCodec"), "aac");
+  EXPECT_EQ(profile.VideoCodec, "mpeg4");
+  EXPECT_EQ(profile.AudioCodec, "aac");
   EXPECT_TRUE(FindSkinFolder("NoSuchSkin").empty());
 }
 

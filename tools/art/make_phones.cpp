@@ -37,8 +37,9 @@ bool ShownByTheProgram(const QString& button) {
   return button == "btnSubOn" || button.endsWith("Convert");
 }
 
-// Where the built-in phone has each button; outside its 264 pixels of width
-// (minimise, quality, volume) a button is out of sight.
+// Where the built-in phone has each button: the key deck below the screen,
+// the quality pair under the maker's name, minimise at the top right and the
+// volume rocker on the left edge, every key on the 264-pixel body.
 const std::vector<TButton> StandardButtons = {
     {"btnAdd", 30, 354, 44, 63},
     {"btnStop", 97, 390, 9, 9},
@@ -48,11 +49,11 @@ const std::vector<TButton> StandardButtons = {
     {"btnAddSub", 189, 357, 44, 60},
     {"btnSubOn", 215, 365, 14, 12},
     {"btnInfo", 36, 399, 78, 67},
-    {"btnMinimize", 335, 95, 14, 12},
-    {"btnHi", 279, 96, 18, 14},
-    {"btnLo", 300, 96, 18, 14},
-    {"btnVol1", 355, 90, 5, 20},
-    {"btnVol2", 328, 90, 5, 20},
+    {"btnMinimize", 214, 25, 14, 12},
+    {"btnHi", 111, 77, 18, 14},
+    {"btnLo", 134, 77, 18, 14},
+    {"btnVol1", 8, 174, 5, 20},
+    {"btnVol2", 8, 150, 5, 20},
     {"btnSetup", 94, 439, 75, 32},
     {"btnStartConvert", 62, 267, 139, 27},
     {"btnPauseConvert", 62, 267, 140, 27},
@@ -92,15 +93,16 @@ struct TLook {
   QRect ProgressBar;
   const char* LabelFont;
   QRgb LabelColour;
+  QRgb MenuColour, MenuTextColour;  // of the phone menu under btnSetup
   const char* Profile;  // the profile line, before scrambling
 };
 
 const TLook Looks[] = {
     {"Standard", "background.svg", {264, 500}, StandardButtons, {52, 131}, {52, 131, 160, 90}, {63, 231, 76, 13},
-     {62, 246, 139, 12}, "Tahoma", qRgb(192, 192, 192),
+     {62, 246, 139, 12}, "Tahoma", qRgb(192, 192, 192), qRgb(0x1b, 0x1e, 0x23), qRgb(0xe4, 0xe8, 0xed),
      "FileExt=_3GP.3gp,AudioChannels=1,AudioSampleRate=8000,AudioBitRate=12200,FrameSize=176x144,VideoBitrate=150000,"},
     {"Wide320", "background_wide320.svg", {300, 548}, Wide320Buttons(), {70, 117}, {50, 117, 200, 150},
-     {58, 276, 76, 13}, {80, 294, 139, 12}, "Liberation Sans", qRgb(255, 179, 71),
+     {58, 276, 76, 13}, {80, 294, 139, 12}, "Liberation Sans", qRgb(255, 179, 71), qRgb(0x25, 0x3d, 0x56), qRgb(0xff, 0xb3, 0x47),
      "FileExt=_Wide320.3gp,VideoCodec=mpeg4,FrameSize=320x240,FrameRate=25,VideoBitrate=384000,AudioCodec=aac,"
      "AudioSampleRate=22050,AudioChannels=2,AudioBitRate=64000,"},
 };
@@ -277,6 +279,12 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 
 QString Integer(int value) { return QString::number(value); }
 
+// "$BBGGRR": the skin format's colour, red in the low byte.
+QString Colour(QRgb colour) {
+  const int value = qRed(colour) | qGreen(colour) << 8 | qBlue(colour) << 16;
+  return QStringLiteral("$%1").arg(value, 6, 16, QChar(u'0')).toUpper();
+}
+
 // Everything a skin can set, so that choosing this phone after another one
 // brings it back completely.
 QByteArray SkinFile(const TLook& look) {
@@ -303,6 +311,10 @@ QByteArray SkinFile(const TLook& look) {
     line("Transparent=" + Integer(!IsOpaque(name)));
     line("GlyphTransparent=" + Integer(!IsOpaque(name) && name != "btnInfo"));
     if (!ShownByTheProgram(name)) line("Visible=1");
+    if (name == "btnSetup") {
+      line(QStringLiteral("MenuColor=") + Colour(look.MenuColour));
+      line(QStringLiteral("MenuTextColor=") + Colour(look.MenuTextColour));
+    }
   }
   for (const TPicture& picture : Pictures) {
     line(QString("[%1]").arg(picture.Name));
@@ -316,8 +328,7 @@ QByteArray SkinFile(const TLook& look) {
   place(look.ProgressLabel, false);
   line(QString("FontName=") + look.LabelFont);
   line("FontSize=8");
-  const int colour = qRed(look.LabelColour) | qGreen(look.LabelColour) << 8 | qBlue(look.LabelColour) << 16;
-  line("FontColor=$" + QString("%1").arg(colour, 6, 16, QChar('0')).toUpper());
+  line(QStringLiteral("FontColor=") + Colour(look.LabelColour));
   return text;
 }
 
@@ -353,7 +364,6 @@ QImage Phone(const TLook& look, const QImage& background, const TBitmaps& bitmap
   painter.drawText(look.ProgressLabel, Qt::AlignLeft | Qt::AlignVCenter, QString("%1%").arg(scene.Percent));
   for (const TButton& button : look.Buttons) {
     if (IsConversionButton(button) && QString(button.Name) != scene.ConvertButton) continue;
-    if (button.Left + button.Width > background.width()) continue;
     painter.drawImage(QPoint(button.Left, button.Top), SeeThrough(bitmaps.at(FaceName(button, scene.State))));
   }
   if (scene.Info) painter.drawImage(look.InfoPlace, bitmaps.at(scene.Info));

@@ -14,8 +14,6 @@ struct TInputOptions {
   int64_t TimeStart = NoTime;  // µs
   int32_t ProgramID = -1;
   std::string ExtOptions;  // option text
-  int32_t Tag = 0;
-  void* Data = nullptr;
 };
 
 // Creation time and tags of an output.
@@ -85,8 +83,6 @@ struct TOutputOptions {
   int32_t VideoHookBitsPixel = 24;
   bool Join = false;
   std::string ExtOptions;
-  int32_t Tag = 0;
-  void* Data = nullptr;
 };
 
 inline void InitInputOptions(TInputOptions& options) { options = TInputOptions{}; }

@@ -1,0 +1,133 @@
+// What the window tells when it converts: the progress in its title and on
+// the task bar, what became of the run where the progress stood (and the
+// folder of a written file, a click or Enter away), a desktop notification
+// when a film is converted, and the question before a close stops a run.
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/plain_words.h"
+#include "skin/image_box.h"
+
+namespace vidora::app {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString BaseName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
+
+}  // namespace
+
+void TfrmMain::StartTellingProgress() {
+  FIdleTitle = windowTitle();
+  FConvertingName = CurrentJob() ? BaseName(CurrentJob()->Input) : QString();
+  FToldPercent = -1;
+  TellProgress(0);
+}
+
+void TfrmMain::TellProgress(int64_t percent) {
+  if (percent == FToldPercent) return;
+  FToldPercent = percent;
+  setWindowTitle(tr("%1 % – %2").arg(percent).arg(FConvertingName));
+  Notices.ShowProgress(static_cast<double>(percent) / 100);
+}
+
+void TfrmMain::TellJobEnded(const TSessionJob& job) {
+  // A close waiting for an answer goes ahead: nothing is left to stop.
+  if (FStopQuestion) FStopQuestion->reject();
+  setWindowTitle(FIdleTitle);
+  Notices.ShowProgress(std::nullopt);
+  const TTerminateInfo& end = *job.End;
+  if (end.Exception) {
+    SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
+    return;
+  }
+  std::error_code error;
+  if (!std::filesystem::exists(job.Output, error)) return;
+  OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), job.Output);
+  if (!end.Finished) return;
+  auto size = static_cast<qint64>(std::filesystem::file_size(job.Output, error));
+  QString folder = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(job.Output)).absolutePath());
+  Notices.Notify(tr("Converted: %1, %2").arg(BaseName(job.Output), QLocale().formattedDataSize(size, 1, QLocale::DataSizeSIFormat)),
+                 folder);
+}
+
+// The written file's name where the progress stood, elided to the bar's
+// width; the label takes the focus, so Enter opens the folder at once.
+void TfrmMain::OfferDoneFolder(const QString& text, const std::string& output) {
+  int width = ImageProgress->x() + ImageProgress->width() - LProgress->x();
+  ShowProgressText(LProgress->fontMetrics().elidedText(text.arg(BaseName(output)), Qt::ElideRight, width));
+  FDoneOutput = output;
+  QString path = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(output)).absoluteFilePath());
+  LProgress->setToolTip(tr("%1\nClick or press Enter to open its folder").arg(path));
+  LProgress->setCursor(Qt::PointingHandCursor);
+  LProgress->setFocusPolicy(Qt::StrongFocus);
+  LProgress->setFocus();
+}
+
+void TfrmMain::ForgetDoneFolder() {
+  if (FDoneOutput.empty()) return;
+  FDoneOutput.clear();
+  LProgress->setToolTip({});
+  LProgress->unsetCursor();
+  LProgress->setFocusPolicy(Qt::NoFocus);
+}
+
+bool TfrmMain::OpenDoneFolder(const QEvent& event) {
+  if (FDoneOutput.empty()) return false;
+  bool click = event.type() == QEvent::MouseButtonPress &&
+               static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton;
+  int key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent&>(event).key() : 0;
+  if (!click && key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
+  UrlOpener.Open(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(FDoneOutput)).absolutePath()));
+  return true;
+}
+
+void TfrmMain::CloseWithoutAsking() {
+  FCloseWithoutAsking = true;
+  // While a close is asking, a second one is ignored: the question is answered instead.
+  if (FStopQuestion)
+    FStopQuestion->reject();
+  else
+    close();
+}
+
+// Only while the film's job has not ended: the run's own end may still be on its way.
+bool TfrmMain::Converting() const {
+  const TSessionJob* job = CurrentJob();
+  return FSession.Running() && job && !job->End;
+}
+
+bool TfrmMain::MayClose() {
+  if (!Converting()) return true;
+  if (!FCloseWithoutAsking) {
+    QString question =
+        tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
+    bool stop = AskToStop ? AskToStop(question) : AskStopConverting(question);
+    // A stop signal or the run's end may have come while the question was open.
+    if (!stop && !FCloseWithoutAsking && Converting()) return false;
+  }
+  // The run ends with the window, and no end event will say so: the task bar forgets it here.
+  Notices.ShowProgress(std::nullopt);
+  return true;
+}
+
+bool TfrmMain::AskStopConverting(const QString& question) {
+  QMessageBox box(QMessageBox::Question, u"Vidora to 3GP"_s, question, QMessageBox::NoButton, this);
+  QPushButton* stop = box.addButton(tr("Stop converting"), QMessageBox::AcceptRole);
+  box.setDefaultButton(box.addButton(tr("Keep converting"), QMessageBox::RejectRole));
+  FStopQuestion = &box;
+  box.exec();
+  return box.clickedButton() == stop;
+}
+
+}  // namespace vidora::app
