@@ -16,6 +16,8 @@
 
 namespace vidora::app {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const char* const InputFilter =
@@ -82,7 +84,7 @@ TSessionJob* TfrmMain::CurrentJob() const {
 }
 
 void TfrmMain::AddChosenFile(const std::string& fileName) {
-  ShowProgressText(FProgressPrefix + " 0%");
+  ShowProgressText(FProgressPrefix + u" 0%"_s);
   FFLogger.SetLogLevel(ChosenLogLevel());
   TSessionJob& job = FSession.AddJob({.Input = fileName, .FixedMode = !btnHi->Down()});
   if (!job.Set()) {

@@ -19,6 +19,8 @@
 
 namespace vidora::app {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 int64_t MonotonicMs() {
@@ -58,7 +60,7 @@ void TfrmMain::DetachEvents() {
 void TfrmMain::btnStartConvertClick() {
   FRemaining.Clear();
   FRemainingText.clear();
-  ShowProgressText(FProgressPrefix + "0%");
+  ShowProgressText(FProgressPrefix + u"0%"_s);
   ImageProgress->setCursor(Qt::ArrowCursor);
   FTransport = TTransport::Conversion;
   FFPlayer.Stop(true);
@@ -102,7 +104,7 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   if (percent) percent = std::min<int64_t>(*percent, 99);
   if (percent) TellProgress(*percent);
   // Without a known length the label tells the time reached instead.
-  QString shown = percent ? QString::number(*percent) + "% " : TimeOfDay(CurrentDuration / 1000) + " ";
+  QString shown = percent ? QString::number(*percent) + u"% "_s : TimeOfDay(CurrentDuration / 1000) + u" "_s;
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
   if (!percent) return;
   int fill = BarFill(*percent, ImageProgress->width());
@@ -117,7 +119,7 @@ void TfrmMain::TimerStatTimer() {
 void TfrmMain::KodraTerminate(const TSessionJob& job) {
   const TTerminateInfo& info = *job.End;
   if (info.Finished) {
-    ShowProgressText(FProgressPrefix + "100%");
+    ShowProgressText(FProgressPrefix + u"100%"_s);
     DrawProgress(ImageProgress->width() - 4);
   }
   // Finished, stopped or failed: the window is free for the next film. The
@@ -158,7 +160,7 @@ void TfrmMain::FFPlayerPosition(int64_t pts) {
     return;
   }
   QString total = TimeOfDay(TotalDuration / 1000);
-  if (!total.isEmpty()) ShowProgressText(position + "/" + total);
+  if (!total.isEmpty()) ShowProgressText(position + u"/"_s + total);
 }
 
 // Milliseconds of a day in the locale's long time format, without a time

@@ -17,10 +17,12 @@
 
 namespace vidora::app {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The caption of a menu item that shows `name` as it is ("&" is no mnemonic).
-QString MenuCaption(const std::string& name) { return QString::fromStdString(name).replace("&", "&&"); }
+QString MenuCaption(const std::string& name) { return QString::fromStdString(name).replace(u"&"_s, u"&&"_s); }
 
 }  // namespace
 
@@ -88,7 +90,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   if (screen()) host.BackgroundLimit = screen()->availableGeometry().size();
   TSkinApplier skin(host, FSkinName, folder);
 
-  QImage background = skin.Picture("Background.bmp", true);
+  QImage background = skin.Picture(u"Background.bmp"_s, true);
   if (!background.isNull()) {
     if (keepCentre) move(x() + width() / 2 - background.width() / 2, y());
     SetBackground(background);

@@ -33,19 +33,19 @@ TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
       FPolish(polish),
       FRemaining([this](int h, int m, int s) { return TimeOfDay((int64_t{h} * 3600 + m * 60 + s) * 1000).toStdString(); }) {
   setObjectName("frmMain");
-  setWindowTitle("VidoraTo3GP");
+  setWindowTitle(u"VidoraTo3GP"_s);
   setAcceptDrops(true);
   // Under Wayland a mask only cuts the input region: the key colour's pixels are left unpainted too.
   setAttribute(Qt::WA_TranslucentBackground);
-  QFont font("Tahoma");
+  QFont font(u"Tahoma"_s);
   font.setPointSize(8);
   setFont(font);
   CreateComponents();
   LoadBuiltInLook();
 
-  FProgressPrefix = FPolish ? QString::fromUtf8("Postęp: ") : QString("Progress: ");
-  GetPhone->setText(FPolish ? QString::fromUtf8("Pobierz Swój Telefon") : QString("Get Your Phone"));
-  ShowProgressText(FProgressPrefix + " 0%");
+  FProgressPrefix = FPolish ? QString::fromUtf8("Postęp: ") : u"Progress: "_s;
+  GetPhone->setText(FPolish ? QString::fromUtf8("Pobierz Swój Telefon") : u"Get Your Phone"_s);
+  ShowProgressText(FProgressPrefix + u" 0%"_s);
   FLibAVFolder = ProgramFolder() + "LibAV";
   ImageInfoPL->move(52, ImageInfoPL->y());
   ImageInfoEn->move(52, ImageInfoEn->y());
@@ -148,7 +148,7 @@ void TfrmMain::CreateComponents() {
   AlwaysOnTop = MSkin->addAction(tr("Always on top"));
   AlwaysOnTop->setObjectName(u"AlwaysOnTop"_s);
   AlwaysOnTop->setCheckable(true);
-  GetPhone = MSkin->addAction("Get Your Phone");
+  GetPhone = MSkin->addAction(u"Get Your Phone"_s);
   GetPhone->setObjectName("GetPhone");
   btnSetup->SetDropDownMenu(MSkin);
 
@@ -198,9 +198,9 @@ void TfrmMain::SetBackground(const QImage& background) {
 
 // The built-in look is the "Standard" skin carried inside the program.
 void TfrmMain::LoadBuiltInLook() {
-  QFile description(":/standard/skin.all");
+  QFile description(u":/standard/skin.all"_s);
   description.open(QIODevice::ReadOnly);
-  LoadLook(":/standard", description.readAll(), false);
+  LoadLook(u":/standard"_s, description.readAll(), false);
 }
 
 // The window has exactly the background's size; its key colour (the
@@ -247,7 +247,7 @@ void TfrmMain::DrawProgress(int fill) {
 
 void TfrmMain::ShowProgressText(const QString& text) {
   ForgetDoneFolder();
-  LProgress->setStyleSheet(QString("color: %1; background: transparent;").arg(FProgressColour.name()));
+  LProgress->setStyleSheet(u"color: %1; background: transparent;"_s.arg(FProgressColour.name()));
   LProgress->setText(text);
   LProgress->adjustSize();  // the label grows with its text
 }

@@ -13,9 +13,11 @@
 
 namespace vidora::app {
 
+using namespace Qt::StringLiterals;
+
 TPreviewWindow::TPreviewWindow() : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle("Preview");
+  setWindowTitle(u"Preview"_s);
 }
 
 void TPreviewWindow::Post(const TBitmap& bitmap, int64_t pts) {

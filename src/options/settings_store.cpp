@@ -40,8 +40,8 @@ std::optional<bool> SettingsStore::ReadBool(const std::string& name) const {
   if (value.typeId() == QMetaType::Bool) return value.toBool();
   if (value.typeId() != QMetaType::QString) return {};
   QString text = value.toString().toLower();
-  if (text == "true" || text == "1") return true;
-  if (text == "false" || text == "0") return false;
+  if (text == u"true" || text == u"1") return true;
+  if (text == u"false" || text == u"0") return false;
   return {};
 }
 

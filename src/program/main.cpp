@@ -50,10 +50,11 @@ void CloseOnStopSignals(vidora::app::TfrmMain& window) {
 
 int main(int argc, char** argv) {
   using namespace vidora;
+  using namespace Qt::StringLiterals;
   std::setlocale(LC_ALL, "");
   QApplication application(argc, argv);
-  QApplication::setApplicationName("Vidora to 3GP");
-  QApplication::setWindowIcon(QIcon(":/icons/vidora3gp.png"));
+  QApplication::setApplicationName(u"Vidora to 3GP"_s);
+  QApplication::setWindowIcon(QIcon(u":/icons/vidora3gp.png"_s));
   QApplication::setDesktopFileName(QLatin1String(app::DesktopFileName));  // where Wayland's task bar finds the icon
   app::TQtMainThreadHandOver handOver;
   SetMainThreadHandOver(&handOver);
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    window.SetEchoLog(arguments.removeAll("-v") > 0);
+    window.SetEchoLog(arguments.removeAll(u"-v"_s) > 0);
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     CloseOnStopSignals(window);
     window.show();

@@ -299,9 +299,9 @@ TEST(Converter, BurnsSubtitlesIntoThePicture) {
   std::string bytes;
   for (int i = 0; i < 2048; ++i) bytes += static_cast<char>(i * 37 % 256);
   std::ofstream(binary, std::ios::binary) << bytes;
-  for (const fs::path& subtitles : {empty, binary}) {
-    auto [refused, refusedText] = RunCli("-q '" + clip.string() + "' '" + subtitles.string() + "'");
-    EXPECT_EQ(refused, 1) << subtitles;
+  for (const fs::path& unreadable : {empty, binary}) {
+    auto [refused, refusedText] = RunCli("-q '" + clip.string() + "' '" + unreadable.string() + "'");
+    EXPECT_EQ(refused, 1) << unreadable;
     EXPECT_NE(refusedText.find("no subtitles could be read"), std::string::npos) << refusedText;
   }
 }
