@@ -6,6 +6,7 @@
 
 #include "skin/image_box.h"
 #include "app/main_window.h"
+#include "app/plain_words.h"
 #include "app/progress_rules.h"
 #include "app/video_panel.h"
 #include "options/option_form.h"
@@ -43,10 +44,10 @@ std::string ChooseFromLastFolder(QWidget* parent, const char* title, const char*
 
 void TfrmMain::btnAddClick() {
   if (!EnsureEncoderLibraries()) return;
-  FSession.ClearJobs();
   std::string fileName = ChooseInputFile ? ChooseInputFile() : ChooseFromLastFolder(this, "", InputFilter);
+  // Cancelled: the film loaded stays loaded.
   if (fileName.empty()) return;
-  AddChosenFile(fileName);
+  AddFile(fileName);
 }
 
 void TfrmMain::AddFile(const std::string& fileName) {
@@ -55,10 +56,24 @@ void TfrmMain::AddFile(const std::string& fileName) {
   AddChosenFile(fileName);
 }
 
+void TfrmMain::OpenArguments(const QStringList& arguments) {
+  // A film named on the command line is added as if dropped; a subtitle file may follow it.
+  if (arguments.isEmpty()) return;
+  std::string film = arguments[0].toStdString();
+  if (!QFileInfo::exists(arguments[0])) {
+    SayFailure("File load error: ", film + ": No such file or directory", TPlainWords::NoSuchFilm(film));
+    return;
+  }
+  AddFile(film);
+  // Subtitles need the film: without it, its reason stays on the screen.
+  if (CurrentJob() && arguments.size() > 1 && HasSubtitleExtension(arguments[1].toStdString()))
+    LoadSubtitles(arguments[1].toStdString());
+}
+
 bool TfrmMain::EnsureEncoderLibraries() {
   TFFEncoder& encoder = FSession.Encoder();
   if (encoder.AVLibLoaded() || encoder.LoadAVLib(FLibAVFolder)) return true;
-  SayFailure("", encoder.LastErrMsg());
+  SayFailure("", encoder.LastErrMsg(), QString::fromStdString(encoder.LastErrMsg()));
   return false;
 }
 
@@ -73,10 +88,15 @@ void TfrmMain::AddChosenFile(const std::string& fileName) {
   FFLogger.SetLogLevel(ChosenLogLevel());
   TSessionJob& job = FSession.AddJob({.Input = fileName, .FixedMode = !btnHi->Down()});
   if (!job.Set()) {
+    ShowNoFilm();
     // A file that could not be opened has no output name yet.
-    SayFailure(job.Output.empty() ? "File load error: " : "Cannot do convert, error: ", job.Failure);
+    bool writing = !job.Output.empty();
+    SayFailure(writing ? "Cannot do convert, error: " : "File load error: ", job.Failure,
+               TPlainWords::FilmFailure(fileName, job.Failure, writing));
     return;
   }
+  LMessage->hide();
+  ShowFilmName(&job);
   if (!FSubtitleFile.empty()) FSession.LoadSubtitles(job, FSubtitleFile);
   UpdatePreviewSubtitles();
   Say("");
@@ -96,11 +116,15 @@ void TfrmMain::StartPreview(const std::string& fileName) {
   Image1->SetPicture(QImage());  // the player's pictures show through
   // Shown first: a hidden panel learns its size only when it is shown, and the player asks for it.
   PanelVideo->show();
+  // The player keeps the screen size of its first file unless told to ask again: the phone may have changed.
+  FFPlayer.ScreenWidth = FFPlayer.ScreenHeight = 0;
   if (!FFPlayer.Open(fileName, PanelVideo)) {
     PanelVideo->hide();
     Say(FFPlayer.LastErrMsg());
     return;
   }
+  // The small transport keys drive the preview again, also after a conversion.
+  FTransport = TTransport::Player;
   DrawProgress(1);
   FProgressFill = 0;
   ImageProgress->setCursor(Qt::PointingHandCursor);
@@ -116,8 +140,9 @@ void TfrmMain::btnAddSubClick() {
 
 void TfrmMain::LoadSubtitles(const std::string& fileName) {
   TSessionJob* job = CurrentJob();
-  if (!job || !FSession.LoadSubtitles(*job, fileName)) {
-    SayFailure("Subtitle load error: ", fileName);
+  if (!job) return;
+  if (!FSession.LoadSubtitles(*job, fileName)) {
+    SayFailure("Subtitle load error: ", fileName, TPlainWords::NoSubtitles(fileName));
     return;
   }
   FSubtitleFile = fileName;

@@ -47,6 +47,8 @@ void TfrmMain::btnPlayClick() {
   btnPlay->setEnabled(true);
   if (FTransport == TTransport::Player) {
     btnStop->setEnabled(true);
+    // At its end the preview plays again from the start.
+    if (FFPlayer.PlayState() == TPlayState::psEnd) FFPlayer.Seek(1);
     FFPlayer.Resume();
   } else {
     FSession.Resume();
@@ -88,8 +90,8 @@ void TfrmMain::QualityClick(bool hi) {
 }
 
 void TfrmMain::btnInfoClick() {
-  // The speed button toggles after this: its state now is the state before the click.
-  int shift = btnInfo->Down() ? -width() : width();
+  // The speed button toggles after this: its state now is the state before the
+  // click. The conversion keys stay in reach above the picture.
   if (!btnInfo->Down()) {
     PanelVideo->hide();
     (FPolish ? ImageInfoPL : ImageInfoEn)->show();
@@ -98,8 +100,6 @@ void TfrmMain::btnInfoClick() {
     ImageInfoEn->hide();
     PanelVideo->show();
   }
-  for (TRegionButton* button : {btnStartConvert, btnPauseConvert, btnResumeConvert})
-    button->move(button->x() + shift, button->y());
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

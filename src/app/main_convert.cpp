@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QActionGroup>
 #include <QPlainTextEdit>
 #include <QTime>
 #include <QTimer>
@@ -68,6 +69,9 @@ void TfrmMain::btnStartConvertClick() {
   FSession.Encoder().SetThreadPriority(tpNormal);
   for (TRegionButton* button : {btnAdd, btnStartConvert, btnAddSub, btnStop, btnPause, btnPlay})
     button->setEnabled(false);
+  // The running job keeps its phone's profile: no other phone until it ends.
+  FSkinItems->setEnabled(false);
+  LMessage->hide();
   DrawProgress(1);
   btnStartConvert->hide();
   btnPauseConvert->show();
@@ -117,15 +121,18 @@ void TfrmMain::KodraTerminate(const TSessionJob& job) {
   if (info.Finished) {
     ShowProgressText(FProgressPrefix + u"100%"_s);
     DrawProgress(ImageProgress->width() - 4);
-    btnPauseConvert->hide();
-    btnResumeConvert->hide();
-    btnStartConvert->show();
-    btnStartConvert->setEnabled(false);
-    btnAdd->setEnabled(true);
-    btnSubOn->hide();
-    btnLo->setEnabled(true);
-    btnHi->setEnabled(true);
   }
+  // Finished, stopped or failed: the window is free for the next film. The
+  // ended job cannot run again, so CONVERT waits for one.
+  TimerStat->stop();
+  FTransport = TTransport::Player;
+  btnPauseConvert->hide();
+  btnResumeConvert->hide();
+  btnStartConvert->show();
+  btnStartConvert->setEnabled(false);
+  for (TRegionButton* key : {btnAdd, btnAddSub, btnLo, btnHi}) key->setEnabled(true);
+  btnSubOn->hide();
+  FSkinItems->setEnabled(true);
   TellJobEnded(job);
 }
 

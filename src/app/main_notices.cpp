@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/plain_words.h"
 #include "skin/image_box.h"
 
 namespace vidora::app {
@@ -47,7 +48,7 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   Notices.ShowProgress(std::nullopt);
   const TTerminateInfo& end = *job.End;
   if (end.Exception) {
-    SayFailure("Conversion error: ", end.ExceptionMsg);
+    SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
     return;
   }
   std::error_code error;

@@ -56,6 +56,9 @@ void TfrmMain::MenuSelectSkinClick(QAction* item) {
       break;
     }
   SettingsStore(OwnOrganisation, OwnApplication).WriteString(setting::SkinName, FSkinName);
+  // The loaded film is made for the phone now shown: its job takes the new
+  // profile, its preview the new screen.
+  if (TSessionJob* film = CurrentJob(); film && !FSession.Running()) AddFile(std::string(film->Input));
 }
 
 bool TfrmMain::WczytajSkorke() {
@@ -91,7 +94,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   host.FontColour = [this](QLabel& label, QRgb colour) {
     if (&label != LProgress) return;
     FProgressColour = QColor(colour);
-    if (!FShowsFailure) ShowProgressText(LProgress->text());
+    ShowProgressText(LProgress->text());
   };
   // The conversion's preview fills the video panel whatever its size.
   host.Placed = [this](QWidget& component) {
@@ -113,6 +116,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   file.Parse(std::string(description.constData(), description.size()));
   skin.Apply(file);
   DrawProgress(FProgressFill);
+  PlaceScreenLabels();
   ApplyWindowShape();
 }
 

@@ -107,6 +107,7 @@ void TfrmMain::CreateComponents() {
   ImgN = Image("ImgN", this);
   ImgT->hide();
   ImgN->hide();
+  CreateScreenLabels();
 
   btnAdd = Button("btnAdd");
   btnStop = Button("btnStop");
@@ -134,6 +135,9 @@ void TfrmMain::CreateComponents() {
   btnInfo->setCursor(Qt::WhatsThisCursor);
   for (TRegionButton* off : {btnStop, btnPause, btnPlay, btnAddSub, btnStartConvert}) off->setEnabled(false);
   for (TRegionButton* hidden : {btnSubOn, btnPauseConvert, btnResumeConvert}) hidden->hide();
+  // Keys that change state act once on a double click.
+  for (TRegionButton* once : {btnStartConvert, btnPauseConvert, btnResumeConvert, btnHi, btnLo, btnInfo})
+    once->SetIgnoresDoubleClick(true);
   btnHi->SetDown(true);
   btnStartConvert->SetMarkDropDown(false);
 
@@ -241,11 +245,9 @@ void TfrmMain::DrawProgress(int fill) {
   ImageProgress->SetPicture(bar);
 }
 
-void TfrmMain::ShowProgressText(const QString& text, bool failure) {
+void TfrmMain::ShowProgressText(const QString& text) {
   ForgetDoneFolder();
-  FShowsFailure = failure;
-  QColor colour = failure ? QColor(0xff, 0x50, 0x50) : FProgressColour;
-  LProgress->setStyleSheet(u"color: %1; background: transparent;"_s.arg(colour.name()));
+  LProgress->setStyleSheet(u"color: %1; background: transparent;"_s.arg(FProgressColour.name()));
   LProgress->setText(text);
   LProgress->adjustSize();  // the label grows with its text
 }
@@ -268,13 +270,14 @@ void TfrmMain::AppendLog(const std::string& line) {
   mmoLog->appendPlainText(QString::fromStdString(line));
 }
 
-void TfrmMain::SayFailure(const std::string& prefix, const std::string& message) {
+void TfrmMain::SayFailure(const std::string& prefix, const std::string& message, const QString& shown) {
   Say("");
   Say("***" + prefix + message);
   Say("");
   // The user sees it too, not only the hidden log.
-  ShowProgressText(QString::fromStdString(message).left(60), true);
-  LProgress->setToolTip(QString::fromStdString(message));
+  LMessage->SetFittedText(shown, shown);
+  LMessage->show();
+  LMessage->raise();
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {

@@ -16,6 +16,7 @@
 
 #include "app/control_rules.h"
 #include "app/desktop_notices.h"
+#include "app/fitted_label.h"
 #include "app/remaining_time.h"
 #include "app/web_pages.h"
 #include "media/base/logger.h"
@@ -57,15 +58,19 @@ class TfrmMain : public QWidget {
   void AddFile(const std::string& fileName);
   // A subtitle file named on the command line or dropped.
   void LoadSubtitles(const std::string& fileName);
+  // The command line: a film, then optionally its subtitle file.
+  void OpenArguments(const QStringList& arguments);
   // Each log line is also written to standard error (-v).
   void SetEchoLog(bool on) { FEchoLog = on; }
-  // The short red reason shown in the progress label after a failed add.
-  bool ShowsFailure() const { return FShowsFailure; }
+  // The short red reason shown over the phone's screen after a failed add.
+  bool ShowsFailure() const { return !LMessage->isHidden(); }
 
   // The components, named as skin files address them.
   QWidget* Panel1;
   TImageBox* ImageBgn;
   QLabel* LProgress;
+  TFittedLabel* LFilmName;  // the loaded film, above the phone's screen
+  TFittedLabel* LMessage;   // what went wrong, over the phone's screen
   TImageBox* ImageProgress;
   TImageBox* ImageInfoPL;
   TImageBox* ImageInfoEn;
@@ -174,14 +179,22 @@ class TfrmMain : public QWidget {
   void SetBackground(const QImage& background);
   void Say(const std::string& line);  // a log line of the window's own
   void AppendLog(const std::string& line);
-  void SayFailure(const std::string& prefix, const std::string& message);
-  void ShowProgressText(const QString& text, bool failure = false);
+  // Logs "***" + prefix + message; the user reads `shown`.
+  void SayFailure(const std::string& prefix, const std::string& message, const QString& shown);
+  void ShowProgressText(const QString& text);
   TLogLevel ChosenLogLevel() const;
 
   // main_controls.cpp: the window's own controls.
   void ConnectControls();
   void QualityClick(bool hi);
   void KeepOnTop(bool on);
+
+  // main_screen.cpp: what the phone's screen says besides the preview.
+  void CreateScreenLabels();
+  void PlaceScreenLabels();
+  void ShowFilmName(const TSessionJob* job);  // nullptr: no film
+  // The window as it is without a film: nothing to convert, play or subtitle.
+  void ShowNoFilm();
 
   // main_add.cpp: adding a file and its job.
   bool EnsureEncoderLibraries();
@@ -233,7 +246,6 @@ class TfrmMain : public QWidget {
   TRemainingTime FRemaining;
   TBoundedLog FLog{LogCapacity};
   bool FEchoLog = false;
-  bool FShowsFailure = false;
   std::string FLibAVFolder;
   TUpdateRequest FUpdate;
   QImage FBackground;  // as loaded, key colour and all

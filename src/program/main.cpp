@@ -1,6 +1,5 @@
 // vidora3gp: the window.
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLocale>
 #include <QScreen>
@@ -79,12 +78,7 @@ int main(int argc, char** argv) {
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     CloseOnStopSignals(window);
     window.show();
-    // A file named on the command line is added as if dropped; a subtitle file may follow it.
-    if (!arguments.isEmpty() && QFileInfo::exists(arguments[0])) {
-      window.AddFile(arguments[0].toStdString());
-      if (arguments.size() > 1 && app::HasSubtitleExtension(arguments[1].toStdString()))
-        window.LoadSubtitles(arguments[1].toStdString());
-    }
+    window.OpenArguments(arguments);
     status = QApplication::exec();
   }
   SetMainThreadHandOver(nullptr);

@@ -289,7 +289,7 @@ void TRegionButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TRegionButton::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (FMenuOpen) return;
+  if (FMenuOpen || FIgnoresDoubleClick) return;
   mousePressEvent(event);  // the second press of a double click presses the button
 }
 

@@ -59,6 +59,9 @@ class TRegionButton : public QAbstractButton {
   void SetMarkDropDown(bool on);
   TDropDownMenuPos MenuPosition() const { return FMenuPosition; }
   void SetMenuPosition(TDropDownMenuPos position) { FMenuPosition = position; }
+  // A key that changes state acts once on a double click: its second press is
+  // not taken for another click.
+  void SetIgnoresDoubleClick(bool on) { FIgnoresDoubleClick = on; }
   int ModalResult() const { return FModalResult; }
   void SetModalResult(int result) { FModalResult = result; }
 
@@ -125,6 +128,7 @@ class TRegionButton : public QAbstractButton {
   bool FPressing = false;
   bool FMenuOpen = false;
   bool FMenuJustClosed = false;  // until the events queued when the menu closed are handled
+  bool FIgnoresDoubleClick = false;
   QRegion FShape;
 };
 

@@ -3,12 +3,27 @@
 #include <cstdio>
 
 #include "app/control_rules.h"
+#include "app/plain_words.h"
 #include "app/progress_rules.h"
 #include "app/remaining_time.h"
 #include "test_support.h"
 
 namespace vidora::app {
 namespace {
+
+TEST(PlainWords, ReasonsNameTheFilmNotItsPath) {
+  auto said = [](const std::string& message, bool writing) {
+    return TPlainWords::FilmFailure("/home/ann/films/clip.mp4", message, writing).toStdString();
+  };
+  EXPECT_EQ(said("/home/ann/films/clip_(Vidora)_3GP.3gp: Permission denied", true),
+            "clip.mp4: no permission to write next to it");
+  EXPECT_EQ(said("/home/ann/films/clip.mp4: Permission denied", false), "clip.mp4: no permission to read it");
+  EXPECT_EQ(said("clip_(Vidora)_3GP.3gp: no space left on the device", true), "clip.mp4: the disk is full");
+  EXPECT_EQ(said("/home/ann/films/clip.mp4: Function not implemented", false), "clip.mp4: Function not implemented")
+      << "rarer words stay, without the path";
+  EXPECT_EQ(said("new_video_stream fail: /home/ann/films/clip_(Vidora)_3GP.3gp", true),
+            "clip.mp4: new_video_stream fail: clip_(Vidora)_3GP.3gp");
+}
 
 TEST(ProgressRules, PercentFillAndSeek) {
   EXPECT_EQ(ProgressPercent(9999000, 10000000), 99) << "9.999 s of 10 s is not yet 100%";

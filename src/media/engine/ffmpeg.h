@@ -104,8 +104,9 @@ struct TOutputFile {
   TOutputContextPtr ctx;
   std::string file_name;  // as the user gave it
   // The local file it stands for, and the temporary file beside it that is
-  // written until the output is finished; both empty for what is not a local
-  // file (a device, a pipe, a client's stream, a network address).
+  // made when the run starts and written until the output is finished; both
+  // empty for what is not a local file (a device, a pipe, a client's stream,
+  // a network address).
   std::string created_file;
   std::string temp_file;
   int64_t packets = 0;    // written to it
@@ -439,6 +440,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void PlanFastDecoding();
   void OpenDecoders();
   void CopyMetadataMaps();
+  // Makes the local output files (their temporary names) and opens them.
+  void OpenLocalOutputs();
   void WriteHeaders();
   void OpenBitstreamFilters();
   void LogStreamMapping();

@@ -1,4 +1,7 @@
 // Creating an output file and its streams from the pending output settings.
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 
@@ -36,7 +39,26 @@ std::string LocalOutputPath(const std::string& fileName) {
   return std::filesystem::exists(entry) && !std::filesystem::is_regular_file(entry) ? std::string() : path;
 }
 
+// Whether a new file can be made beside `path`; errno says why not.
+bool FolderWritable(const std::string& path) {
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  return access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace
+
+void TCustomFFmpeg::OpenLocalOutputs() {
+  for (auto& file : Foutput_files) {
+    // In join mode the entries share one container: opened once.
+    if (file->created_file.empty() || file->ctx->pb) continue;
+    file->temp_file = CreateTemporaryOutput(file->created_file);
+    if (file->temp_file.empty())
+      throw FFmpegException(errno == ENOSPC ? NoSpaceText(*file) : ErrorText(file->file_name, AVERROR(errno)),
+                            AVERROR(errno));
+    int code = OpenIO(&file->ctx->pb, LibraryFileName(file->temp_file), AVIO_FLAG_WRITE);
+    if (code < 0) throw FFmpegException(ErrorText(file->file_name, code), code);
+  }
+}
 
 void TCustomFFmpeg::check_audio_video_sub_inputs(bool& has_video, bool& has_audio, bool& has_subtitle) const {
   InputKinds(FJoinMode, has_video, has_audio, has_subtitle);
@@ -171,12 +193,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     return fail(fileName + ": Number syntax expected in filename");
   if (!(format->flags & AVFMT_NOFILE)) {
     file->created_file = LocalOutputPath(fileName);
-    if (!file->created_file.empty()) {
-      file->temp_file = CreateTemporaryOutput(file->created_file);
-      if (file->temp_file.empty()) return fail(errno == ENOSPC ? NoSpaceText(*file) : ErrorText(fileName, AVERROR(errno)));
+    if (file->created_file.empty()) {
+      int code = OpenIO(&oc->pb, LibraryFileName(fileName), AVIO_FLAG_WRITE);
+      if (code < 0) return fail(ErrorText(fileName, code));
+    } else if (!FolderWritable(file->created_file)) {
+      // A local file is made only when the run starts (OpenLocalOutputs); until
+      // then it is enough to know that it could be.
+      return fail(ErrorText(fileName, AVERROR(errno)));
     }
-    int code = OpenIO(&oc->pb, LibraryFileName(file->temp_file.empty() ? fileName : file->temp_file), AVIO_FLAG_WRITE);
-    if (code < 0) return fail(ErrorText(fileName, code));
   }
 
   oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);

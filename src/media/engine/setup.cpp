@@ -69,6 +69,7 @@ void TCustomFFmpeg::SetUpRun() {
     ist->is_start = 1;
   }
   CopyMetadataMaps();
+  OpenLocalOutputs();
   WriteHeaders();
   OpenBitstreamFilters();
   LogStreamMapping();

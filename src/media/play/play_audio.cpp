@@ -123,13 +123,20 @@ int TVideoState::DecodeAudio() {
       }
       return static_cast<int>(audio_buf.size());
     }
-    if (received == AVERROR_EOF) return -1;  // drained at the end of the file
+    // Drained at the end of the file, the decoder gives no more until a seek's
+    // flush starts it again: without that the sound's clock stays at the end
+    // and the pictures after the seek race to catch up with it.
+    bool drained = received == AVERROR_EOF;
     bool flush = false;
     if (paused || audioq.Get(audio_pkt.get(), flush, false) <= 0) return -1;
     if (flush) {
       avcodec.avcodec_flush_buffers(audio_ctx.get());
       audio_clock = -1;
       continue;
+    }
+    if (drained) {
+      avcodec.av_packet_unref(audio_pkt.get());
+      return -1;
     }
     if (avcodec.avcodec_send_packet(audio_ctx.get(), audio_pkt->data ? audio_pkt.get() : nullptr) < 0)
       Log(TLogLevel::llError, "avcodec_decode_audio2() failed");

@@ -20,6 +20,7 @@ namespace vidora::test {
 // The engine with its settings open to inspection.
 class TTestFFmpeg : public TFFmpeg {
  public:
+  using TFFmpeg::OpenLocalOutputs;
   const TFFmpegSettings& S() const { return *this; }
   const TOutputStreamCodec& OutStream(int file, int stream) const { return OutputFile(file).streams.at(stream); }
 };

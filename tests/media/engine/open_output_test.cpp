@@ -42,7 +42,9 @@ TEST_F(OpenOutputTest, DefaultPhoneFileGetsH263AndAMRNB) {
   EXPECT_EQ(audio.codec->ch_layout.nb_channels, 1);
   EXPECT_EQ(audio.codec->bit_rate, 12200);
   EXPECT_EQ(audio.opencore_amrnb, avcodec.avcodec_find_encoder(AV_CODEC_ID_AMR_NB) == nullptr);
-  // Opened beside its name, which it takes when it is finished.
+  // Nothing is made before the run; then a file beside its name, which it takes when it is finished.
+  EXPECT_TRUE(file.temp_file.empty());
+  FEngine.OpenLocalOutputs();
   EXPECT_FALSE(fs::exists(Out("phone.3gp")));
   EXPECT_EQ(fs::path(file.temp_file).parent_path(), FFolder.Path());
   EXPECT_TRUE(fs::exists(file.temp_file));
@@ -179,6 +181,7 @@ TEST_F(OpenOutputTest, CleanupDeletesUnfinishedOutputs) {
   ASSERT_TRUE(FEngine.OpenInputFile(Clip("clip.mp4")));
   ASSERT_EQ(FEngine.OpenOutputFile(Out("empty.3gp"), false), 1);
   ASSERT_EQ(FEngine.OpenOutputFile(Out("written.3gp"), false), 2);
+  FEngine.OpenLocalOutputs();
   avformat.avio_write(FEngine.OutputFile(1).ctx->pb, reinterpret_cast<const unsigned char*>("data"), 4);
   std::ofstream(Out("bystander.3gp")) << "";
   FEngine.Cleanup();

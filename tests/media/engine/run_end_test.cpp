@@ -195,6 +195,7 @@ TEST_F(RunEndTest, OutputsTakeTheirNameOnlyWhenFinished) {
   fs::last_write_time(Out(".vidora-abc123.part"), fs::file_time_type::clock::now() - std::chrono::hours(48));
   std::ofstream(Out(".vidora-def456.part")) << "fresh";
   Open(Clip("clip.mp4"), Out("named.3gp"), Phone);
+  FEngine.OpenLocalOutputs();  // as the run's start does
   EXPECT_FALSE(fs::exists(Out(".vidora-abc123.part")));
   EXPECT_TRUE(fs::exists(Out(".vidora-def456.part")));
   fs::remove(Out(".vidora-def456.part"));

@@ -1,0 +1,53 @@
+// What the phone's screen says besides the preview: the loaded film's name
+// above it, and what went wrong over it when there is no film to show.
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/video_panel.h"
+#include "skin/image_box.h"
+#include "skin/region_button.h"
+
+namespace vidora::app {
+
+using namespace Qt::Literals::StringLiterals;
+
+void TfrmMain::CreateScreenLabels() {
+  LFilmName = new TFittedLabel(Panel1);
+  LFilmName->setObjectName(u"LFilmName"_s);
+  LMessage = new TFittedLabel(Panel1);
+  LMessage->setObjectName(u"LMessage"_s);
+  LMessage->setStyleSheet(u"color: #ff5050; background: transparent;"_s);
+  LMessage->hide();
+}
+
+// Both follow the screen of whichever phone is shown.
+void TfrmMain::PlaceScreenLabels() {
+  QRect screen = PanelVideo->geometry();
+  int line = LFilmName->fontMetrics().height();
+  LFilmName->setGeometry(screen.x(), screen.y() - line - 1, screen.width(), line);
+  LFilmName->setStyleSheet(u"color: %1; background: transparent;"_s.arg(FProgressColour.name()));
+  LMessage->setGeometry(screen.adjusted(4, 4, -4, -4));
+}
+
+void TfrmMain::ShowFilmName(const TSessionJob* job) {
+  if (!job) {
+    LFilmName->SetFittedText({}, {});
+    return;
+  }
+  QString name = QString::fromStdString(std::filesystem::path(job->Input).filename().string());
+  QString output = QString::fromStdString(std::filesystem::path(job->Output).filename().string());
+  LFilmName->SetFittedText(name, tr("%1\nis converted to %2").arg(QString::fromStdString(job->Input), output));
+}
+
+void TfrmMain::ShowNoFilm() {
+  FFPlayer.Stop(true);
+  PanelVideo->hide();
+  ImageProgress->setCursor(Qt::ArrowCursor);
+  for (TRegionButton* key : {btnStartConvert, btnStop, btnPause, btnPlay, btnAddSub}) key->setEnabled(false);
+  btnSubOn->hide();
+  btnHi->setEnabled(true);
+  btnLo->setEnabled(true);
+  ShowFilmName(nullptr);
+}
+
+}  // namespace vidora::app

@@ -1,0 +1,66 @@
+#include "app/plain_words.h"
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace vidora::app {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QString BaseName(const std::string& file) { return QString::fromStdString(fs::path(file).filename().string()); }
+
+bool Mentions(const std::string& message, const char* text) { return message.find(text) != std::string::npos; }
+
+}  // namespace
+
+QString TPlainWords::FilmFailure(const std::string& film, const std::string& message, bool writing) {
+  return tr("%1: %2").arg(BaseName(film), Reason(film, message, writing));
+}
+
+QString TPlainWords::NoSuchFilm(const std::string& film) {
+  return tr("%1: %2").arg(BaseName(film), tr("there is no such file"));
+}
+
+QString TPlainWords::NoSubtitles(const std::string& file) { return tr("no subtitles found in %1").arg(BaseName(file)); }
+
+QString TPlainWords::Reason(const std::string& film, const std::string& message, bool writing) {
+  std::error_code error;
+  if (Mentions(message, "No such file or directory"))
+    return writing ? tr("the folder beside it is gone") : tr("there is no such file");
+  if (Mentions(message, "Permission denied") || Mentions(message, "Read-only file system"))
+    return writing ? tr("no permission to write next to it") : tr("no permission to read it");
+  if (Mentions(message, "no space left") || Mentions(message, "No space left")) return tr("the disk is full");
+  if (!writing && fs::is_regular_file(film, error) && fs::file_size(film, error) == 0) return tr("the file is empty");
+  if (Mentions(message, "opening encoder")) return tr("the encoder refuses this phone's settings");
+  if (Mentions(message, "End of file")) return tr("the file is cut short");
+  if (Mentions(message, "Invalid data found"))
+    return StartsLikeMedia(film) ? tr("the file is cut short") : tr("not a video or sound file");
+  // Something rarer: the engine's own words, with the film's name instead of its paths.
+  std::string words = message, base = BaseName(film).toStdString();
+  auto replace = [&words](const std::string& path, const std::string& by) {
+    for (size_t at = words.find(path); at != std::string::npos; at = words.find(path, at + by.size()))
+      words.replace(at, path.size(), by);
+  };
+  if (!film.empty()) replace(film, base);
+  std::string folder = fs::path(film).parent_path().string();
+  if (!folder.empty()) replace(folder + "/", "");
+  if (words.compare(0, base.size() + 2, base + ": ") == 0) words.erase(0, base.size() + 2);
+  return QString::fromStdString(words);
+}
+
+bool TPlainWords::StartsLikeMedia(const std::string& film) {
+  std::array<char, 12> head{};
+  std::ifstream(film, std::ios::binary).read(head.data(), head.size());
+  auto at = [&](size_t offset, const char* magic, size_t length) {
+    return std::memcmp(head.data() + offset, magic, length) == 0;
+  };
+  return at(4, "ftyp", 4) || at(4, "moov", 4) || at(4, "mdat", 4) || at(0, "RIFF", 4) ||
+         at(0, "\x1A\x45\xDF\xA3", 4) || at(0, "OggS", 4) || at(0, "fLaC", 4) || at(0, "FLV", 3) ||
+         at(0, "\x30\x26\xB2\x75", 4) || at(0, "\x00\x00\x01\xBA", 4);
+}
+
+}  // namespace vidora::app
