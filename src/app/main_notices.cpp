@@ -55,7 +55,8 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   if (!std::filesystem::exists(job.Output, error)) return;
   // A film that became a sound file is kept, but it is not what was asked for.
   if (!end.Shortfall.empty()) {
-    SayFailure("", end.Shortfall);
+    SayFailure("", end.Shortfall,
+               TPlainWords::Shortfall(job.Input, job.Output, end.Shortfall.rfind("no picture", 0) == 0));
     return;
   }
   OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), job.Output);

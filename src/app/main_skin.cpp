@@ -77,8 +77,9 @@ bool TfrmMain::WczytajSkorke() {
   TOutputProfile profile;
   if (line) profile.ApplyProfile(*line);
   if (!line || !profile.Refusal.empty()) {
-    SayFailure("", FSkinName + (line ? " has an unusable phone profile (" + profile.Refusal + ")" : " has no phone profile") +
-                       "; the phone stays as it was");
+    std::string why = line ? " has an unusable phone profile (" + profile.Refusal + ")" : " has no phone profile";
+    SayFailure("Skin ", FSkinName + why,
+               tr("%1 cannot be used: it does not say what its phone plays").arg(QString::fromStdString(FSkinName)));
     return false;
   }
   LoadLook(QString::fromStdString(folder), bytes, true);

@@ -18,6 +18,8 @@ class TPlainWords {
   static QString FilmFailure(const std::string& film, const std::string& message, bool writing);
   static QString NoSuchFilm(const std::string& film);
   static QString NoSubtitles(const std::string& file);
+  // A finished output that lacks the picture (or the sound) of its film.
+  static QString Shortfall(const std::string& film, const std::string& output, bool lacksPicture);
 
  private:
   static QString Reason(const std::string& film, const std::string& message, bool writing);

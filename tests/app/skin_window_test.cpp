@@ -338,7 +338,7 @@ TEST_F(SkinWindowTest, TwoHundredBrokenSkinsNeverCrashHideOrOutgrowTheScreen) {
     EXPECT_EQ(FWindow->btnAdd->geometry(), add);
     EXPECT_TRUE(Item("Standard")->isChecked());
     EXPECT_EQ(FOptions.Profile, TOutputProfile());
-    EXPECT_NE(FWindow->LProgress->toolTip().toStdString().find("Broken has"), std::string::npos);
+    EXPECT_NE(FWindow->LMessage->toolTip().toStdString().find("Broken cannot be used"), std::string::npos);
   }
 }
 
