@@ -30,8 +30,17 @@ namespace {
 namespace fs = std::filesystem;
 
 volatile std::sig_atomic_t Interrupts = 0;
+volatile std::sig_atomic_t Converting = 0;
 
 void OnInterrupt(int signal) {
+  // Before the conversion starts nothing is on the disk yet (outputs are made
+  // when it starts), so a stop while inputs open or subtitles are read ends at once.
+  if (!Converting) {
+    static const char Stopped[] = "vidora3gp-cli: stopped before converting; nothing was written\n";
+    ssize_t written = write(STDERR_FILENO, Stopped, sizeof Stopped - 1);
+    (void)written;
+    _exit(128 + signal);
+  }
   // The first Ctrl-C (or a logout, or a service manager's stop) finishes the
   // outputs up to where they got; the second aborts.
   Interrupts = Interrupts + 1;
@@ -111,6 +120,7 @@ void Run(TConversionSession& session, const TCliOptions& options) {
   session.Events.Progress = [&](const TSessionProgress& progress) {
     if (options.Verbosity >= 0) display.Show(name, progress.Current, progress.Total);
   };
+  Converting = 1;
   session.Start(options.Jobs, !options.Subtitles.empty());
   bool stopping = false;
   auto* queue = static_cast<TMainThreadQueue*>(MainThreadHandOver());
@@ -169,7 +179,6 @@ int Convert(const TCliOptions& options) {
   TConversionSession session(form);
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);
   for (const std::string& input : options.Inputs) {
-    if (Interrupts) break;
     // A long subtitle file or a slow source: say what the wait is for.
     std::optional<TSlowNotice> notice;
     if (options.Verbosity >= 0)
@@ -188,7 +197,7 @@ int Convert(const TCliOptions& options) {
     }
     if (!job.SubtitleNote.empty() && options.Verbosity >= 0) Say(job.Input + ": " + job.SubtitleNote);
   }
-  if (session.RunnableJobs() > 0 && !Interrupts) Run(session, options);
+  if (session.RunnableJobs() > 0) Run(session, options);
   // Every job has ended and its output is dealt with before the report.
   session.Stop(true);
 

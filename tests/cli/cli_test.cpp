@@ -160,6 +160,19 @@ TEST(Converter, StopSignalsFinishWhatAPipeGave) {
   EXPECT_EQ(WEXITSTATUS(status), 1) << output;
   EXPECT_NE(output.find("stopped; " + result.string() + " holds what was converted"), std::string::npos) << output;
   EXPECT_EQ(StreamSummary(result), "h263,176,144\n");
+
+  // A source that never opens: the stop ends the converter at once, leaving nothing.
+  fs::path silent = folder.Path() / "silent.ts";
+  ASSERT_EQ(mkfifo(silent.c_str(), 0600), 0);
+  pipe = popen(("timeout 10 " + std::string(CLI_PATH) + " -q '" + silent.string() + "' 2>&1").c_str(), "r");
+  usleep(500000);
+  std::system(("pkill -TERM -f '^" + std::string(CLI_PATH) + " -q " + silent.string() + "'").c_str());
+  output.clear();
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  status = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << output;
+  EXPECT_NE(output.find("stopped before converting; nothing was written"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(folder.Path() / "silent_(Vidora)_3GP.3gp"));
 }
 
 // The end of a run used to race with its report: short runs on one CPU crashed.
