@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMimeData>
 
+#include <filesystem>
+
 #include "skin/image_box.h"
 #include "app/main_window.h"
 #include "app/plain_words.h"
@@ -97,7 +99,7 @@ void TfrmMain::AddChosenFile(const std::string& fileName) {
   }
   LMessage->hide();
   ShowFilmName(&job);
-  if (!FSubtitleFile.empty()) FSession.LoadSubtitles(job, FSubtitleFile);
+  if (!FSubtitleFile.empty()) ReadSubtitles(job, FSubtitleFile);
   UpdatePreviewSubtitles();
   Say("");
   Say("***File has been added to convert list.");
@@ -141,7 +143,7 @@ void TfrmMain::btnAddSubClick() {
 void TfrmMain::LoadSubtitles(const std::string& fileName) {
   TSessionJob* job = CurrentJob();
   if (!job) return;
-  if (!FSession.LoadSubtitles(*job, fileName)) {
+  if (!ReadSubtitles(*job, fileName)) {
     SayFailure("Subtitle load error: ", fileName, TPlainWords::NoSubtitles(fileName));
     return;
   }
@@ -149,6 +151,20 @@ void TfrmMain::LoadSubtitles(const std::string& fileName) {
   if (!job->SubtitleNote.empty()) Say(job->SubtitleNote);
   btnSubOn->show();
   SetSubtitlesOn(true);
+}
+
+bool TfrmMain::ReadSubtitles(TSessionJob& job, const std::string& fileName) {
+  // Some 10 MB of subtitles take half a second to read: the screen says what
+  // the wait is for. A small file is read before anyone could notice.
+  constexpr std::uintmax_t NoticeableBytes = 4 << 20;
+  std::error_code error;
+  if (std::filesystem::file_size(fileName, error) < NoticeableBytes || error) return FSession.LoadSubtitles(job, fileName);
+  const QString before = LProgress->text();
+  ShowProgressText(tr("Reading subtitles…"));
+  LProgress->repaint();
+  bool read = FSession.LoadSubtitles(job, fileName);
+  ShowProgressText(before);
+  return read;
 }
 
 void TfrmMain::SetSubtitlesOn(bool on) {

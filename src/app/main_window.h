@@ -203,6 +203,7 @@ class TfrmMain : public QWidget {
   TSessionJob* CurrentJob() const;
   void StartPreview(const std::string& fileName);
   void SetSubtitlesOn(bool on);
+  bool ReadSubtitles(TSessionJob& job, const std::string& fileName);
   // The preview draws the film's subtitles while burn-in is on.
   void UpdatePreviewSubtitles();
   void DrawPreviewSubtitles(TBitmap& picture, int64_t pts, bool& update);
