@@ -80,6 +80,24 @@ TImageBox* TfrmMain::Image(const char* name, QWidget* parent) {
 }
 
 void TfrmMain::CreateComponents() {
+  CreateScreen();
+  CreateKeys();
+  CreateMenuAndLog();
+  CreateTimers();
+  connect(btnAdd, &QAbstractButton::clicked, this, &TfrmMain::btnAddClick);
+  connect(btnAddSub, &QAbstractButton::clicked, this, &TfrmMain::btnAddSubClick);
+  connect(btnStartConvert, &QAbstractButton::clicked, this, &TfrmMain::btnStartConvertClick);
+  connect(btnPauseConvert, &QAbstractButton::clicked, this, &TfrmMain::btnPauseConvertClick);
+  connect(btnResumeConvert, &QAbstractButton::clicked, this, &TfrmMain::btnResumeConvertClick);
+  connect(btnSubOn, &QAbstractButton::clicked, this, &TfrmMain::btnSubOnClick);
+  connect(btnClose, &QAbstractButton::clicked, this, &QWidget::close);
+  connect(btnMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(TimerStat, &QTimer::timeout, this, &TfrmMain::TimerStatTimer);
+  ConnectControls();
+}
+
+// The phone's body, its screen and what is drawn on it.
+void TfrmMain::CreateScreen() {
   resize(576, 500);
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
@@ -108,7 +126,10 @@ void TfrmMain::CreateComponents() {
   ImgT->hide();
   ImgN->hide();
   CreateScreenLabels();
+}
 
+// The phone's keys, as they stand before a film is added.
+void TfrmMain::CreateKeys() {
   btnAdd = Button("btnAdd");
   btnStop = Button("btnStop");
   btnPause = Button("btnPause");
@@ -140,7 +161,9 @@ void TfrmMain::CreateComponents() {
     once->SetIgnoresDoubleClick(true);
   btnHi->SetDown(true);
   btnStartConvert->SetMarkDropDown(false);
+}
 
+void TfrmMain::CreateMenuAndLog() {
   MSkin = new QMenu(this);
   MSkin->setObjectName("MSkin");
   FSkinItems = new QActionGroup(MSkin);
@@ -155,7 +178,9 @@ void TfrmMain::CreateComponents() {
   LogWindow = new TLogWindow(this);
   mmoLog = LogWindow->Lines;
   grpLogLevel = LogWindow->Levels;
+}
 
+void TfrmMain::CreateTimers() {
   TimerStat = new QTimer(this);
   TimerStat->setObjectName("TimerStat");
   TimerStat->setInterval(3000);
@@ -165,17 +190,6 @@ void TfrmMain::CreateComponents() {
   TimerCheckVersion->setSingleShot(true);
   connect(TimerCheckVersion, &QTimer::timeout, this, &TfrmMain::TimerCheckVersionTimer);
   TimerCheckVersion->start();
-
-  connect(btnAdd, &QAbstractButton::clicked, this, &TfrmMain::btnAddClick);
-  connect(btnAddSub, &QAbstractButton::clicked, this, &TfrmMain::btnAddSubClick);
-  connect(btnStartConvert, &QAbstractButton::clicked, this, &TfrmMain::btnStartConvertClick);
-  connect(btnPauseConvert, &QAbstractButton::clicked, this, &TfrmMain::btnPauseConvertClick);
-  connect(btnResumeConvert, &QAbstractButton::clicked, this, &TfrmMain::btnResumeConvertClick);
-  connect(btnSubOn, &QAbstractButton::clicked, this, &TfrmMain::btnSubOnClick);
-  connect(btnClose, &QAbstractButton::clicked, this, &QWidget::close);
-  connect(btnMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
-  connect(TimerStat, &QTimer::timeout, this, &TfrmMain::TimerStatTimer);
-  ConnectControls();
 }
 
 void TfrmMain::SetBackground(const QImage& background) {

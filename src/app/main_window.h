@@ -167,6 +167,10 @@ class TfrmMain : public QWidget {
  private:
   // main_window.cpp: the components, the look, the language.
   void CreateComponents();
+  void CreateScreen();
+  void CreateKeys();
+  void CreateMenuAndLog();
+  void CreateTimers();
   // Components are made by name: their places, sizes and faces come from the skin.
   TRegionButton* Button(const char* name);
   TImageBox* Image(const char* name, QWidget* parent);
