@@ -47,6 +47,7 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   setWindowTitle(FIdleTitle);
   Notices.ShowProgress(std::nullopt);
   const TTerminateInfo& end = *job.End;
+  for (const std::string& adjustment : end.Adjustments) Say(adjustment);
   if (end.Exception) {
     SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
     return;

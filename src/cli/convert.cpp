@@ -147,7 +147,10 @@ bool Report(const TSessionJob& job, int verbosity) {
     return false;
   }
   if (job.End && job.End->Finished) {
-    if (verbosity >= 0) std::fprintf(stderr, "%s\n", job.Output.c_str());
+    if (verbosity >= 0) {
+      std::fprintf(stderr, "%s\n", job.Output.c_str());
+      for (const std::string& adjustment : job.End->Adjustments) Say(Named(job, adjustment));
+    }
     // A film that became a sound file is not what was asked for, though it is kept.
     if (!job.End->Shortfall.empty()) Say(Named(job, job.End->Shortfall));
     return job.End->Shortfall.empty();

@@ -362,6 +362,12 @@ TEST(Converter, FixedSetAndSkinProfilesGiveFilesThatPlay) {
   EXPECT_EQ(bad, 2);
   EXPECT_NE(badText.find("profile field VideoBitrate: 'fast' is not a valid integer value"), std::string::npos)
       << badText;
+  // A rate the phone's codec cannot take is lowered, and the user hears of it.
+  auto [fast, fastText] = RunCli("--set FrameRate=60 '" + clip.string() + "'");
+  EXPECT_EQ(fast, 0) << fastText;
+  EXPECT_NE(fastText.find(": h263 takes at most 30000/1001 pictures a second: the frame rate 60/1 is lowered to it"),
+            std::string::npos)
+      << fastText;
 }
 
 TEST(Converter, PaddingFromTheCommandLineOrAProfileLine) {

@@ -82,6 +82,7 @@ struct TTerminateInfo {
   bool Exception = false;
   std::string ExceptionMsg;
   std::string Shortfall;  // what a finished output lacks; empty: nothing
+  std::vector<std::string> Adjustments;  // what was changed from the options given
 };
 
 struct TPreviewInfo {

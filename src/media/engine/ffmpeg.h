@@ -330,6 +330,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // What a finished output lacks: a stream of it that nothing could be
   // decoded for, while the others were written. Empty when it lacks nothing.
   const std::string& Shortfall() const { return FShortfall; }
+  // What was changed from the options given, so that the output can play:
+  // one line each, for the user.
+  const std::vector<std::string>& Adjustments() const { return FAdjustments; }
   int FramesDuplicated() const { return Fnb_frames_dup; }
   int FramesDropped() const { return Fnb_frames_drop; }
 
@@ -608,6 +611,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Written by the worker before it ends the run; read once the run has ended.
   std::string FFatalMessage;
   std::string FShortfall;
+  std::vector<std::string> FAdjustments;
 
  public:
   int64_t ReportInterval = 500000;

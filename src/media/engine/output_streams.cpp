@@ -115,9 +115,11 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file) {
       rate = codec->supported_framerates[avutil.av_find_nearest_q_idx(rate, codec->supported_framerates)];
     } else if (AVRational highest = HighestRate(codec); highest.num && av_cmp_q(rate, highest) > 0) {
       // Pictures beyond the encoder's rate are dropped evenly by the frame-rate synchronisation.
-      if (Fframe_rate_given)
-        Log(TLogLevel::llWarning, "%s takes at most %d/%d pictures a second: the frame rate %d/%d is lowered to it",
-            codec->name, highest.num, highest.den, rate.num, rate.den);
+      if (Fframe_rate_given) {
+        FAdjustments.push_back(Format("%s takes at most %d/%d pictures a second: the frame rate %d/%d is lowered to it",
+                                      codec->name, highest.num, highest.den, rate.num, rate.den));
+        Log(TLogLevel::llWarning, "%s", FAdjustments.back().c_str());
+      }
       rate = highest;
     }
     enc->time_base = av_inv_q(rate);
