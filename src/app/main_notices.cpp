@@ -21,12 +21,6 @@ namespace vidora::app {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString BaseName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
-
-}  // namespace
-
 void TfrmMain::StartTellingProgress() {
   FIdleTitle = windowTitle();
   FConvertingName = CurrentJob() ? BaseName(CurrentJob()->Input) : QString();

@@ -1,8 +1,7 @@
 // What the phone's screen says besides the preview: the loaded film's name
 // above it, and what went wrong over it when there is no film to show.
-#include <filesystem>
-
 #include "app/main_window.h"
+#include "app/plain_words.h"
 #include "app/video_panel.h"
 #include "skin/image_box.h"
 #include "skin/region_button.h"
@@ -34,9 +33,8 @@ void TfrmMain::ShowFilmName(const TSessionJob* job) {
     LFilmName->SetFittedText({}, {});
     return;
   }
-  QString name = QString::fromStdString(std::filesystem::path(job->Input).filename().string());
-  QString output = QString::fromStdString(std::filesystem::path(job->Output).filename().string());
-  LFilmName->SetFittedText(name, tr("%1\nis converted to %2").arg(QString::fromStdString(job->Input), output));
+  LFilmName->SetFittedText(BaseName(job->Input),
+                           tr("%1\nis converted to %2").arg(QString::fromStdString(job->Input), BaseName(job->Output)));
 }
 
 void TfrmMain::ShowNoFilm() {

@@ -11,11 +11,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString BaseName(const std::string& file) { return QString::fromStdString(fs::path(file).filename().string()); }
-
 bool Mentions(const std::string& message, const char* text) { return message.find(text) != std::string::npos; }
 
 }  // namespace
+
+QString BaseName(const std::string& path) { return QString::fromStdString(fs::path(path).filename().string()); }
 
 QString TPlainWords::FilmFailure(const std::string& film, const std::string& message, bool writing) {
   return tr("%1: %2").arg(BaseName(film), Reason(film, message, writing));

@@ -9,6 +9,9 @@
 
 namespace vidora::app {
 
+// A file's name without its folder, as the window shows it.
+QString BaseName(const std::string& path);
+
 class TPlainWords {
   Q_DECLARE_TR_FUNCTIONS(TPlainWords)
 
