@@ -84,11 +84,7 @@ void TSkinApplier::ApplyButtonKey(TRegionButton& button, const std::string& key,
                                   TMenuColours& menu) {
   if (ApplyPlaceKey(button, key, value)) return;
   if (key == "MenuColor" || key == "MenuTextColor") {
-    std::optional<int> colour = SkinInteger(value);
-    if (!colour)
-      Problem(button, key + "=" + value + " is not a number");
-    else
-      (key == "MenuColor" ? menu.Menu : menu.Text) = SkinColour(*colour);
+    if (std::optional<QRgb> colour = Colour(button, key, value)) (key == "MenuColor" ? menu.Menu : menu.Text) = *colour;
   } else if (key == "Text") {
     button.SetCaption(FromSkinText(value));
   } else if (key == "Visible") {
@@ -134,13 +130,17 @@ void TSkinApplier::ApplyLabelKey(QLabel& label, const std::string& key, const st
     font.setPointSize(*size);
     label.setFont(font);
   } else if (key == "FontColor") {
-    std::optional<int> colour = SkinInteger(value);
-    if (!colour) {
-      Problem(label, key + "=" + value + " is not a number");
-      return;
-    }
-    FHost.FontColour(label, SkinColour(*colour));
+    if (std::optional<QRgb> colour = Colour(label, key, value)) FHost.FontColour(label, *colour);
   }
+}
+
+std::optional<QRgb> TSkinApplier::Colour(const QWidget& component, const std::string& key, const std::string& value) {
+  std::optional<int> number = SkinInteger(value);
+  if (!number) {
+    Problem(component, key + "=" + value + " is not a number");
+    return std::nullopt;
+  }
+  return SkinColour(*number);
 }
 
 QImage TSkinApplier::Picture(const QString& file, bool background) {

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -50,6 +51,8 @@ class TSkinApplier {
   void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value, TMenuColours& menu);
   void ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value);
   void Problem(const QWidget& component, const std::string& what);
+  // A colour key's value; nothing, with the problem logged, when it is no number.
+  std::optional<QRgb> Colour(const QWidget& component, const std::string& key, const std::string& value);
 
   THost FHost;
   std::string FSkinName;
