@@ -22,22 +22,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const char* const InputFilter =
-    "Video/Audio Files (*.AVI *.AVM *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT *.OGM *.VOB "
-    "*.RM *.RMVB *.TS *.TP *.IFO *.NSV *.MP3 *.AAC *.WAV *.WMA *.CDA *.FLAC *.M4A *.MID *.MKA *.MP2 *.MPA *.MPC *.APE "
-    "*.OFR *.OGG *.RA *.WV *.TTA *.AC3 *.DTS);;"
-    "Video Files (*.AVI *.AVM *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT *.OGM *.VOB *.RM "
-    "*.RMVB *.TS *.TP *.IFO *.NSV);;"
-    "Audio Files (*.MP3 *.AAC *.WAV *.WMA *.CDA *.FLAC *.M4A *.MID *.MKA *.MP2 *.MPA *.MPC *.APE *.OFR *.OGG *.RA *.WV "
-    "*.TTA *.AC3 *.DTS);;"
-    "All Files (*)";
-const char* const SubtitleFilter = "Teksty do Filmów (*.txt *.sub *.srt *.ssa *.smi *.ass);;Wszystkie Pliki (*)";
+constexpr QLatin1StringView VideoPatterns(
+    "*.AVI *.AVM *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT *.OGM *.VOB *.RM *.RMVB *.TS *.TP "
+    "*.IFO *.NSV");
+constexpr QLatin1StringView AudioPatterns(
+    "*.MP3 *.AAC *.WAV *.WMA *.CDA *.FLAC *.M4A *.MID *.MKA *.MP2 *.MPA *.MPC *.APE *.OFR *.OGG *.RA *.WV *.TTA *.AC3 "
+    "*.DTS");
+constexpr QLatin1StringView SubtitlePatterns("*.txt *.sub *.srt *.ssa *.smi *.ass");
+
+// The patterns stay out of the translated names, so no translation can break them.
+QString Filter(const QString& name, const QString& patterns) { return name + u" ("_s + patterns + u')'; }
 
 // Both dialogs open in the folder a file was last chosen from, also after a restart.
-std::string ChooseFromLastFolder(QWidget* parent, const char* title, const char* filter) {
+std::string ChooseFromLastFolder(QWidget* parent, const QString& title, const QStringList& filters) {
   SettingsStore settings(OwnOrganisation, OwnApplication);
   QString folder = QString::fromStdString(settings.ReadString(setting::LastFolder).value_or(std::string()));
-  QString chosen = QFileDialog::getOpenFileName(parent, QString::fromUtf8(title), folder, QString::fromUtf8(filter));
+  QString chosen = QFileDialog::getOpenFileName(parent, title, folder, filters.join(u";;"_s));
   if (!chosen.isEmpty()) settings.WriteString(setting::LastFolder, QFileInfo(chosen).absolutePath().toStdString());
   return chosen.toStdString();
 }
@@ -46,7 +46,10 @@ std::string ChooseFromLastFolder(QWidget* parent, const char* title, const char*
 
 void TfrmMain::btnAddClick() {
   if (!EnsureEncoderLibraries()) return;
-  std::string fileName = ChooseInputFile ? ChooseInputFile() : ChooseFromLastFolder(this, "", InputFilter);
+  const QStringList filters{Filter(tr("Video/Audio Files"), QString(VideoPatterns) + u' ' + AudioPatterns),
+                            Filter(tr("Video Files"), VideoPatterns), Filter(tr("Audio Files"), AudioPatterns),
+                            Filter(tr("All Files"), u"*"_s)};
+  std::string fileName = ChooseInputFile ? ChooseInputFile() : ChooseFromLastFolder(this, {}, filters);
   // Cancelled: the film loaded stays loaded.
   if (fileName.empty()) return;
   AddFile(fileName);
@@ -135,8 +138,9 @@ void TfrmMain::StartPreview(const std::string& fileName) {
 }
 
 void TfrmMain::btnAddSubClick() {
-  std::string fileName =
-      ChooseSubtitleFile ? ChooseSubtitleFile() : ChooseFromLastFolder(this, "Mirvo - Wybierz Tekst", SubtitleFilter);
+  const QStringList filters{Filter(tr("Subtitle Files"), SubtitlePatterns), Filter(tr("All Files"), u"*"_s)};
+  std::string fileName = ChooseSubtitleFile ? ChooseSubtitleFile()
+                                            : ChooseFromLastFolder(this, tr("Mirvo - Choose Subtitles"), filters);
   if (!fileName.empty()) LoadSubtitles(fileName);
 }
 

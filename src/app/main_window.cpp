@@ -43,8 +43,7 @@ TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
   CreateComponents();
   LoadBuiltInLook();
 
-  FProgressPrefix = FPolish ? QString::fromUtf8("Postęp: ") : u"Progress: "_s;
-  GetPhone->setText(FPolish ? QString::fromUtf8("Pobierz Swój Telefon") : u"Get Your Phone"_s);
+  FProgressPrefix = tr("Progress: ");
   ShowProgressText(FProgressPrefix + u" 0%"_s);
   FLibAVFolder = ProgramFolder() + "LibAV";
   ImageInfoPL->move(52, ImageInfoPL->y());
@@ -171,7 +170,7 @@ void TfrmMain::CreateMenuAndLog() {
   AlwaysOnTop = MSkin->addAction(tr("Always on top"));
   AlwaysOnTop->setObjectName(u"AlwaysOnTop"_s);
   AlwaysOnTop->setCheckable(true);
-  GetPhone = MSkin->addAction(u"Get Your Phone"_s);
+  GetPhone = MSkin->addAction(tr("Get Your Phone"));
   GetPhone->setObjectName("GetPhone");
   btnSetup->SetDropDownMenu(MSkin);
 

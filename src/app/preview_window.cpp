@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 
 TPreviewWindow::TPreviewWindow() : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle(u"Preview"_s);
+  setWindowTitle(tr("Preview"));
 }
 
 void TPreviewWindow::Post(const TBitmap& bitmap, int64_t pts) {

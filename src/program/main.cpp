@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/qt_hand_over.h"
+#include "app/translations.h"
 #include "media/base/ff_utils.h"
 #include "media/base/loader.h"
 #include "options/option_form.h"
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
   SetMainThreadHandOver(&handOver);
   FFLoader().SetLibraryPath(ProgramFolder() + "LibAV");
 
+  app::TTranslations translations(QLocale::system());
+  // The information picture is art, not text: it follows the locale by itself.
   bool polish = QLocale::system().language() == QLocale::Polish;
   TfrmOption options;
   int status;
