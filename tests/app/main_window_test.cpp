@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/preview_window.h"
 #include "app/qt_hand_over.h"
+#include "app/translations.h"
 #include "app/video_panel.h"
 #include "http_test_server.h"
 #include "options/option_form.h"
@@ -379,6 +380,7 @@ TEST(MainWindowCycles, TwentyWindowsInARow) {
   for (int cycle = 0; cycle < 20; ++cycle) {
     TfrmOption options;
     bool polish = cycle % 2 == 1;
+    TTranslations translations(QLocale(polish ? QLocale::Polish : QLocale::English));
     TfrmMain window(options, polish);
     window.show();
     EXPECT_EQ(window.LProgress->text(), polish ? QString::fromUtf8("Postęp:  0%") : QString("Progress:  0%"));
