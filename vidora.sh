@@ -8,7 +8,8 @@ PACKAGES=(
   build-essential cmake pkg-config
   ffmpeg libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev libsdl2-dev libopencore-amrnb0 libopencore-amrnb-dev
-  libuchardet-dev qt6-base-dev fonts-liberation fontconfig libcurl4-openssl-dev
+  libuchardet-dev qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+  fonts-liberation fontconfig libcurl4-openssl-dev
   googletest libgtest-dev procps util-linux dbus
 )
 BUILD_DIR=${BUILD_DIR:-build}
