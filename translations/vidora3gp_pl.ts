@@ -55,6 +55,10 @@
         <source>not a video or sound file</source>
         <translation>to nie jest plik wideo ani dźwiękowy</translation>
     </message>
+    <message>
+        <source>the FFmpeg libraries cannot be loaded: %1</source>
+        <translation>nie można wczytać bibliotek FFmpeg: %1</translation>
+    </message>
 </context>
 <context>
     <name>vidora::app::TLogWindow</name>

@@ -78,7 +78,7 @@ void TfrmMain::OpenArguments(const QStringList& arguments) {
 bool TfrmMain::EnsureEncoderLibraries() {
   TFFEncoder& encoder = FSession.Encoder();
   if (encoder.AVLibLoaded() || encoder.LoadAVLib(FLibAVFolder)) return true;
-  SayFailure("", encoder.LastErrMsg(), QString::fromStdString(encoder.LastErrMsg()));
+  SayFailure("", encoder.LastErrMsg(), TPlainWords::NoLibraries(encoder.LastErrMsg()));
   return false;
 }
 

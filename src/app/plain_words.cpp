@@ -27,6 +27,10 @@ QString TPlainWords::NoSuchFilm(const std::string& film) {
 
 QString TPlainWords::NoSubtitles(const std::string& file) { return tr("no subtitles found in %1").arg(BaseName(file)); }
 
+QString TPlainWords::NoLibraries(const std::string& message) {
+  return tr("the FFmpeg libraries cannot be loaded: %1").arg(QString::fromStdString(message));
+}
+
 QString TPlainWords::Shortfall(const std::string& film, const std::string& output, bool lacksPicture) {
   return (lacksPicture ? tr("%1: no picture could be read from it; %2 holds only its sound")
                        : tr("%1: no sound could be read from it; %2 holds only its picture"))

@@ -21,6 +21,8 @@ class TPlainWords {
   static QString FilmFailure(const std::string& film, const std::string& message, bool writing);
   static QString NoSuchFilm(const std::string& film);
   static QString NoSubtitles(const std::string& file);
+  // The loader's own words stay as they are: a library's file name and the system's reason.
+  static QString NoLibraries(const std::string& message);
   // A finished output that lacks the picture (or the sound) of its film.
   static QString Shortfall(const std::string& film, const std::string& output, bool lacksPicture);
 
