@@ -186,6 +186,7 @@ konwersja do %2</translation>
     </message>
     <message>
         <source>Progress: </source>
+        <extracomment>Stands before the percentage done: keep the space at its end.</extracomment>
         <translation>Postęp: </translation>
     </message>
     <message>

@@ -43,6 +43,7 @@ TfrmMain::TfrmMain(TfrmOption& options, bool polish, QWidget* parent)
   CreateComponents();
   LoadBuiltInLook();
 
+  //: Stands before the percentage done: keep the space at its end.
   FProgressPrefix = tr("Progress: ");
   ShowProgressText(FProgressPrefix + u" 0%"_s);
   FLibAVFolder = ProgramFolder() + "LibAV";

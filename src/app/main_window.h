@@ -51,6 +51,7 @@ class TfrmMain : public QWidget {
   static constexpr int LogCapacity = 5000;
   static constexpr QSize Panel1Size{393, 500};
 
+  // `polish` picks the Polish information picture; the texts follow the installed translation.
   explicit TfrmMain(TfrmOption& options, bool polish, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
