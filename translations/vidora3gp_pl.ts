@@ -164,7 +164,7 @@ Kliknij lub naciśnij Enter, aby otworzyć jego folder</translation>
     </message>
     <message>
         <source>Stop converting? What is done so far is kept in %1.</source>
-        <translation>Przerwać konwersję? To, co już gotowe, zostanie zachowane w %1.</translation>
+        <translation>Przerwać konwersję? Część przekonwertowana do tej pory zostanie zachowana w %1.</translation>
     </message>
     <message>
         <source>Stop converting</source>
