@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config libxcb1-dev
   ffmpeg libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev libsdl2-dev libopencore-amrnb0 libopencore-amrnb-dev
   libuchardet-dev qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n

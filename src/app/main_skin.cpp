@@ -103,12 +103,14 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   };
   host.Say = [this](const std::string& line) { Say(line); };
   if (screen()) host.BackgroundLimit = screen()->availableGeometry().size();
+  host.PixelRatio = devicePixelRatioF();
   TSkinApplier skin(host, FSkinName, folder);
 
   QImage background = skin.Picture(u"Background.bmp"_s, true);
   if (!background.isNull()) {
-    if (keepCentre) move(x() + width() / 2 - background.width() / 2, y());
-    SetBackground(background);
+    const int width = background.deviceIndependentSize().toSize().width();
+    if (keepCentre) move(x() + this->width() / 2 - width / 2, y());
+    SetBackground(background, skin.OptionalPicture(u"BackgroundSoft.png"_s, true));
   }
   // The window stays shown while it changes shape: hidden and shown again
   // after the minimise key, X11 window managers minimise it once more (Qt

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "skin/image_box.h"
+#include "app/desktop_compositing.h"
 #include "app/log_window.h"
 #include "app/progress_rules.h"
 #include "app/qt_hand_over.h"
@@ -192,21 +193,26 @@ void TfrmMain::CreateTimers() {
   TimerCheckVersion->start();
 }
 
-void TfrmMain::SetBackground(const QImage& background) {
+void TfrmMain::SetBackground(const QImage& background, const QImage& soft) {
   if (background.isNull()) return;
-  FBackground = background;
-  // The key colour's pixels are left unpainted as well as cut away: under
-  // Wayland a mask only shapes the input, and the see-through part must show.
-  QRgb key = background.pixel(0, background.height() - 1);
-  QImage painted = background.convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < painted.height(); ++y) {
-    auto* row = reinterpret_cast<QRgb*>(painted.scanLine(y));
-    for (int x = 0; x < painted.width(); ++x)
-      if ((row[x] & 0xFFFFFF) == (key & 0xFFFFFF)) row[x] = 0;
+  const QSize size = background.deviceIndependentSize().toSize();
+  FSoftEdge = !soft.isNull() && soft.deviceIndependentSize().toSize() == size && DesktopComposites();
+  if (FSoftEdge) {
+    FBackground = soft;
+  } else {
+    // The key colour's pixels are left unpainted as well as cut away: under
+    // Wayland a mask only shapes the input, and the see-through part must show.
+    QRgb key = background.pixel(0, background.height() - 1);
+    FBackground = background.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < FBackground.height(); ++y) {
+      auto* row = reinterpret_cast<QRgb*>(FBackground.scanLine(y));
+      for (int x = 0; x < FBackground.width(); ++x)
+        if ((row[x] & 0xFFFFFF) == (key & 0xFFFFFF)) row[x] = 0;
+    }
   }
-  ImageBgn->SetPicture(painted);
+  ImageBgn->SetPicture(FBackground);
   // The panel holds the visible controls: a taller or wider phone must not be cut by it.
-  Panel1->resize(Panel1Size.expandedTo(background.size()));
+  Panel1->resize(Panel1Size.expandedTo(size));
   ApplyWindowShape();
 }
 
@@ -217,13 +223,12 @@ void TfrmMain::LoadBuiltInLook() {
   LoadLook(u":/standard"_s, description.readAll(), false);
 }
 
-// The window has exactly the background's size; its key colour (the
-// background's bottom-left pixel) is see-through and click-through.
+// The window has exactly the background's size; what the background leaves
+// see-through (its key colour) is click-through too.
 void TfrmMain::ApplyWindowShape() {
-  const QImage& background = FBackground;
-  if (background.isNull()) return;
-  setFixedSize(background.size());
-  setMask(BitmapToRegion(background, background.pixel(0, background.height() - 1)));
+  if (FBackground.isNull()) return;
+  setFixedSize(FBackground.deviceIndependentSize().toSize());
+  setMask(AlphaToRegion(FBackground, FSoftEdge));
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -233,7 +238,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
   // Always back to the background's size and shape.
-  if (!FBackground.isNull() && event->size() != FBackground.size()) ApplyWindowShape();
+  if (!FBackground.isNull() && event->size() != FBackground.deviceIndependentSize().toSize()) ApplyWindowShape();
   QWidget::resizeEvent(event);
 }
 
@@ -244,16 +249,19 @@ void TfrmMain::changeEvent(QEvent* event) {
 
 void TfrmMain::DrawProgress(int fill) {
   FProgressFill = fill;
+  // Drawn at the slot picture's pixel density, in the window's coordinates.
+  const QImage& slot = ImageProgress->Picture();
   QImage bar(ImageProgress->size(), QImage::Format_RGB32);
   bar.fill(Qt::black);
-  if (!ImageProgress->Picture().isNull()) bar = ImageProgress->Picture().convertToFormat(QImage::Format_RGB32);
-  TBarColumns columns = BarColumns(fill, bar.width());
+  if (!slot.isNull()) bar = slot.convertToFormat(QImage::Format_RGB32);
+  const QSize size = bar.deviceIndependentSize().toSize();
+  TBarColumns columns = BarColumns(fill, size.width());
   QPainter painter(&bar);
   auto tile = [&](TImageBox* source, int from, int to) {
-    if (to > from && !source->Picture().isNull()) painter.fillRect(QRect(from, 0, to - from, bar.height()), QBrush(source->Picture()));
+    if (to > from && !source->Picture().isNull()) painter.fillRect(QRect(from, 0, to - from, size.height()), QBrush(source->Picture()));
   };
   tile(ImgT, columns.FilledFrom, columns.FilledTo);
-  tile(ImgN, columns.EmptyFrom, bar.width());
+  tile(ImgN, columns.EmptyFrom, size.width());
   tile(ImgN, 0, columns.EmptyTo);
   painter.end();
   ImageProgress->SetPicture(bar);

@@ -181,7 +181,9 @@ class TfrmMain : public QWidget {
   QWidget* SkinComponent(const std::string& name) const;
   void ApplyWindowShape();
   // The window's background: its size, its shape (the bottom-left pixel's colour is see-through).
-  void SetBackground(const QImage& background);
+  // `soft`, when given and the desktop composites, is shown instead: the same
+  // phone with its edge anti-aliased in the alpha channel.
+  void SetBackground(const QImage& background, const QImage& soft = {});
   void Say(const std::string& line);  // a log line of the window's own
   void AppendLog(const std::string& line);
   // Logs "***" + prefix + message; the user reads `shown`.
@@ -254,7 +256,8 @@ class TfrmMain : public QWidget {
   bool FEchoLog = false;
   std::string FLibAVFolder;
   TUpdateRequest FUpdate;
-  QImage FBackground;  // as loaded, key colour and all
+  QImage FBackground;  // as shown: see-through where the window is cut away
+  bool FSoftEdge = false;  // FBackground's edge is anti-aliased in its alpha channel
   QColor FProgressColour{Qt::lightGray};
   std::string FSkinName = "Standard";
   QActionGroup* FSkinItems = nullptr;

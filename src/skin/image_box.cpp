@@ -8,7 +8,7 @@ TImageBox::TImageBox(QWidget* parent) : QWidget(parent) {}
 
 void TImageBox::SetPicture(const QImage& picture) {
   FPicture = picture;
-  if (!FStretch && !picture.isNull()) resize(picture.size());
+  if (!FStretch && !picture.isNull()) resize(picture.deviceIndependentSize().toSize());
   update();
 }
 

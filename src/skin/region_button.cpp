@@ -368,12 +368,14 @@ void TRegionButton::DrawEdge(QPainter& painter) const {
 
 void TRegionButton::DrawFace(QPainter& painter) {
   const QImage& face = Face(FGlyphState, true);
-  QPoint at = PicturePosition(FTextPosition, size(), face.size());
+  // A face drawn for a scaled screen is placed by its size on the window.
+  const QSize faceSize = face.deviceIndependentSize().toSize();
+  QPoint at = PicturePosition(FTextPosition, size(), faceSize);
   if ((FPressState == psPressed || FDown) && FBorder) at += QPoint(1, 1);
   if (FMargin != -1) at.rx() += FMargin;
   if (!face.isNull()) painter.drawImage(at, FacePicture(face));
-  if (FMenu) DrawArrow(painter, at + QPoint(face.width(), face.height() / 2));
-  if (FTextPosition != TTextPos::tpNone) DrawCaption(painter, CaptionRect(FTextPosition, size(), face.size()));
+  if (FMenu) DrawArrow(painter, at + QPoint(faceSize.width(), faceSize.height() / 2));
+  if (FTextPosition != TTextPos::tpNone) DrawCaption(painter, CaptionRect(FTextPosition, size(), faceSize));
 }
 
 // The face as drawn: its key colour left out when GlyphTransparent, and in

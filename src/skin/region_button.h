@@ -133,7 +133,14 @@ class TRegionButton : public QAbstractButton {
 };
 
 // The pixels of `picture` that differ from `key` in red, green or blue, as
-// one-pixel-high runs gathered in batches of 2000 rectangles.
+// one-pixel-high runs gathered in batches of 2000 rectangles. In logical
+// pixels: of a picture for a scaled screen (device-pixel ratio 2) a window
+// pixel belongs when none of its device pixels is the key, so no key colour
+// is ever shown.
 QRegion BitmapToRegion(const QImage& picture, QRgb key, int batch = 2000);
+// The same for the pixels that are not wholly transparent; with `partly` a
+// window pixel belongs when any of its device pixels does, so that a soft
+// edge is never cut.
+QRegion AlphaToRegion(const QImage& picture, bool partly);
 
 }  // namespace vidora

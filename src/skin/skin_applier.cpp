@@ -1,5 +1,6 @@
 #include "skin/skin_applier.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenu>
@@ -52,7 +53,7 @@ void TSkinApplier::ApplySection(const TSkinFile& skin, const TSkinSection& secti
       FHost.SetBackground(picture);
     } else {
       image->SetPicture(picture);
-      image->resize(picture.size());
+      image->resize(picture.deviceIndependentSize().toSize());
     }
   } else if (auto* label = qobject_cast<QLabel*>(component)) {
     for (const auto& [key, value] : section.Values) ApplyLabelKey(*label, key, value);
@@ -144,11 +145,45 @@ std::optional<QRgb> TSkinApplier::Colour(const QWidget& component, const std::st
 }
 
 QImage TSkinApplier::Picture(const QString& file, bool background) {
-  QString path = FFolder + QLatin1Char('/') + file;
-  QImageReader reader(path);
-  QSize size = reader.size();
   QSize limit(PictureLimit, PictureLimit);
   if (background) limit = limit.boundedTo(FHost.BackgroundLimit);
+  const QString path = FFolder + QLatin1Char('/') + file;
+  if (FHost.PixelRatio > 1) {
+    const QString twice = DoubleFile(file, QImageReader(path).size());
+    if (!twice.isEmpty()) {
+      QImage picture = Read(twice, limit * 2);
+      picture.setDevicePixelRatio(2);
+      if (!picture.isNull()) return picture;
+    }
+  }
+  return Read(path, limit);
+}
+
+QImage TSkinApplier::OptionalPicture(const QString& file, bool background) {
+  const QString path = FFolder + QLatin1Char('/') + file;
+  if (!QFileInfo::exists(path) && DoubleFile(file, QSize()).isEmpty()) return {};
+  return Picture(file, background);
+}
+
+QString TSkinApplier::DoubleFile(const QString& file, QSize size) const {
+  const QFileInfo info(file);
+  const QString stem = FFolder + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("@2x.");
+  QStringList extensions{QStringLiteral("png")};
+  if (info.suffix().compare(extensions[0], Qt::CaseInsensitive) != 0) extensions << info.suffix();
+  for (const QString& extension : extensions) {
+    const QString path = stem + extension;
+    if (!QFileInfo::exists(path)) continue;
+    // A picture that is not twice the other would put the phone's parts out of place.
+    if (!size.isValid() || QImageReader(path).size() == size * 2) return path;
+    FHost.Say("Skin " + FSkinName + ": " + path.toStdString() + " is not twice the size of " + file.toStdString() +
+              "; the 1x picture is used");
+  }
+  return {};
+}
+
+QImage TSkinApplier::Read(const QString& path, QSize limit) {
+  QImageReader reader(path);
+  QSize size = reader.size();
   bool tooLarge = size.width() > limit.width() || size.height() > limit.height();
   QImage picture;
   if (size.isValid() && !tooLarge) picture = reader.read();

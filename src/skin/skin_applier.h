@@ -36,14 +36,22 @@ class TSkinApplier {
     std::function<void(QWidget&)> Placed;  // after a plain component's keys
     std::function<void(const std::string& line)> Say;
     QSize BackgroundLimit{4096, 4096};  // no larger than the screen
+    // The screen's device-pixel ratio: above 1 a picture's "@2x" file is
+    // taken where the skin has one.
+    qreal PixelRatio = 1;
   };
 
   TSkinApplier(THost host, std::string skinName, QString folder);
   // The background picture first, then every section in file order.
   void Apply(const TSkinFile& skin);
   // A picture of the skin's folder, or a null image (and a log line) when it
-  // cannot be read or is larger than allowed.
+  // cannot be read or is larger than allowed. On a scaled screen its "@2x"
+  // file (PNG or the picture's own format) comes instead when the skin has
+  // one twice the size, with a device-pixel ratio of 2.
   QImage Picture(const QString& file, bool background);
+  // The same for a picture the skin may leave out: null, and nothing said,
+  // when the skin has it at neither size.
+  QImage OptionalPicture(const QString& file, bool background);
 
  private:
   void ApplySection(const TSkinFile& skin, const TSkinSection& section);
@@ -53,6 +61,9 @@ class TSkinApplier {
   void Problem(const QWidget& component, const std::string& what);
   // A colour key's value; nothing, with the problem logged, when it is no number.
   std::optional<QRgb> Colour(const QWidget& component, const std::string& key, const std::string& value);
+  QImage Read(const QString& path, QSize limit);
+  // The "@2x" file for `file` twice the size of `size`; empty when there is none.
+  QString DoubleFile(const QString& file, QSize size) const;
 
   THost FHost;
   std::string FSkinName;

@@ -1,6 +1,10 @@
 // Renders our phones from the vector sources of this folder into the 24-bit
 // bitmaps and the description (skin.all) of their skin folders: "Standard",
-// the built-in look, and "Wide320", a phone with a 320x240 screen.
+// the built-in look, and "Wide320", a phone with a 320x240 screen. Every
+// picture is drawn a second time at twice the size for screens scaled 200 %
+// ("<name>@2x.png"), and the background once more at both sizes with its
+// anti-aliased edge kept as alpha ("BackgroundSoft.png", "BackgroundSoft@2x.png")
+// for desktops that composite translucent windows.
 // Usage: vidora_art ART_DIR SKINS_DIR [PREVIEW_DIR]
 // With PREVIEW_DIR it also writes pictures of each result to look at:
 // <phone>-preview.png (the phone in four situations), <phone>-zoom.png (at
@@ -12,6 +16,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -141,6 +146,9 @@ const QRgb EdgeColour = qRgb(22, 24, 28);
 
 using TBitmaps = std::map<QString, QImage>;  // by file name, without ".bmp"
 
+// The sizes drawn: the skin's own pixels, and twice as many for 200 %.
+const int Scales[] = {1, 2};
+
 [[noreturn]] void Fail(const QString& message) {
   std::fprintf(stderr, "vidora_art: %s\n", qPrintable(message));
   std::exit(1);
@@ -150,28 +158,29 @@ QString FaceName(const TButton& button, const char* state) {
   return QString("%1_%2").arg(button.Name, state);
 }
 
-// The element drawn at its exact size. Its extent in the source must be that
-// size, so that nothing is scaled and every edge falls where it was drawn.
-QImage Render(QSvgRenderer& source, const QString& id, QSize size) {
+// The element drawn at its exact size times `scale`. Its extent in the source
+// must be that size, so that at 1x nothing is scaled and every edge falls
+// where it was drawn.
+QImage Render(QSvgRenderer& source, const QString& id, QSize size, int scale) {
   if (!source.elementExists(id)) Fail(id + " is missing from the source");
   const QRectF bounds = source.boundsOnElement(id);
   if (bounds.size() != QSizeF(size))
     Fail(QString("%1 is %2x%3 in the source, not %4x%5")
              .arg(id).arg(bounds.width()).arg(bounds.height()).arg(size.width()).arg(size.height()));
-  QImage art(size, QImage::Format_ARGB32_Premultiplied);
+  QImage art(size * scale, QImage::Format_ARGB32_Premultiplied);
   art.fill(Qt::transparent);
   QPainter painter(&art);
-  source.render(&painter, id, QRectF(QPointF(0, 0), QSizeF(size)));
+  source.render(&painter, id, QRectF(QPointF(0, 0), QSizeF(size * scale)));
   return art;
 }
 
-// What lies under `place` on the window: the background where it has a body,
-// the edge colour elsewhere.
-QImage Beneath(const QImage& background, const QRect& place) {
-  QImage under(place.size(), QImage::Format_RGB32);
-  for (int y = 0; y < place.height(); ++y)
-    for (int x = 0; x < place.width(); ++x) {
-      const QPoint at = place.topLeft() + QPoint(x, y);
+// What lies under `place` on the window: the background (drawn at `scale`)
+// where it has a body, the edge colour elsewhere.
+QImage Beneath(const QImage& background, const QRect& place, int scale) {
+  QImage under(place.size() * scale, QImage::Format_RGB32);
+  for (int y = 0; y < under.height(); ++y)
+    for (int x = 0; x < under.width(); ++x) {
+      const QPoint at = place.topLeft() * scale + QPoint(x, y);
       const bool onBody = background.rect().contains(at) && background.pixel(at) != KeyColour;
       under.setPixel(x, y, onBody ? background.pixel(at) : EdgeColour);
     }
@@ -408,7 +417,7 @@ void WriteFacesPreview(const QString& folder, const TLook& look, const QImage& b
   for (const TButton& button : look.Buttons) {
     const QRect place(button.Left, button.Top, button.Width, button.Height);
     const QSize zoomed = place.size() * FaceZoom(button);
-    const QImage under = Beneath(background, place);
+    const QImage under = Beneath(background, place, 1);
     painter.drawImage(QPoint(gap, top), bitmaps.at(FaceName(button, "up")).scaled(zoomed));
     int left = gap + column;
     for (const TState& state : States) {
@@ -435,36 +444,49 @@ QImage Plain(QSize size) {
   return image;
 }
 
-QImage MakeBackground(QSvgRenderer& source, const TLook& look) {
-  const QImage art = Render(source, "Background", look.BackgroundSize);
-  const QImage background = Flatten(art, Plain(look.BackgroundSize), &art);
+struct TBackground {
+  QImage Keyed;  // opaque, the key colour where less than half is covered
+  QImage Soft;   // the art itself, its edge anti-aliased in the alpha channel
+};
+
+TBackground MakeBackground(QSvgRenderer& source, const TLook& look, int scale) {
+  const QImage art = Render(source, "Background", look.BackgroundSize, scale);
+  const QImage background = Flatten(art, Plain(art.size()), &art);
   RequireKeyAtBottomLeft(background, "Background");
-  return background;
+  return {background, art};
 }
 
 // Every face of a button takes the shape of its up face, so hovering or
 // pressing it never moves the edge of what can be clicked.
-TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& background) {
+TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& background, int scale) {
   TBitmaps bitmaps;
   for (const TButton& button : look.Buttons) {
     const bool opaque = IsOpaque(button.Name);
     const QRect place(button.Left, button.Top, button.Width, button.Height);
-    const QImage under = Beneath(background, place);
-    const QImage shape = Render(source, FaceName(button, "up"), place.size());
+    const QImage under = Beneath(background, place, scale);
+    const QImage shape = Render(source, FaceName(button, "up"), place.size(), scale);
     for (const TState& state : States) {
       const QString name = FaceName(button, state.Suffix);
-      const QImage face = Flatten(Render(source, name, place.size()), under, opaque ? nullptr : &shape);
+      const QImage face = Flatten(Render(source, name, place.size(), scale), under, opaque ? nullptr : &shape);
       if (!opaque) RequireKeyAtBottomLeft(face, name);
       bitmaps[name] = face;
     }
   }
-  RequireNoOverlap(look, bitmaps);
+  // The faces' shapes are checked where the window takes them from.
+  if (scale == 1) RequireNoOverlap(look, bitmaps);
   return bitmaps;
 }
 
-QImage MakePicture(QSvgRenderer& source, const TPicture& picture) {
+QImage MakePicture(QSvgRenderer& source, const TPicture& picture, int scale) {
   const QSize size(picture.Width, picture.Height);
-  return Flatten(Render(source, picture.Name, size), Plain(size), nullptr);
+  return Flatten(Render(source, picture.Name, size, scale), Plain(size * scale), nullptr);
+}
+
+// PNG at full compression: the same pixels in a fraction of a bitmap's bytes.
+void WritePng(const QString& path, const QImage& image) {
+  QImageWriter writer(path, "png");
+  writer.setQuality(0);
+  if (!writer.write(image)) Fail("cannot write " + path + ": " + writer.errorString());
 }
 
 }  // namespace
@@ -483,23 +505,33 @@ int main(int argc, char** argv) {
   for (const TLook& look : Looks) {
     const QString skinFolder = args[2] + "/" + look.Folder;
     if (!QDir().mkpath(skinFolder)) Fail("cannot make " + skinFolder);
-    auto write = [&skinFolder](const QString& name, const QImage& image) {
-      WriteFile(skinFolder + "/" + name + ".bmp", Bmp(image));
-    };
-    const QImage background = MakeBackground(*Load(artFolder + "/" + look.Source), look);
-    write("Background", background);
-    TBitmaps bitmaps = MakeFaces(*sources["buttons.svg"], look, background);
-    for (const TPicture& picture : Pictures) bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture);
-    for (const auto& [name, image] : bitmaps) write(name, image);
-    // The bar's slot: what the bar is drawn over.
-    QImage slot(look.ProgressBar.size(), QImage::Format_RGB32);
-    slot.fill(qRgb(1, 2, 3));
-    write("ImageProgress", slot);
-    WriteFile(skinFolder + "/skin.all", SkinFile(look));
-    if (args.size() == 4) {
-      WritePreview(args[3], look, background, bitmaps);
-      WriteFacesPreview(args[3], look, background, bitmaps);
+    const auto backgroundSource = Load(artFolder + "/" + look.Source);
+    for (int scale : Scales) {
+      // 1x: the skin's bitmaps as every version of the program reads them.
+      const QString suffix = scale == 1 ? QString() : QString("@%1x").arg(scale);
+      auto write = [&skinFolder, &suffix](const QString& name, const QImage& image) {
+        if (suffix.isEmpty())
+          WriteFile(skinFolder + "/" + name + ".bmp", Bmp(image));
+        else
+          WritePng(skinFolder + "/" + name + suffix + ".png", image);
+      };
+      const TBackground background = MakeBackground(*backgroundSource, look, scale);
+      write("Background", background.Keyed);
+      WritePng(skinFolder + "/BackgroundSoft" + suffix + ".png", background.Soft);
+      TBitmaps bitmaps = MakeFaces(*sources["buttons.svg"], look, background.Keyed, scale);
+      for (const TPicture& picture : Pictures)
+        bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture, scale);
+      for (const auto& [name, image] : bitmaps) write(name, image);
+      // The bar's slot: what the bar is drawn over.
+      QImage slot(look.ProgressBar.size() * scale, QImage::Format_RGB32);
+      slot.fill(qRgb(1, 2, 3));
+      write("ImageProgress", slot);
+      if (scale == 1 && args.size() == 4) {
+        WritePreview(args[3], look, background.Keyed, bitmaps);
+        WriteFacesPreview(args[3], look, background.Keyed, bitmaps);
+      }
     }
+    WriteFile(skinFolder + "/skin.all", SkinFile(look));
   }
   return 0;
 }
