@@ -104,6 +104,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   host.Say = [this](const std::string& line) { Say(line); };
   if (screen()) host.BackgroundLimit = screen()->availableGeometry().size();
   host.PixelRatio = devicePixelRatioF();
+  if (FPolish) host.Language = u"pl"_s;
   TSkinApplier skin(host, FSkinName, folder);
 
   QImage background = skin.Picture(u"Background.bmp"_s, true);

@@ -144,9 +144,10 @@ std::optional<QRgb> TSkinApplier::Colour(const QWidget& component, const std::st
   return SkinColour(*number);
 }
 
-QImage TSkinApplier::Picture(const QString& file, bool background) {
+QImage TSkinApplier::Picture(const QString& given, bool background) {
   QSize limit(PictureLimit, PictureLimit);
   if (background) limit = limit.boundedTo(FHost.BackgroundLimit);
+  const QString file = LanguageFile(given);
   const QString path = FFolder + QLatin1Char('/') + file;
   if (FHost.PixelRatio > 1) {
     const QString twice = DoubleFile(file, QImageReader(path).size());
@@ -163,6 +164,13 @@ QImage TSkinApplier::OptionalPicture(const QString& file, bool background) {
   const QString path = FFolder + QLatin1Char('/') + file;
   if (!QFileInfo::exists(path) && DoubleFile(file, QSize()).isEmpty()) return {};
   return Picture(file, background);
+}
+
+QString TSkinApplier::LanguageFile(const QString& file) const {
+  if (FHost.Language.isEmpty()) return file;
+  const QFileInfo info(file);
+  const QString local = info.completeBaseName() + u'.' + FHost.Language + u'.' + info.suffix();
+  return QFileInfo::exists(FFolder + u'/' + local) ? local : file;
 }
 
 QString TSkinApplier::DoubleFile(const QString& file, QSize size) const {

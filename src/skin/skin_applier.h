@@ -39,13 +39,17 @@ class TSkinApplier {
     // The screen's device-pixel ratio: above 1 a picture's "@2x" file is
     // taken where the skin has one.
     qreal PixelRatio = 1;
+    // The window's language ("pl"): a picture's "<name>.pl.<ext>" file, where
+    // the skin has one, comes instead, so words drawn on a key follow the texts.
+    QString Language;
   };
 
   TSkinApplier(THost host, std::string skinName, QString folder);
   // The background picture first, then every section in file order.
   void Apply(const TSkinFile& skin);
   // A picture of the skin's folder, or a null image (and a log line) when it
-  // cannot be read or is larger than allowed. On a scaled screen its "@2x"
+  // cannot be read or is larger than allowed; in the window's language where
+  // the skin has it so. On a scaled screen its "@2x"
   // file (PNG or the picture's own format) comes instead when the skin has
   // one twice the size, with a device-pixel ratio of 2.
   QImage Picture(const QString& file, bool background);
@@ -62,6 +66,8 @@ class TSkinApplier {
   // A colour key's value; nothing, with the problem logged, when it is no number.
   std::optional<QRgb> Colour(const QWidget& component, const std::string& key, const std::string& value);
   QImage Read(const QString& path, QSize limit);
+  // `file`, or its version in the window's language when the skin has one.
+  QString LanguageFile(const QString& file) const;
   // The "@2x" file for `file` twice the size of `size`; empty when there is none.
   QString DoubleFile(const QString& file, QSize size) const;
 

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "options/output_profile.h"
@@ -438,6 +439,27 @@ std::unique_ptr<QSvgRenderer> Load(const QString& path) {
   return source;
 }
 
+// The words on the conversion keys in Polish. A window speaking Polish takes
+// these faces ("<face>.pl.bmp") where a skin has them; the shapes are the same.
+const std::pair<const char*, const char*> PolishWords[] = {
+    {">CONVERT</text>", ">KONWERTUJ</text>"},
+    {">PAUSE</text>", ">PAUZA</text>"},
+    {">RESUME</text>", ">WZNÓW</text>"},
+};
+
+std::unique_ptr<QSvgRenderer> LoadPolish(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) Fail("cannot read " + path);
+  QString text = QString::fromUtf8(file.readAll());
+  for (const auto& [english, polish] : PolishWords) {
+    if (!text.contains(english)) Fail(QString("%1 has no %2").arg(path, english));
+    text.replace(english, QString::fromUtf8(polish));
+  }
+  auto source = std::make_unique<QSvgRenderer>(text.toUtf8());
+  if (!source->isValid()) Fail("cannot read the Polish " + path);
+  return source;
+}
+
 QImage Plain(QSize size) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(EdgeColour);
@@ -457,10 +479,13 @@ TBackground MakeBackground(QSvgRenderer& source, const TLook& look, int scale) {
 }
 
 // Every face of a button takes the shape of its up face, so hovering or
-// pressing it never moves the edge of what can be clicked.
-TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& background, int scale) {
+// pressing it never moves the edge of what can be clicked. With `only`, just
+// the buttons it names.
+TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& background, int scale,
+                   bool (*only)(const TButton&) = nullptr) {
   TBitmaps bitmaps;
   for (const TButton& button : look.Buttons) {
+    if (only && !only(button)) continue;
     const bool opaque = IsOpaque(button.Name);
     const QRect place(button.Left, button.Top, button.Width, button.Height);
     const QImage under = Beneath(background, place, scale);
@@ -473,7 +498,7 @@ TBitmaps MakeFaces(QSvgRenderer& source, const TLook& look, const QImage& backgr
     }
   }
   // The faces' shapes are checked where the window takes them from.
-  if (scale == 1) RequireNoOverlap(look, bitmaps);
+  if (scale == 1 && !only) RequireNoOverlap(look, bitmaps);
   return bitmaps;
 }
 
@@ -502,6 +527,7 @@ int main(int argc, char** argv) {
 
   std::map<QString, std::unique_ptr<QSvgRenderer>> sources;
   for (const char* name : {"buttons.svg", "info.svg"}) sources[name] = Load(artFolder + "/" + name);
+  const auto polishButtons = LoadPolish(artFolder + "/buttons.svg");
   for (const TLook& look : Looks) {
     const QString skinFolder = args[2] + "/" + look.Folder;
     if (!QDir().mkpath(skinFolder)) Fail("cannot make " + skinFolder);
@@ -522,6 +548,8 @@ int main(int argc, char** argv) {
       for (const TPicture& picture : Pictures)
         bitmaps[picture.Name] = MakePicture(*sources[picture.Source], picture, scale);
       for (const auto& [name, image] : bitmaps) write(name, image);
+      for (const auto& [name, image] : MakeFaces(*polishButtons, look, background.Keyed, scale, IsConversionButton))
+        write(name + ".pl", image);
       // The bar's slot: what the bar is drawn over.
       QImage slot(look.ProgressBar.size() * scale, QImage::Format_RGB32);
       slot.fill(qRgb(1, 2, 3));
