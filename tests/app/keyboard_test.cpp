@@ -121,10 +121,10 @@ TEST_F(KeyboardTest, EveryKeyIsNamedAndTabReachesEachInReadingOrder) {
               std::set<TRegionButton*>(enabled.begin(), enabled.end()));
     if (phone == std::string("Standard")) {
       // Top to bottom, and along each row from the left.
-      std::vector<QString> order;
-      for (TRegionButton* key : reached) order.push_back(key->objectName());
+      std::vector<std::string> order;
+      for (TRegionButton* key : reached) order.push_back(key->objectName().toStdString());
       std::rotate(order.begin(), std::find(order.begin(), order.end(), "btnMinimize"), order.end());
-      EXPECT_EQ(order, std::vector<QString>({"btnMinimize", "btnHi", "btnVol2", "btnVol1", "btnStartConvert", "btnAdd",
+      EXPECT_EQ(order, std::vector<std::string>({"btnMinimize", "btnHi", "btnVol2", "btnVol1", "btnStartConvert", "btnAdd",
                                              "btnStop", "btnPlay", "btnPause", "btnAddSub", "btnSubOn", "btnInfo",
                                              "btnSetup", "btnClose"}));
     }
