@@ -44,6 +44,7 @@ void TfrmMain::NameKeys() {
   }
   NameSubtitleKey();
   MSkin->setTitle(tr("Phones and settings"));
+  MSkin->setAccessibleName(MSkin->title());
   ImageProgress->setAccessibleName(tr("Progress"));
   LProgress->setAccessibleDescription(tr("Progress of the conversion or the preview"));
 }

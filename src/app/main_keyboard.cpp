@@ -132,6 +132,9 @@ void TfrmMain::ShowInformationPage(int page) {
   picture->setVisible(page == 1);
   PanelVideo->setVisible(page == 0);
   FShortcutsPage->setGeometry(picture->geometry());
+  // CONVERT and its turns stay in reach over the page: no row goes under them.
+  const QRect convert = btnStartConvert->geometry().translated(-picture->pos());
+  FShortcutsPage->SetKeepOut(convert.top(), convert.bottom());
   FShortcutsPage->setVisible(page == 2);
   FPageMark->setText(page == 1 ? tr("Keys \u203a") : tr("\u2039 Back"));
   FPageMark->setAccessibleName(page == 1 ? tr("Keyboard shortcuts") : tr("How to convert"));
