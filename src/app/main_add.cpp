@@ -132,6 +132,7 @@ void TfrmMain::StartPreview(const std::string& fileName) {
   FTransport = TTransport::Player;
   DrawProgress(1);
   FProgressFill = 0;
+  ImageProgress->SetPercent(0);
   ImageProgress->setCursor(Qt::PointingHandCursor);
   btnAddSub->setEnabled(true);
   (btnHi->Down() ? btnLo : btnHi)->setEnabled(false);

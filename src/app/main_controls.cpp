@@ -92,14 +92,7 @@ void TfrmMain::QualityClick(bool hi) {
 void TfrmMain::btnInfoClick() {
   // The speed button toggles after this: its state now is the state before the
   // click. The conversion keys stay in reach above the picture.
-  if (!btnInfo->Down()) {
-    PanelVideo->hide();
-    (FPolish ? ImageInfoPL : ImageInfoEn)->show();
-  } else {
-    ImageInfoPL->hide();
-    ImageInfoEn->hide();
-    PanelVideo->show();
-  }
+  ShowInformationPage(btnInfo->Down() ? 0 : 1);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -73,6 +73,7 @@ void TfrmMain::btnStartConvertClick() {
   FSkinItems->setEnabled(false);
   LMessage->hide();
   DrawProgress(1);
+  ImageProgress->SetPercent(0);
   btnStartConvert->hide();
   btnPauseConvert->show();
   TimerStat->start();
@@ -103,6 +104,7 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   // 100% is the termination's word: a run may report its whole length just before it ends.
   if (percent) percent = std::min<int64_t>(*percent, 99);
   if (percent) TellProgress(*percent);
+  if (percent) ImageProgress->SetPercent(static_cast<int>(*percent));
   // Without a known length the label tells the time reached instead.
   QString shown = percent ? QString::number(*percent) + u"% "_s : TimeOfDay(CurrentDuration / 1000) + u" "_s;
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
@@ -121,6 +123,7 @@ void TfrmMain::KodraTerminate(const TSessionJob& job) {
   if (info.Finished) {
     ShowProgressText(FProgressPrefix + u"100%"_s);
     DrawProgress(ImageProgress->width() - 4);
+    ImageProgress->SetPercent(100);
   }
   // Finished, stopped or failed: the window is free for the next film. The
   // ended job cannot run again, so CONVERT waits for one.
@@ -150,6 +153,7 @@ void TfrmMain::FFLoggerLog(uint32_t threadId, TLogLevel level, const std::string
 void TfrmMain::FFPlayerPosition(int64_t pts) {
   std::optional<int64_t> percent = ProgressPercent(pts, TotalDuration);
   if (percent) {
+    ImageProgress->SetPercent(static_cast<int>(*percent));
     int fill = BarFill(*percent, ImageProgress->width());
     if (fill != FProgressFill) DrawProgress(fill);
   }

@@ -83,12 +83,18 @@ void TfrmMain::ForgetDoneFolder() {
   LProgress->setFocusPolicy(Qt::NoFocus);
 }
 
-bool TfrmMain::OpenDoneFolder(const QEvent& event) {
+bool TfrmMain::OpenDoneFolder(QEvent& event) {
   if (FDoneOutput.empty()) return false;
   bool click = event.type() == QEvent::MouseButtonPress &&
                static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton;
-  int key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent&>(event).key() : 0;
+  bool keyed = event.type() == QEvent::KeyPress || event.type() == QEvent::ShortcutOverride;
+  int key = keyed ? static_cast<const QKeyEvent&>(event).key() : 0;
   if (!click && key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) return false;
+  // While the label has the focus these keys are its own, not the window's shortcuts.
+  if (event.type() == QEvent::ShortcutOverride) {
+    event.accept();
+    return true;
+  }
   UrlOpener.Open(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(FDoneOutput)).absolutePath()));
   return true;
 }

@@ -14,6 +14,7 @@
 #include "skin/region_button.h"
 #include "skin/skin_applier.h"
 #include "skin/skin_file.h"
+#include "skin/skin_values.h"
 
 namespace vidora::app {
 
@@ -102,6 +103,10 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
     if (&component == PanelVideo) Image1->setGeometry(PanelVideo->rect());
   };
   host.Say = [this](const std::string& line) { Say(line); };
+  host.FocusColour = [this](QRgb colour) { SetFocusColour(colour); };
+  // A skin's hints and ring colour are its own: the last skin's go first.
+  for (TRegionButton* key : Keys()) key->setToolTip({});
+  SetFocusColour(DefaultFocusColour);
   if (screen()) host.BackgroundLimit = screen()->availableGeometry().size();
   host.PixelRatio = devicePixelRatioF();
   if (FPolish) host.Language = u"pl"_s;
@@ -121,6 +126,7 @@ void TfrmMain::LoadLook(const QString& folder, const QByteArray& description, bo
   skin.Apply(file);
   DrawProgress(FProgressFill);
   PlaceScreenLabels();
+  ArrangeKeys();
   ApplyWindowShape();
 }
 

@@ -95,6 +95,7 @@ void TfrmMain::CreateComponents() {
   connect(btnMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(TimerStat, &QTimer::timeout, this, &TfrmMain::TimerStatTimer);
   ConnectControls();
+  CreateKeyboard();
 }
 
 // The phone's body, its screen and what is drawn on it.
@@ -109,7 +110,8 @@ void TfrmMain::CreateScreen() {
   QFont bold = font();
   bold.setBold(true);
   LProgress->setFont(bold);
-  ImageProgress = Image("ImageProgress", Panel1);
+  ImageProgress = new TProgressBox(Panel1);
+  ImageProgress->setObjectName("ImageProgress");
   ImageInfoPL = Image("ImageInfoPL", Panel1);
   ImageInfoEn = Image("ImageInfoEn", Panel1);
   for (TImageBox* info : {ImageInfoPL, ImageInfoEn}) {

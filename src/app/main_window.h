@@ -13,10 +13,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/control_rules.h"
 #include "app/desktop_notices.h"
 #include "app/fitted_label.h"
+#include "app/progress_box.h"
 #include "app/remaining_time.h"
 #include "app/web_pages.h"
 #include "media/base/logger.h"
@@ -26,6 +28,7 @@
 
 class QActionGroup;
 class QGroupBox;
+class QPushButton;
 class QMenu;
 class QMessageBox;
 class QPlainTextEdit;
@@ -41,6 +44,7 @@ class TSubtitleScheduler;
 namespace vidora::app {
 
 class TLogWindow;
+class TShortcutsPage;
 class TVideoPanel;
 
 class TfrmMain : public QWidget {
@@ -72,7 +76,7 @@ class TfrmMain : public QWidget {
   QLabel* LProgress;
   TFittedLabel* LFilmName;  // the loaded film, above the phone's screen
   TFittedLabel* LMessage;   // what went wrong, over the phone's screen
-  TImageBox* ImageProgress;
+  TProgressBox* ImageProgress;
   TImageBox* ImageInfoPL;
   TImageBox* ImageInfoEn;
   TVideoPanel* PanelVideo;
@@ -191,6 +195,18 @@ class TfrmMain : public QWidget {
   void ShowProgressText(const QString& text);
   TLogLevel ChosenLogLevel() const;
 
+  // main_keyboard.cpp: shortcuts, the order of Tab, the information pages.
+  std::vector<TRegionButton*> Keys() const;
+  void CreateKeyboard();
+  void PauseOrResume();
+  void SeekPreview(int64_t step);
+  void ArrangeKeys();
+  void SetFocusColour(QRgb colour);
+  void ShowInformationPage(int page);
+  // key_names.cpp: names for screen readers, hints for the pointer.
+  void NameKeys();
+  void NameSubtitleKey();
+
   // main_controls.cpp: the window's own controls.
   void ConnectControls();
   void QualityClick(bool hi);
@@ -232,7 +248,7 @@ class TfrmMain : public QWidget {
   void TellJobEnded(const TSessionJob& job);
   void OfferDoneFolder(const QString& text, const std::string& output);
   void ForgetDoneFolder();
-  bool OpenDoneFolder(const QEvent& event);
+  bool OpenDoneFolder(QEvent& event);
   bool Converting() const;
   bool MayClose();
   bool AskStopConverting(const QString& question);
@@ -269,6 +285,9 @@ class TfrmMain : public QWidget {
   std::string FDoneOutput;       // the written file the progress label offers
   bool FCloseWithoutAsking = false;
   QPointer<QMessageBox> FStopQuestion;  // open while a close asks
+  TShortcutsPage* FShortcutsPage = nullptr;
+  QPushButton* FPageMark = nullptr;  // turns the information view's page
+  int FInfoPage = 0;                 // 0: not shown, 1: the picture, 2: the shortcuts
 };
 
 }  // namespace vidora::app

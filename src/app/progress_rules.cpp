@@ -1,5 +1,7 @@
 #include "app/progress_rules.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace vidora::app {
@@ -16,6 +18,11 @@ int BarFill(int64_t percent, int barWidth) {
 int64_t SeekTarget(int64_t total, int x, int barWidth) {
   if (barWidth <= 4) return 0;
   return total * x / (barWidth - 4);
+}
+
+int64_t SteppedSeekTarget(int64_t position, int64_t step, int64_t total) {
+  int64_t target = std::max<int64_t>(position + step, 1);
+  return total > 0 ? std::min(target, total) : target;
 }
 
 TBarColumns BarColumns(int fill, int barWidth) {

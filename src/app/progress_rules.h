@@ -14,6 +14,9 @@ std::optional<int64_t> ProgressPercent(int64_t current, int64_t total);
 int BarFill(int64_t percent, int barWidth);
 // Where a press at column x of the bar seeks: total × x ÷ (width − 4).
 int64_t SeekTarget(int64_t total, int x, int barWidth);
+// A step from `position`, kept within the film: from its first picture (1)
+// to its end; an unknown total bounds it only below.
+int64_t SteppedSeekTarget(int64_t position, int64_t step, int64_t total);
 
 // The columns of a bar drawn at fill position p: the filled part [3, x) and
 // the empty parts [0, 2) and [x + 1, width); columns 2 and x keep the frame.

@@ -1,11 +1,16 @@
 #include "skin/region_button.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTimer>
+
+#include "skin/region_button_accessible.h"
+#include "skin/skin_values.h"
 
 namespace vidora {
 
@@ -32,7 +37,10 @@ TGlyphState FaceForPress(bool disabled, bool pressed) {
 
 }  // namespace
 
-TRegionButton::TRegionButton(QWidget* parent) : QAbstractButton(parent) {
+TRegionButton::TRegionButton(QWidget* parent) : QAbstractButton(parent), FFocusColour(DefaultFocusColour) {
+  InstallKeyAccessibility();
+  // Tab reaches the key; a click does not take the focus from the key Tab reached.
+  setFocusPolicy(Qt::TabFocus);
   resize(40, 40);
   UpdateShape();
 }
@@ -89,9 +97,26 @@ void TRegionButton::SetButtonStyle(TButtonStyle style) {
 void TRegionButton::SetDown(bool down) {
   down = down && IsSpeed();
   if (down == FDown) return;
-  FDown = down;
+  ChangeDown(down);
   FPressState = down ? psLatched : psUp;
   Refresh();
+}
+
+// Screen readers hear a latching key go down or up, as the window does.
+void TRegionButton::ChangeDown(bool down) {
+  FDown = down;
+  QAccessible::State changed;
+  changed.checked = true;
+  changed.pressed = true;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
+  emit DownChanged(down);
+}
+
+void TRegionButton::SetFocusColour(const QColor& colour) {
+  if (colour == FFocusColour) return;
+  FFocusColour = colour;
+  if (FocusShown()) update();
 }
 
 void TRegionButton::SetBorder(bool on) {
@@ -298,7 +323,7 @@ void TRegionButton::FinishPress(QPoint pos) {
   FPressState = psUp;
   if (Inside(pos, size())) {
     if (IsSpeed()) {
-      FDown = !FDown;
+      ChangeDown(!FDown);
       if (FDown) FPressState = psPressed;
     }
   } else {
@@ -348,6 +373,7 @@ void TRegionButton::paintEvent(QPaintEvent*) {
   } else if (FMenu) {
     DrawArrow(painter, FMenuOpen ? QPoint(width() - 9, height() / 2 + 1) : QPoint(width() - 10, height() / 2));
   }
+  if (FocusShown()) DrawFocusRing(painter);
 }
 
 // One pixel all round, lit from the top left: raised when up, sunken when
@@ -420,6 +446,78 @@ void TRegionButton::DrawCaption(QPainter& painter, QRect area) const {
 void TRegionButton::DrawArrow(QPainter& painter, QPoint at) const {
   const QColor colour = palette().color(QPalette::ButtonText);
   for (int row = 0; row < 4; ++row) painter.fillRect(at.x() + row, at.y() - 1 + row, 7 - 2 * row, 1, colour);
+}
+
+// The keyboard.
+
+void TRegionButton::Press() {
+  if (!isEnabled() || FPressing || FMenuOpen) return;
+  const QPoint middle = rect().center();
+  const QPointer<TRegionButton> alive(this);
+  emit pressed();
+  if (!alive) return;
+  FPressing = true;
+  if (FMenu) {
+    PopUpMenu(middle);
+    return;
+  }
+  emit released();
+  if (alive) emit clicked(false);
+  if (alive && FPressing) FinishPress(middle);
+}
+
+// Space and Enter press the key the ring is on; without the ring they stay
+// the window's shortcuts. The arrows are the window's too (seek and volume),
+// not a walk between the keys.
+bool TRegionButton::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && FocusShown()) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool press = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (press && key->modifiers() == Qt::NoModifier) {
+      event->accept();
+      return true;
+    }
+  }
+  return QAbstractButton::event(event);
+}
+
+void TRegionButton::keyPressEvent(QKeyEvent* event) {
+  const bool press = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (press && FocusShown() && event->modifiers() == Qt::NoModifier) {
+    if (!event->isAutoRepeat()) Press();
+    return;
+  }
+  event->ignore();
+}
+
+void TRegionButton::focusInEvent(QFocusEvent* event) {
+  // Back from another window or a menu, the ring is as it was.
+  const Qt::FocusReason reason = event->reason();
+  if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+    FFocusShown = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+  QAbstractButton::focusInEvent(event);
+  update();
+}
+
+void TRegionButton::focusOutEvent(QFocusEvent* event) {
+  // Another window or a menu taking the focus keeps the ring for the return.
+  if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) FFocusShown = false;
+  QAbstractButton::focusOutEvent(event);
+  update();
+}
+
+// Two pixels along the inside of the key's shape: the ring follows a round
+// key round, and nothing outside the shape could show anyway.
+void TRegionButton::DrawFocusRing(QPainter& painter) const {
+  constexpr int Thickness = 2;
+  const QRegion& shape = FShape;
+  QRegion inner = shape;
+  for (QPoint step : {QPoint(Thickness, 0), QPoint(-Thickness, 0), QPoint(0, Thickness), QPoint(0, -Thickness)})
+    inner &= shape.translated(step);
+  painter.save();
+  painter.setClipRegion(shape.subtracted(inner));
+  painter.fillRect(rect(), FFocusColour);
+  painter.restore();
 }
 
 }  // namespace vidora

@@ -1,9 +1,11 @@
 // The skinned button: four face pictures, a window shape cut to the face
 // shown, a latching (speed) style, a flat grey style, a caption beside the
-// picture and a drop-down menu.
+// picture and a drop-down menu. Tab reaches it; a ring on its face marks the
+// keyboard focus, and Space or Enter press it as a click does.
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QPointer>
@@ -62,6 +64,14 @@ class TRegionButton : public QAbstractButton {
   // A key that changes state acts once on a double click: its second press is
   // not taken for another click.
   void SetIgnoresDoubleClick(bool on) { FIgnoresDoubleClick = on; }
+  // The ring that marks the keyboard focus.
+  QColor FocusColour() const { return FFocusColour; }
+  void SetFocusColour(const QColor& colour);
+  // Whether the ring shows: the focus came by Tab, not with the window.
+  bool FocusShown() const { return FFocusShown && hasFocus(); }
+  // What a click in the key's middle does, down to a latching key latching;
+  // for the keyboard, shortcuts and screen readers.
+  void Press();
   int ModalResult() const { return FModalResult; }
   void SetModalResult(int result) { FModalResult = result; }
 
@@ -77,6 +87,8 @@ class TRegionButton : public QAbstractButton {
  signals:
   void MouseEnter();
   void MouseLeave();
+  // A latching key went down or came up.
+  void DownChanged(bool down);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -87,6 +99,10 @@ class TRegionButton : public QAbstractButton {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool hitButton(const QPoint& pos) const override;
 
@@ -95,6 +111,7 @@ class TRegionButton : public QAbstractButton {
   bool IsSpeed() const { return FButtonStyle == btSpeed || FButtonStyle == btSpeedFlat; }
   bool IsFlat() const { return FButtonStyle == btFlat || FButtonStyle == btSpeedFlat; }
   void ShowFace(TGlyphState state);
+  void ChangeDown(bool down);
   void SyncPressState();
   void Refresh();
   void UpdateShape();
@@ -108,6 +125,7 @@ class TRegionButton : public QAbstractButton {
   QImage FacePicture(const QImage& face) const;
   void DrawCaption(QPainter& painter, QRect area) const;
   void DrawArrow(QPainter& painter, QPoint at) const;
+  void DrawFocusRing(QPainter& painter) const;
 
   QImage FGlyphs[4];  // indexed by TGlyphState (gsDisabled … gsOver)
   TTextPos FTextPosition = TTextPos::tpNone;
@@ -129,6 +147,8 @@ class TRegionButton : public QAbstractButton {
   bool FMenuOpen = false;
   bool FMenuJustClosed = false;  // until the events queued when the menu closed are handled
   bool FIgnoresDoubleClick = false;
+  bool FFocusShown = false;
+  QColor FFocusColour;
   QRegion FShape;
 };
 

@@ -35,7 +35,7 @@ void TSkinApplier::Apply(const TSkinFile& skin) {
 
 void TSkinApplier::ApplySection(const TSkinFile& skin, const TSkinSection& section) {
   if (section.Name == "Settings") {
-    FHost.Profile(skin.ProfileLine(section));
+    ApplySettings(skin, section);
     return;
   }
   QWidget* component = FHost.Component(section.Name);
@@ -60,6 +60,17 @@ void TSkinApplier::ApplySection(const TSkinFile& skin, const TSkinSection& secti
   } else if (component) {
     for (const auto& [key, value] : section.Values) ApplyPlaceKey(*component, key, value);
     FHost.Placed(*component);
+  }
+}
+
+void TSkinApplier::ApplySettings(const TSkinFile& skin, const TSkinSection& settings) {
+  FHost.Profile(skin.ProfileLine(settings));
+  for (const auto& [key, value] : settings.Values) {
+    if (key != "FocusColor") continue;
+    if (std::optional<int> number = SkinInteger(value))
+      FHost.FocusColour(SkinColour(*number));
+    else
+      FHost.Say("Skin " + FSkinName + ": [Settings] " + key + "=" + value + " is not a number; skipped");
   }
 }
 
@@ -88,6 +99,9 @@ void TSkinApplier::ApplyButtonKey(TRegionButton& button, const std::string& key,
     if (std::optional<QRgb> colour = Colour(button, key, value)) (key == "MenuColor" ? menu.Menu : menu.Text) = *colour;
   } else if (key == "Text") {
     button.SetCaption(FromSkinText(value));
+  } else if (key == "Hint") {
+    // Its continuation lines are joined with CR LF as the file has them.
+    button.setToolTip(FromSkinText(value).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   } else if (key == "Visible") {
     button.setVisible(SkinBoolean(value));
   } else if (key == "Transparent") {

@@ -33,6 +33,7 @@ class TSkinApplier {
     std::function<void(const QImage&)> SetBackground;
     std::function<void(const std::string& line)> Profile;  // the [Settings] section's profile line
     std::function<void(QLabel&, QRgb)> FontColour;
+    std::function<void(QRgb)> FocusColour;  // the [Settings] section's FocusColor
     std::function<void(QWidget&)> Placed;  // after a plain component's keys
     std::function<void(const std::string& line)> Say;
     QSize BackgroundLimit{4096, 4096};  // no larger than the screen
@@ -59,6 +60,7 @@ class TSkinApplier {
 
  private:
   void ApplySection(const TSkinFile& skin, const TSkinSection& section);
+  void ApplySettings(const TSkinFile& skin, const TSkinSection& settings);
   bool ApplyPlaceKey(QWidget& component, const std::string& key, const std::string& value);
   void ApplyButtonKey(TRegionButton& button, const std::string& key, const std::string& value, TMenuColours& menu);
   void ApplyLabelKey(QLabel& label, const std::string& key, const std::string& value);

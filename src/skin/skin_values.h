@@ -43,6 +43,11 @@ struct TMenuColours {
   QRgb Menu = qRgb(0x1b, 0x1e, 0x23);
   QRgb Text = qRgb(0xe4, 0xe8, 0xed);
 };
+// The ring that marks the key with the keyboard focus (key "FocusColor" of
+// the [Settings] section): the built-in phone's highlight blue when a skin
+// names none.
+inline constexpr QRgb DefaultFocusColour = qRgb(0x38, 0xc6, 0xff);
+
 // The menu's style sheet: its colours, and the item under the pointer in
 // the same two colours swapped, so it reads whatever the skin chose.
 QString MenuStyleSheet(const TMenuColours& colours);

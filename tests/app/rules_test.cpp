@@ -35,6 +35,10 @@ TEST(ProgressRules, PercentFillAndSeek) {
   EXPECT_EQ(BarFill(50, 139), 69) << "67.5 rounds to 68 (even), + 1";
   EXPECT_EQ(BarFill(10, 139), 15) << "13.5 rounds to 14 (even), + 1";
   EXPECT_EQ(SeekTarget(60000000, 0, 139), 0);
+  // A keyboard step stays within the film: its first picture, its end.
+  EXPECT_EQ(SteppedSeekTarget(3000000, -5000000, 60000000), 1);
+  EXPECT_EQ(SteppedSeekTarget(58000000, 5000000, 60000000), 60000000);
+  EXPECT_EQ(SteppedSeekTarget(1000000, 5000000, 0), 6000000) << "an unknown length bounds only below";
   EXPECT_EQ(SeekTarget(60000000, 135, 139), 60000000) << "the column width - 4 is the end";
   EXPECT_EQ(SeekTarget(int64_t{10} * 3600 * 1000000, 100, 139), int64_t{10} * 3600 * 1000000 * 100 / 135)
       << "64-bit, truncating";

@@ -20,6 +20,7 @@
 #include "options/output_profile.h"
 #include "options/settings_store.h"
 #include "skin/region_button.h"
+#include "skin/skin_values.h"
 #include "test_support.h"
 
 namespace vidora::app {
@@ -167,6 +168,7 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   Write(folder / "skin.all",
         "; no Background.bmp here: the window keeps its background\r\n"
         "[btnAdd]\r\nText=Add\r\na file\r\n\r\nTextPos=1\r\nTextPos=7\r\nFlat=1\r\nLeft=abc\r\nWidth=$30\r\n"
+        "[btnMinimize]\r\nHint=Out of the way\r\nfor now\r\nVisible=1\r\n"
         "[btnClose]\r\nTextPos=0\r\nTextPos=3\r\nFlat=0\r\nVisible=0\r\n"
         "[btnPlay]\r\nFlat=1\r\n"
         "[btnSetup]\r\nGlyphUp=missing.bmp\r\nTop=99999\r\nMenuTextColor=$0000FF\r\nMenuColor=dark\r\n"
@@ -176,7 +178,7 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
         "[mmoLog]\r\nLeft=5\r\n"
         "[lprogress]\r\nFontSize=12\r\nFontColor=$0000FF\r\nFontName=Liberation Serif\r\n"
         "[Settings]\r\n" +
-            ScrambleProfileLine("FileExt=_Odd.3gp,FrameSize=128x96,") + "\r\n");
+            ScrambleProfileLine("FileExt=_Odd.3gp,FrameSize=128x96,") + "\r\nFocusColor=$0000FF\r\n");
   Choose("Odd");
   EXPECT_FALSE(Item("NotASkin")) << "a folder without skin.all is no skin";
   EXPECT_TRUE(FWindow->isVisible());
@@ -207,6 +209,12 @@ TEST_F(SkinWindowTest, AFileIsAppliedKeyByKeyAsItIsWritten) {
   EXPECT_TRUE(FWindow->LProgress->styleSheet().contains("#ff0000"));
   EXPECT_EQ(FOptions.Profile.FrameSize, "128x96");
   EXPECT_FALSE(FOptions.Profile.AudioSampleRate) << "a profile replaces the whole profile";
+  EXPECT_EQ(FWindow->btnMinimize->toolTip(), "Out of the way\nfor now") << "the skin's hint is the tooltip";
+  EXPECT_EQ(FWindow->btnAdd->toolTip(), "Add a film to convert (Ctrl+O)") << "ours where the skin gives none";
+  EXPECT_EQ(FWindow->btnAdd->FocusColour(), QColor(255, 0, 0));
+  Choose("Standard");
+  EXPECT_EQ(FWindow->btnMinimize->toolTip(), "Minimise the window") << "the hint went with its skin";
+  EXPECT_EQ(FWindow->btnAdd->FocusColour(), QColor(DefaultFocusColour)) << "and so did the ring's colour";
 
   // A skin whose folder went away after the menu was filled: the name is kept, nothing changes.
   fs::path gone = UserSkin("Gone");
