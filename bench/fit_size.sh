@@ -69,7 +69,7 @@ for entry in "${clips[@]}"; do
     took=$(echo "$(now) - $start" | bc)
     if [ ! -f "$work/fit.3gp" ]; then
       refused=$((refused + 1))
-      note=$(grep -o 'holds about .*' <<<"$log" | head -1 || true)
+      note=$(grep -o 'holds about .*\|lowest quality this picture needs .*' <<<"$log" | head -1 || true)
       printf '%-16s %5s %10s %7s %7s %6s  %-22s %s\n' "$name" "$size" - - - - - "refused (exit $status): $note"
       continue
     fi
@@ -81,7 +81,9 @@ for entry in "${clips[@]}"; do
     ratios+=("$ratio")
     rate=$(grep -o 'video [0-9]* bit/s' <<<"$log" | head -1 | grep -o "[0-9]*" || true)
     q2="-" plain="-" note=""
-    if [ -n "$rate" ]; then
+    if [ "${rate:-0}" = 0 ]; then
+      note="sound only, at the profile's rate or the step that fits"
+    else
       fps=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$work/fit.3gp")
       audio_map=()
       ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 "$work/fit.3gp" | grep -q . &&
@@ -97,8 +99,9 @@ for entry in "${clips[@]}"; do
       plain="$plain_size ($(echo "scale=1; 100 * $plain_size / $limit" | bc) %)"
       [ "$plain_size" -gt "$limit" ] && { overshoots=$((overshoots + 1)); plain="$plain OVER"; }
     fi
-    if [ "$q2" != - ] && [ "$(echo "$q2 < 0.95" | bc)" = 1 ]; then
-      note="best quality (q 2) below budget: left out of fill"
+    if { [ "$q2" != - ] && [ "$(echo "$q2 < 0.95" | bc)" = 1 ]; } || { [ "$q2" = - ] && [ "$(echo "$fill < 0.95" | bc)" = 1 ]; }; then
+      [ "$q2" != - ] && note="best quality (q 2) below budget: left out of fill"
+      [ "$q2" = - ] && note="$note: left out of fill"
       excluded="$excluded $name@$size"
     else
       fills+=("$fill")

@@ -88,10 +88,13 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
       options.Fit = value(i, arg);
       if (options.Fit != "pad" && options.Fit != "stretch")
         throw std::invalid_argument("--fit takes pad or stretch, not \"" + options.Fit + "\"");
-    } else if (arg == "--size") {
-      options.Size = ParseFileSize(value(i, arg));
-    } else if (arg == "--split") {
-      options.SplitSize = ParseFileSize(value(i, arg));
+    } else if (arg == "--size" || arg == "--split") {
+      std::string size = value(i, arg);
+      try {
+        (arg == "--size" ? options.Size : options.SplitSize) = ParseFileSize(size);
+      } catch (const std::invalid_argument& error) {
+        throw std::invalid_argument(arg + ": " + error.what());
+      }
     } else if (arg == "-j") {
       std::string jobs = value(i, arg);
       try {

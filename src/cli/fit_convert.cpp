@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "convert.h"
+#include "options/first_pass_stats.h"
 #include "options/option_form.h"
 #include "options/size_budget.h"
 #include "progress_display.h"
@@ -60,6 +62,22 @@ std::string AudioCodecOf(const TOutputProfile& profile, const std::string& outpu
   return extension == ".3gp" || extension == ".3g2" ? "" : "other";
 }
 
+// The lowest picture rate the second pass takes, from the first pass's
+// statistics (one file for the picture's stream); 0 when there are none.
+int32_t LowestSecondPassRate(const fs::path& folder, double frameRate) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (entry.path().filename().string().rfind("pass-", 0) != 0) continue;
+    std::ifstream file(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    TFirstPassFloor floor = FirstPassFloor(text);
+    if (floor.Pictures == 0) continue;
+    // A little above: the rate control must land at or under its aim.
+    return static_cast<int32_t>(std::min(floor.Bits * frameRate / static_cast<double>(floor.Pictures) * 1.05, 2e9));
+  }
+  return 0;
+}
+
 class TFitter {
  public:
   TFitter(const TCliOptions& options, TfrmOption& form, int64_t limit)
@@ -101,7 +119,7 @@ std::optional<TInputFacts> TFitter::Open(const std::string& input, int& status) 
   facts.Output = job.Output;
   TFitFilm& film = facts.Film;
   film.Seconds = job.InputDuration / 1e6;
-  film.Video = job.SubtitleFrameRate > 0;
+  film.Video = job.InputVideo;
   film.Audio = job.InputAudio;
   film.AudioCodec = AudioCodecOf(FProfile, job.Output);
   film.AudioBitRate = FProfile.AudioBitRate.value_or(12200);
@@ -120,7 +138,9 @@ std::string TFitter::Impossible(const std::string& input, const TFitFilm& film) 
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.0f s", std::floor(LongestFit(film, FLimit)));
   std::string limit = LimitText(FLimit);
-  std::string word = std::to_string(FLimit / 1000) + "k";
+  std::string word = FLimit % 1000000 == 0 ? std::to_string(FLimit / 1000000) + "M"
+                     : FLimit % 1000 == 0  ? std::to_string(FLimit / 1000) + "k"
+                                           : std::to_string(FLimit);
   return input + ": " + limit + " holds about " + seconds + " of this film at the lowest quality; try --split " + word +
          " or a shorter part";
 }
@@ -226,6 +246,14 @@ int TFitter::Fit(const std::string& input, const TFitTarget& target) {
   if (budget.VideoBitRate > 0 && !Pass(input, target, (stats.Path() / ("first" + extension)).string(), 1, budget, stats.Path()))
     return 1;
   if (budget.VideoBitRate == 0) FPassesPlanned = 1;
+  int32_t lowestRate = budget.VideoBitRate > 0 ? LowestSecondPassRate(stats.Path(), target.Film.FrameRate) : 0;
+  if (budget.VideoBitRate < lowestRate) {
+    FDisplay.Finish();
+    Say(input + ": even at the encoder's lowest quality this picture needs " + std::to_string(lowestRate / 1000) +
+        " kbit/s, more than " + LimitText(FLimit) + " leaves it (" + std::to_string(budget.VideoBitRate / 1000) +
+        " kbit/s); try --split or a shorter part");
+    return 1;
+  }
 
   // The best attempt that fits so far, kept only until a better one is complete.
   std::string kept;
@@ -256,7 +284,7 @@ int TFitter::Fit(const std::string& input, const TFitTarget& target) {
     // Scale the picture's share by how far the whole file missed.
     int64_t pictureBytes = std::max<int64_t>(size - budget.Overhead - budget.AudioBytes, 1);
     double scale = static_cast<double>(budget.VideoBytes) * 0.97 / static_cast<double>(pictureBytes);
-    budget.VideoBitRate = static_cast<int32_t>(std::min(budget.VideoBitRate * scale, 1e9));
+    budget.VideoBitRate = std::max(lowestRate, static_cast<int32_t>(std::min(budget.VideoBitRate * scale, 1e9)));
     ++FPassesPlanned;
     if (FOptions.Verbosity > 0)
       Say(input + ": " + std::to_string(size) + " bytes; again at " + std::to_string(budget.VideoBitRate) + " bit/s");

@@ -40,7 +40,7 @@ constexpr double VideoAim = 0.97;
 
 int64_t ParseFileSize(const std::string& text) {
   auto refuse = [&](const std::string& why) {
-    return std::invalid_argument("--size and --split take a size such as 300k, 1.5M or 600KiB; \"" + text + "\" " + why);
+    return std::invalid_argument("a size such as 300k, 1.5M or 600KiB is needed; \"" + text + "\" " + why);
   };
   std::string digits = text.substr(0, text.find_first_not_of("0123456789."));
   if (digits.empty() || std::count(digits.begin(), digits.end(), '.') > 1 || digits == ".")

@@ -65,6 +65,7 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
   TFFDecoder& decoder = FEncoder.Task(task).Decoder(0);
   job.SubtitleFrameRate = SubtitleFrameRate(decoder);
   job.InputDuration = decoder.FileStreamInfo().Duration;
+  job.InputVideo = decoder.FirstVideoStreamIndex() >= 0;
   job.InputAudio = decoder.FirstAudioStreamIndex() >= 0;
   if (!request.Subtitles.empty() && !LoadSubtitles(job, request.Subtitles))
     job.Failure = request.Subtitles + ": no subtitles could be read from it";

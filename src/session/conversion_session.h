@@ -43,6 +43,7 @@ struct TSessionJob {
   std::string SubtitleNote;     // what was used for frame-numbered subtitles
   double SubtitleFrameRate = 0;  // of the input's video; 0 without video
   int64_t InputDuration = -1;    // µs; -1 when the input does not say (a pipe, a live stream)
+  bool InputVideo = false;       // the input has pictures
   bool InputAudio = false;       // the input has sound
   TSubtitleTable Subtitles;      // with the banner row; loaded or not
   std::optional<TTerminateInfo> End;  // how it ended, once it has
