@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fitting into a size: varied clips made here, each made to fit 300k, 600k
 # and 1M with --size. Reports the share of files at or under the limit, the
-# fill (size / limit), the time against a plain single-pass conversion, and
+# fill (size / limit), the processor time against a plain single-pass
+# conversion, and
 # what the ffmpeg tool makes of the same clip given the same video bit rate
 # in one pass (-b:v), with the sound of our file copied in.
 # A clip whose picture at the encoder's best quantiser (H.263 q 2) still
@@ -43,7 +44,12 @@ make_clip() {
 }
 
 bytes() { case $1 in *k) echo $(( ${1%k} * 1000 ));; *M) echo $(( ${1%M} * 1000000 ));; esac; }
-now() { date +%s.%N; }
+# Runs a command and prints the processor seconds it took (user and system):
+# steadier than the wall clock on a shared machine.
+cpu_seconds() {
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "$@"
+  awk '{print $1 + $2}' "$work/cpu"
+}
 
 echo "Making ${#clips[@]} clips..."
 for entry in "${clips[@]}"; do
@@ -57,16 +63,15 @@ for entry in "${clips[@]}"; do
   read -r name seconds video audio <<<"$entry"
   [[ $name =~ $only ]] || continue
   clip="$work/$name.mp4"
-  start=$(now)
-  "$cli" -q --overwrite -o "$work/single.3gp" "$clip"
-  single=$(echo "$(now) - $start" | bc)
+  single=$(cpu_seconds "$cli" -q --overwrite -o "$work/single.3gp" "$clip")
   for size in "${sizes[@]}"; do
     limit=$(bytes "$size")
     rm -f "$work/fit.3gp"
-    start=$(now)
     status=0
-    log=$("$cli" -v --overwrite --size "$size" -o "$work/fit.3gp" "$clip" 2>&1) || status=$?
-    took=$(echo "$(now) - $start" | bc)
+    /usr/bin/time -f '%U %S' -o "$work/cpu" "$cli" -v --overwrite --size "$size" -o "$work/fit.3gp" "$clip" \
+      2>"$work/log" || status=$?
+    log=$(cat "$work/log")
+    took=$(awk '{print $1 + $2}' "$work/cpu")
     if [ ! -f "$work/fit.3gp" ]; then
       refused=$((refused + 1))
       note=$(grep -o 'holds about .*\|lowest quality this picture needs .*' <<<"$log" | head -1 || true)
@@ -116,5 +121,5 @@ echo
 echo "outputs at or under the limit: $within of $outputs; refused as impossible: $refused"
 echo "fill (size / limit) over ${#fills[@]} outputs: median $(printf '%s\n' "${fills[@]}" | median), lowest $(printf '%s\n' "${fills[@]}" | sort -n | head -1)"
 echo "left out of fill (best quantiser below budget):${excluded:- none}"
-echo "time against one single-pass conversion: median $(printf '%s\n' "${ratios[@]}" | median)x, highest $(printf '%s\n' "${ratios[@]}" | sort -n | tail -1)x"
+echo "processor time against one single-pass conversion: median $(printf '%s\n' "${ratios[@]}" | median)x, highest $(printf '%s\n' "${ratios[@]}" | sort -n | tail -1)x"
 echo "ffmpeg tool, one pass at the same -b:v: $overshoots of $compared over the limit"

@@ -62,9 +62,10 @@ std::string AudioCodecOf(const TOutputProfile& profile, const std::string& outpu
   return extension == ".3gp" || extension == ".3g2" ? "" : "other";
 }
 
-// The lowest picture rate the second pass takes, from the first pass's
-// statistics (one file for the picture's stream); 0 when there are none.
-int32_t LowestSecondPassRate(const fs::path& folder, double frameRate) {
+// The picture rates the second pass can reach, from the first pass's
+// statistics (one file for the picture's stream): {lowest, best quality};
+// {0, 0} when there are none.
+std::pair<int32_t, int32_t> SecondPassRates(const fs::path& folder, double frameRate) {
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
     if (entry.path().filename().string().rfind("pass-", 0) != 0) continue;
@@ -72,10 +73,13 @@ int32_t LowestSecondPassRate(const fs::path& folder, double frameRate) {
     std::string text((std::istreambuf_iterator<char>(file)), {});
     TFirstPassFloor floor = FirstPassFloor(text);
     if (floor.Pictures == 0) continue;
-    // A little above: the rate control must land at or under its aim.
-    return static_cast<int32_t>(std::min(floor.Bits * frameRate / static_cast<double>(floor.Pictures) * 1.05, 2e9));
+    auto rate = [&](double bits) {
+      return static_cast<int32_t>(std::min(bits * frameRate / static_cast<double>(floor.Pictures), 2e9));
+    };
+    // The lowest a little above: the rate control must land at or under its aim.
+    return {rate(floor.Bits * 1.05), rate(floor.BestBits)};
   }
-  return 0;
+  return {0, 0};
 }
 
 class TFitter {
@@ -125,7 +129,11 @@ std::optional<TInputFacts> TFitter::Open(const std::string& input, int& status) 
   film.AudioBitRate = FProfile.AudioBitRate.value_or(12200);
   double profileRate = std::atof(FProfile.FrameRate.c_str());
   film.FrameRate = profileRate > 0 ? profileRate : job.SubtitleFrameRate > 0 ? job.SubtitleFrameRate : 25;
-  if (std::sscanf(FProfile.FrameSize.c_str(), "%dx%d", &film.Width, &film.Height) != 2) film.Width = 176, film.Height = 144;
+  int width = 0, height = 0;
+  if (std::sscanf(FProfile.FrameSize.c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0) {
+    film.Width = width;
+    film.Height = height;
+  }
   if (job.InputDuration <= 0) {
     Say(input + ": the length of this input is unknown; --size and --split need it");
     status = 1;
@@ -165,10 +173,20 @@ int TFitter::ConvertOne(const std::string& input, bool split) {
   double frame = 1 / facts->Film.FrameRate;
   auto boundary = [&](int part) { return std::round(part * plan->PartSeconds / frame) * frame; };
   fs::path output = facts->Output;
+  auto partName = [&](int part) {
+    return (output.parent_path() / (output.stem().string() + "_" + std::to_string(part + 1) + output.extension().string()))
+        .string();
+  };
+  // The whole name was free; the parts' names must be too.
+  std::error_code error;
+  for (int part = 0; part < plan->Parts && !FOptions.Overwrite; ++part)
+    if (fs::exists(fs::symlink_status(partName(part), error))) {
+      Say(partName(part) + ": exists; give --overwrite to replace it");
+      return 1;
+    }
   for (int part = 0; part < plan->Parts && status == 0; ++part) {
     TFitTarget target;
-    target.Output = (output.parent_path() / (output.stem().string() + "_" + std::to_string(part + 1) +
-                                             output.extension().string())).string();
+    target.Output = partName(part);
     target.Film = facts->Film;
     target.Film.Seconds = (part + 1 == plan->Parts ? facts->Film.Seconds : boundary(part + 1)) - boundary(part);
     target.TimeStart = static_cast<int64_t>(std::llround(boundary(part) * 1e6));
@@ -246,7 +264,13 @@ int TFitter::Fit(const std::string& input, const TFitTarget& target) {
   if (budget.VideoBitRate > 0 && !Pass(input, target, (stats.Path() / ("first" + extension)).string(), 1, budget, stats.Path()))
     return 1;
   if (budget.VideoBitRate == 0) FPassesPlanned = 1;
-  int32_t lowestRate = budget.VideoBitRate > 0 ? LowestSecondPassRate(stats.Path(), target.Film.FrameRate) : 0;
+  auto [lowestRate, bestRate] = budget.VideoBitRate > 0 ? SecondPassRates(stats.Path(), target.Film.FrameRate)
+                                                        : std::pair<int32_t, int32_t>{0, 0};
+  // A picture at its best quality below the budget leaves it unfilled: no second try upwards.
+  bool best = bestRate > 0 && bestRate < budget.VideoBitRate * 0.9;
+  if (best && FOptions.Verbosity > 0)
+    Say(input + ": the picture reaches the encoder's best quality (q 2) at " + std::to_string(bestRate / 1000) +
+        " kbit/s, below its share of the budget");
   if (budget.VideoBitRate < lowestRate) {
     FDisplay.Finish();
     Say(input + ": even at the encoder's lowest quality this picture needs " + std::to_string(lowestRate / 1000) +
@@ -279,7 +303,7 @@ int TFitter::Fit(const std::string& input, const TFitTarget& target) {
     // Close enough, or the picture no longer grows with its rate: the
     // encoder is at its best quality and more would only be padding.
     bool full = keptSize >= FLimit * 0.9;
-    bool saturated = attempt > 0 && size <= FLimit && size < previous * 1.02;
+    bool saturated = (best && size <= FLimit) || (attempt > 0 && size <= FLimit && size < previous * 1.02);
     if (budget.VideoBitRate == 0 || full || saturated || attempt == Retries) break;
     // Scale the picture's share by how far the whole file missed.
     int64_t pictureBytes = std::max<int64_t>(size - budget.Overhead - budget.AudioBytes, 1);
