@@ -237,7 +237,7 @@ TEST(FitIntoSize, PartsEachFitAndAddUpToTheFilm) {
   // Noise takes more than the budget even at the encoder's largest quantiser:
   // only the first pass can tell, and the second must not be asked for less.
   fs::path noise = folder.Path() / "noise.mp4";
-  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i nullsrc=size=176x144:rate=25,geq=random(1)*255:128:128 "
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i 'nullsrc=size=176x144:rate=25,geq=random(1)*255:128:128' "
                          "-t 5 -c:v libx264 -preset ultrafast -crf 16 '" + noise.string() + "'").c_str()), 0);
   auto [noisy, noisyText] = RunCli("-q --size 300k '" + noise.string() + "'");
   EXPECT_EQ(noisy, 1) << noisyText;
