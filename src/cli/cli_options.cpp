@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "media/base/text_convert.h"
+#include "options/size_budget.h"
 
 namespace vidora::cli {
 
@@ -23,6 +24,8 @@ const char* const Usage =
     "  --set FIELD=VALUE  change a profile field (FrameSize, VideoBitrate, AudioCodec, FileExt, ...)\n"
     "  --ext TEXT         further engine options, name=value lines or joined with <CRLF>\n"
     "  --fit pad|stretch  keep the picture's shape with black bars, or fill the frame (the default)\n"
+    "  --size SIZE        make each file at most SIZE (300k, 1.5M, 600KiB) in two passes\n"
+    "  --split SIZE       cut each film into numbered parts of at most SIZE, each playable alone\n"
     "  -j N               convert N inputs at a time\n"
     "  -q, -v             less or more log output\n"
     "  --info             describe the inputs and stop\n"
@@ -85,6 +88,13 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
       options.Fit = value(i, arg);
       if (options.Fit != "pad" && options.Fit != "stretch")
         throw std::invalid_argument("--fit takes pad or stretch, not \"" + options.Fit + "\"");
+    } else if (arg == "--size" || arg == "--split") {
+      std::string size = value(i, arg);
+      try {
+        (arg == "--size" ? options.Size : options.SplitSize) = ParseFileSize(size);
+      } catch (const std::invalid_argument& error) {
+        throw std::invalid_argument(arg + ": " + error.what());
+      }
     } else if (arg == "-j") {
       std::string jobs = value(i, arg);
       try {
@@ -113,6 +123,9 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
   }
   if (!options.Output.empty() && options.Inputs.size() > 1)
     throw std::invalid_argument("-o names one output: give one input with it");
+  if (options.Size && options.SplitSize) throw std::invalid_argument("give --size or --split, not both");
+  if ((options.Size || options.SplitSize) && options.Lo)
+    throw std::invalid_argument("--size and --split set the profile's rates; --lo has fixed ones");
   if (!options.Subtitles.empty() && options.Inputs.size() > 1)
     throw std::invalid_argument("subtitles go with one input: give one input with them");
   return options;

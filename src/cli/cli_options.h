@@ -1,6 +1,7 @@
 // The command line of vidora3gp-cli.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,8 @@ struct TCliOptions {
   std::vector<std::pair<std::string, std::string>> Sets;  // --set Field=Value
   std::string Ext;                                        // --ext
   std::string Fit;  // --fit: "pad" or "stretch"; empty keeps the profile's
+  int64_t Size = 0;       // --size in bytes; 0: the profile's MaxFileSize
+  int64_t SplitSize = 0;  // --split: parts of at most this many bytes; 0: one file
   int Jobs = 1;
   int Verbosity = 0;  // -q: -1, -v: +1 each
   bool Info = false;

@@ -18,6 +18,7 @@
 #include "media/encoder/encoder.h"
 #include "options/option_form.h"
 #include "options/settings_store.h"
+#include "fit_convert.h"
 #include "progress_display.h"
 #include "slow_notice.h"
 #include "session/conversion_session.h"
@@ -55,8 +56,6 @@ void CatchStopSignals() {
   // A file-size limit is a write error like a full disk, reported as one, not a killed process.
   std::signal(SIGXFSZ, SIG_IGN);
 }
-
-void Say(const std::string& message) { std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str()); }
 
 // A value the user gave that nothing will take: the run does not start.
 struct TRefusedValue : std::invalid_argument {
@@ -110,8 +109,7 @@ void ApplyUserProfile(const TCliOptions& options, TfrmOption& form) {
   if (!options.Lo && !profile.Refusal.empty()) throw TRefusedValue(profile.Refusal);
 }
 
-// Runs the jobs until the end of the run, showing progress; the first stop
-// signal asks every job to finish its output.
+// Runs the jobs until the end of the run, showing progress.
 void Run(TConversionSession& session, const TCliOptions& options) {
   TProgressDisplay display(stderr);
   std::string name = session.RunnableJobs() == 1 ? "" : std::to_string(session.RunnableJobs()) + " files";
@@ -120,8 +118,15 @@ void Run(TConversionSession& session, const TCliOptions& options) {
   session.Events.Progress = [&](const TSessionProgress& progress) {
     if (options.Verbosity >= 0) display.Show(name, progress.Current, progress.Total);
   };
+  RunToEnd(session, options.Jobs, !options.Subtitles.empty());
+  display.Finish();
+}
+
+}  // namespace
+
+bool RunToEnd(TConversionSession& session, int jobs, bool subtitlesOn) {
   Converting = 1;
-  session.Start(options.Jobs, !options.Subtitles.empty());
+  session.Start(jobs, subtitlesOn);
   bool stopping = false;
   auto* queue = static_cast<TMainThreadQueue*>(MainThreadHandOver());
   while (session.Running()) {
@@ -131,8 +136,14 @@ void Run(TConversionSession& session, const TCliOptions& options) {
       session.Stop(false);
     }
   }
-  display.Finish();
+  return stopping;
 }
+
+bool StopRequested() { return Interrupts > 0; }
+
+void Say(const std::string& message) { std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str()); }
+
+namespace {
 
 // The engine's messages mostly name the file already.
 std::string Named(const TSessionJob& job, const std::string& message) {
@@ -178,6 +189,9 @@ int Convert(const TCliOptions& options) {
     Say(error.what());
     return 2;
   }
+  // --size decides over the profile's own limit.
+  int64_t limit = options.SplitSize ? options.SplitSize : options.Size ? options.Size : form.Profile.MaxFileSize;
+  if (limit > 0 && !options.Lo) return ConvertFitting(options, form, limit, options.SplitSize > 0);
 
   TConversionSession session(form);
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);

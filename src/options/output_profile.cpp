@@ -7,6 +7,7 @@
 
 #include "media/base/text_convert.h"
 #include "options/server_address.h"
+#include "options/size_budget.h"
 
 namespace vidora {
 
@@ -17,6 +18,7 @@ struct TFieldSlot {
   const char* Name;
   std::string TOutputProfile::*Text;
   std::optional<int32_t> TOutputProfile::*Number;
+  int64_t TOutputProfile::*Bytes = nullptr;
 };
 
 constexpr TFieldSlot FieldSlots[] = {
@@ -34,6 +36,7 @@ constexpr TFieldSlot FieldSlots[] = {
     {"FrameSize", &TOutputProfile::FrameSize, nullptr},
     {"VideoBitrate", nullptr, &TOutputProfile::VideoBitrate},
     {"VideoBitRateTolerance", nullptr, &TOutputProfile::VideoBitRateTolerance},
+    {"MaxFileSize", nullptr, nullptr, &TOutputProfile::MaxFileSize},
 };
 
 const TFieldSlot* FindSlot(const std::string& name) {
@@ -63,6 +66,12 @@ bool TOutputProfile::SetField(const std::string& name, const std::string& value)
   if (!slot) return false;
   if (slot->Text) {
     this->*slot->Text = value;
+  } else if (slot->Bytes) {
+    try {
+      this->*slot->Bytes = value.empty() || value == "0" ? 0 : ParseFileSize(value);
+    } catch (const std::invalid_argument& error) {
+      throw std::invalid_argument("profile field " + name + ": " + error.what());
+    }
   } else if (value.empty()) {
     (this->*slot->Number).reset();
   } else {

@@ -33,6 +33,8 @@ struct TOutputProfile {
   std::string FrameSize = "176x144";
   std::optional<int32_t> VideoBitrate = 150000;
   std::optional<int32_t> VideoBitRateTolerance;
+  // The largest file in bytes (written like --size: 300k, 1.5M); 0: no limit.
+  int64_t MaxFileSize = 0;
   // Why this profile can make no output: a profile line gave a number field
   // text that is not a number. Empty: it can.
   std::string Refusal;

@@ -64,6 +64,9 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
   if (PreviewerFactory) FEncoder.Task(task).SetPreviewerFactory(PreviewerFactory);
   TFFDecoder& decoder = FEncoder.Task(task).Decoder(0);
   job.SubtitleFrameRate = SubtitleFrameRate(decoder);
+  job.InputDuration = decoder.FileStreamInfo().Duration;
+  job.InputVideo = decoder.FirstVideoStreamIndex() >= 0;
+  job.InputAudio = decoder.FirstAudioStreamIndex() >= 0;
   if (!request.Subtitles.empty() && !LoadSubtitles(job, request.Subtitles))
     job.Failure = request.Subtitles + ": no subtitles could be read from it";
   if (job.Set()) {
@@ -83,6 +86,8 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
     if (job.Set()) {
       job.Output = request.Output.empty() ? output.FileName : request.Output;
       output.FileName = job.Output;
+      output.TimeStart = request.TimeStart;
+      output.TimeLength = request.TimeLength;
       if (!request.Output.empty()) job.Failure = OutputRefusal(job.Input, job.Output, request.Overwrite);
       if (job.Set() && !FEncoder.SetOutputFile(task, job.Output, &output)) {
         job.Failure = FEncoder.LastErrMsg();

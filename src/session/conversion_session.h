@@ -30,6 +30,8 @@ struct TJobRequest {
   bool Overwrite = false;  // an explicitly named output may replace a file
   bool FixedMode = false;  // the fixed 320x240 set instead of the profile
   std::string Subtitles;   // a subtitle file to burn in; empty: none
+  int64_t TimeStart = NoTime;   // µs of the input to begin the output at; NoTime: its start
+  int64_t TimeLength = NoTime;  // µs of output; NoTime: to the input's end
 };
 
 // One input on its way to its output.
@@ -40,6 +42,9 @@ struct TSessionJob {
   bool RefusedOption = false;   // the option text fails every input alike
   std::string SubtitleNote;     // what was used for frame-numbered subtitles
   double SubtitleFrameRate = 0;  // of the input's video; 0 without video
+  int64_t InputDuration = -1;    // µs; -1 when the input does not say (a pipe, a live stream)
+  bool InputVideo = false;       // the input has pictures
+  bool InputAudio = false;       // the input has sound
   TSubtitleTable Subtitles;      // with the banner row; loaded or not
   std::optional<TTerminateInfo> End;  // how it ended, once it has
   bool Set() const { return Failure.empty(); }

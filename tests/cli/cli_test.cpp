@@ -188,6 +188,79 @@ TEST(Converter, ShortRunsOnOneCPUEndCleanly) {
   }
 }
 
+// A busy picture with sound, made for the test: every picture differs.
+fs::path MakeBusyClip(const TTempFolder& folder, int seconds) {
+  fs::path clip = folder.Path() / ("busy" + std::to_string(seconds) + ".mp4");
+  std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=176x144:rate=25,noise=alls=20:allf=t "
+                        "-f lavfi -i sine=frequency=440 -t " + std::to_string(seconds) +
+                        " -c:v libx264 -preset ultrafast -crf 23 -c:a aac '" + clip.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return clip;
+}
+
+// The length of a file's first stream of that kind ("v" or "a"), or of the whole file.
+double Seconds(const fs::path& file, const std::string& stream = "") {
+  std::string which = stream.empty() ? "format=duration" : "stream=duration -select_streams " + stream + ":0";
+  return std::atof(CommandOutput("ffprobe -v error -show_entries " + which + " -of csv=p=0 '" + file.string() + "'").c_str());
+}
+
+size_t FileCount(const fs::path& folder) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(FitIntoSize, ABusyClipFillsButNeverPassesTheLimit) {
+  TTempFolder folder;
+  fs::path clip = MakeBusyClip(folder, 20), result = folder.Path() / "busy20_(Vidora)_3GP.3gp";
+  for (const char* nonsense : {"abc", "0", "-5", "12T"}) {
+    auto [status, output] = RunCli("--size " + std::string(nonsense) + " '" + clip.string() + "'");
+    EXPECT_EQ(status, 2) << nonsense;
+    EXPECT_NE(output.find("--size: a size such as 300k, 1.5M or 600KiB is needed"), std::string::npos) << output;
+  }
+  auto [status, output] = RunCli("-q --size 300k '" + clip.string() + "'");
+  ASSERT_EQ(status, 0) << output;
+  EXPECT_LE(fs::file_size(result), 300000u);
+  EXPECT_GE(fs::file_size(result), 255000u) << "at least 85 % of the budget";
+  EXPECT_EQ(StreamSummary(result), "h263,176,144\namr_nb,8000,1\n");
+  EXPECT_NEAR(Seconds(result), 20, 0.1) << "the whole film";
+  EXPECT_EQ(FileCount(folder.Path()), 2u) << "no attempt is left beside it";
+}
+
+TEST(FitIntoSize, PartsEachFitAndAddUpToTheFilm) {
+  TTempFolder folder;
+  fs::path clip = MakeBusyClip(folder, 60);
+  auto [impossible, impossibleText] = RunCli("--size 20k '" + clip.string() + "'");
+  EXPECT_EQ(impossible, 1);
+  EXPECT_NE(impossibleText.find("20 KB holds about "), std::string::npos) << impossibleText;
+  EXPECT_NE(impossibleText.find(" s of this film at the lowest quality; try --split 20k or a shorter part"),
+            std::string::npos) << impossibleText;
+  EXPECT_EQ(FileCount(folder.Path()), 1u) << "nothing is written";
+  // Noise takes more than the budget even at the encoder's largest quantiser:
+  // only the first pass can tell, and the second must not be asked for less.
+  fs::path noise = folder.Path() / "noise.mp4";
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i 'nullsrc=size=176x144:rate=25,geq=random(1)*255:128:128' "
+                         "-t 5 -c:v libx264 -preset ultrafast -crf 16 '" + noise.string() + "'").c_str()), 0);
+  auto [noisy, noisyText] = RunCli("-q --size 300k '" + noise.string() + "'");
+  EXPECT_EQ(noisy, 1) << noisyText;
+  EXPECT_NE(noisyText.find("even at the encoder's lowest quality this picture needs"), std::string::npos) << noisyText;
+  EXPECT_EQ(FileCount(folder.Path()), 2u) << "nothing is written";
+
+  auto [status, output] = RunCli("-q --split 300k '" + clip.string() + "'");
+  ASSERT_EQ(status, 0) << output;
+  double total = 0;
+  int parts = 0;
+  for (fs::path part; fs::exists(part = folder.Path() / ("busy60_(Vidora)_3GP_" + std::to_string(parts + 1) + ".3gp"));
+       ++parts) {
+    EXPECT_LE(fs::file_size(part), 300000u) << part;
+    EXPECT_EQ(StreamSummary(part), "h263,176,144\namr_nb,8000,1\n");
+    // The sound ends on its own 20 ms frames: within one picture of the picture.
+    EXPECT_NEAR(Seconds(part, "a"), Seconds(part, "v"), 0.04) << part;
+    total += Seconds(part, "v");
+  }
+  EXPECT_GE(parts, 2);
+  EXPECT_NEAR(total, 60, 0.1);
+  EXPECT_EQ(FileCount(folder.Path()), 2u + parts);
+}
+
 // Serves the first `bytes` of a file to one client on 127.0.0.1, then resets the connection.
 class TBreakingServer {
  public:
