@@ -19,11 +19,13 @@ constexpr double FastDecodeShrink = 3.0;
 // that each output pixel is still averaged from several decoded ones.
 constexpr double LowresKeptShrink = 2.0;
 
-// Decoders that may skip the deblocking filter. Only on pictures nothing
-// refers to: skipped on reference pictures too, the difference builds up to
-// the next key frame and costs 0.5 to 1 dB at the phone size; on the others
-// it costs nothing measurable and saves 10 to 15 % of the decoding.
-bool SkipsLoopFilterOnUnreferenced(AVCodecID id) { return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC; }
+// Decoders that may skip the deblocking filter, on B pictures. Only P and
+// key pictures lead on to the next key frame: skipped on those too, the
+// difference builds up until then and costs 0.5 to 1 dB at the phone size.
+// On B pictures, which at most other B pictures refer to, it costs nothing
+// measurable and saves 9 % of H.264's decoding and 7 % of HEVC's, where
+// unreferenced pictures alone saved 6 % and nothing.
+bool SkipsLoopFilterOnB(AVCodecID id) { return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC; }
 
 }  // namespace
 
@@ -61,12 +63,12 @@ void TCustomFFmpeg::PlanFastDecoding() {
     if (shrink < FastDecodeShrink) continue;
 
     ist->fast_decode = true;
-    if (SkipsLoopFilterOnUnreferenced(dec->codec_id)) dec->skip_loop_filter = AVDISCARD_NONREF;
+    if (SkipsLoopFilterOnB(dec->codec_id)) dec->skip_loop_filter = AVDISCARD_BIDIR;
     // Where nothing but the deinterlacer stands between decoder and scaler,
-    // the first field alone is scaled: a quarter of the lines or fewer are
-    // kept, so the other field's lines that the deinterlacer would rebuild
-    // are averaged away (0.0044 SSIM from it before encoding), and neither
-    // the deinterlacer nor a filter graph runs.
+    // the field shown first is scaled alone: at a third of the lines or
+    // fewer, the lines the deinterlacer would rebuild are averaged away
+    // (44.9 dB and 0.9956 SSIM against the deinterlaced picture at the phone
+    // size, before encoding), and neither the deinterlacer nor a graph runs.
     ist->scales_fields = deinterlaced && !reshaped && !fullSizeNeeded && !FEnableFilter && HasFields(dec->pix_fmt);
     // Fields decoded at reduced size lose more than the deinterlacer can
     // rebuild (0.5 dB at the phone size); progressive pictures lose nothing measurable.
