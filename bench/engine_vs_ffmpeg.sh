@@ -42,9 +42,10 @@ run_case() {
   ot=$(printf '%s\n' "${ours_times[@]}" | median); ft=$(printf '%s\n' "${ff_times[@]}" | median)
   oc=$(printf '%s\n' "${ours_cpu[@]}" | median); fc=$(printf '%s\n' "${ff_cpu[@]}" | median)
   om=$(printf '%s\n' "${ours_rss[@]}" | median); fm=$(printf '%s\n' "${ff_rss[@]}" | median)
-  printf '%s\n  wall: ours %.2f s, ffmpeg %.2f s, ratio %.3f\n  CPU: ours %.2f s, ffmpeg %.2f s, ratio %.3f\n  peak RSS: ours %d KiB, ffmpeg %d KiB, ratio %.3f\n' \
+  # The machine's load at the end: on shared cores the wall ratio means little without it.
+  printf '%s\n  wall: ours %.2f s, ffmpeg %.2f s, ratio %.3f\n  CPU: ours %.2f s, ffmpeg %.2f s, ratio %.3f\n  peak RSS: ours %d KiB, ffmpeg %d KiB, ratio %.3f\n  load: %s\n' \
     "$name" "$ot" "$ft" "$(echo "$ot / $ft" | bc -l)" "$oc" "$fc" "$(echo "$oc / $fc" | bc -l)" \
-    "$om" "$fm" "$(echo "$om / $fm" | bc -l)"
+    "$om" "$fm" "$(echo "$om / $fm" | bc -l)" "$(cut -d' ' -f1-3 /proc/loadavg)"
 }
 
 # (c): case (a) with an input hook like a subtitle renderer's, against case (a) without.

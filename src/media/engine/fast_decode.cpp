@@ -19,13 +19,21 @@ constexpr double FastDecodeShrink = 3.0;
 // that each output pixel is still averaged from several decoded ones.
 constexpr double LowresKeptShrink = 2.0;
 
-// Decoders that may skip the deblocking filter. Only on pictures nothing
-// refers to: skipped on reference pictures too, the difference builds up to
-// the next key frame and costs 0.5 to 1 dB at the phone size; on the others
-// it costs nothing measurable and saves 10 to 15 % of the decoding.
-bool SkipsLoopFilterOnUnreferenced(AVCodecID id) { return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC; }
+// Decoders that may skip the deblocking filter, on B pictures. Only P and
+// key pictures lead on to the next key frame: skipped on those too, the
+// difference builds up until then and costs 0.5 to 1 dB at the phone size.
+// On B pictures, which at most other B pictures refer to, it costs nothing
+// measurable and saves 9 % of H.264's decoding and 7 % of HEVC's, where
+// unreferenced pictures alone saved 6 % and nothing.
+bool SkipsLoopFilterOnB(AVCodecID id) { return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC; }
 
 }  // namespace
+
+bool HasFields(int pixFmt) {
+  const AVPixFmtDescriptor* desc = avutil.av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pixFmt));
+  return desc && !(desc->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) &&
+         desc->log2_chroma_h <= 1;
+}
 
 void TCustomFFmpeg::PlanFastDecoding() {
   // The parts of a join share one scaler and its geometry: they are decoded alike, in full.
@@ -38,12 +46,13 @@ void TCustomFFmpeg::PlanFastDecoding() {
     if (dec->codec_type != AVMEDIA_TYPE_VIDEO || dec->width <= 0 || dec->height <= 0 || dec->lowres) continue;
     // The largest picture made of this source; none made (copy only): nothing to plan.
     int outWidth = 0, outHeight = 0;
-    bool deinterlaced = false, sideways = false;
+    bool deinterlaced = false, sideways = false, reshaped = false;
     for (auto& ost : Fost_table) {
       if (ost->source_index != ist->table_index || ost->codec->stream_copy) continue;
       TPictureShaping shaping = PictureShaping(*ost, *ist);
       deinterlaced = deinterlaced || shaping.deinterlace;
       sideways = sideways || shaping.rotation % 180;
+      reshaped = reshaped || shaping.rotation || shaping.mirror || shaping.fit_width;
       bool sameSize = ost->codec->size_from_input || ost->enc->width <= 0 || ost->enc->height <= 0;
       outWidth = sameSize ? INT_MAX : std::max(outWidth, ost->enc->width);
       outHeight = sameSize ? INT_MAX : std::max(outHeight, ost->enc->height);
@@ -54,7 +63,13 @@ void TCustomFFmpeg::PlanFastDecoding() {
     if (shrink < FastDecodeShrink) continue;
 
     ist->fast_decode = true;
-    if (SkipsLoopFilterOnUnreferenced(dec->codec_id)) dec->skip_loop_filter = AVDISCARD_NONREF;
+    if (SkipsLoopFilterOnB(dec->codec_id)) dec->skip_loop_filter = AVDISCARD_BIDIR;
+    // Where nothing but the deinterlacer stands between decoder and scaler,
+    // the field shown first is scaled alone: at a third of the lines or
+    // fewer, the lines the deinterlacer would rebuild are averaged away
+    // (44.9 dB and 0.9956 SSIM against the deinterlaced picture at the phone
+    // size, before encoding), and neither the deinterlacer nor a graph runs.
+    ist->scales_fields = deinterlaced && !reshaped && !fullSizeNeeded && !FEnableFilter && HasFields(dec->pix_fmt);
     // Fields decoded at reduced size lose more than the deinterlacer can
     // rebuild (0.5 dB at the phone size); progressive pictures lose nothing measurable.
     const AVCodec* codec = ist->decoder ? ist->decoder : avcodec.avcodec_find_decoder(dec->codec_id);

@@ -489,7 +489,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // `time`: when the picture is shown, microseconds (the source's time of it).
   void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time);
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
-  // (Re)makes the scaler from the recorded input geometry to the encoder's.
+  // (Re)makes the scaler from the recorded input geometry (one field of it
+  // when ost.scaled_field says so) to the encoder's.
   void MakeScaler(TAVOutputStream& ost);
   // The scaler flags for pictures of `ist`: the "sws_flags" option when given, else the engine's own.
   int ScalerFlags(const TAVInputStream& ist) const;
@@ -627,6 +628,8 @@ inline bool IsAttachedPicture(const AVStream* st) { return (st->disposition & AV
 int DisplayRotation(const AVStream* st, bool* mirrored);
 // The AMR-NB mode rate nearest to a bit rate (12200 for 12200).
 int AMRNBModeRate(int64_t bitRate);
+// Whether pictures of the pixel format split into their two fields by taking every other row of each plane.
+bool HasFields(int pixFmt);
 // The names of the built-in presets.
 std::vector<std::string> BuiltInPresetNames();
 

@@ -69,7 +69,9 @@ int DisplayRotation(const AVStream* st, bool* mirrored) {
 TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const {
   TPictureShaping shaping;
   if (Fautorotate) shaping.rotation = DisplayRotation(ist.st, &shaping.mirror);
-  if (Fdo_deinterlace == 1)
+  if (ist.scales_fields)
+    shaping.deinterlace = 0;  // the scaler takes one field
+  else if (Fdo_deinterlace == 1)
     shaping.deinterlace = 1;
   else if (Fdo_deinterlace < 0 && (Interlaced(ist.st->codecpar) || ist.interlaced_seen))
     shaping.deinterlace = -1;
@@ -189,7 +191,7 @@ void TCustomFFmpeg::DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* fra
 #else
   bool interlaced = frame->interlaced_frame;
 #endif
-  if (Fdo_deinterlace >= 0 || ist.interlaced_seen || !interlaced) return;
+  if (Fdo_deinterlace >= 0 || ist.interlaced_seen || !interlaced || ist.scales_fields) return;
   // The stream's field order told only of its first pictures: from the first
   // interlaced one on, the pictures marked interlaced are deinterlaced.
   ist.interlaced_seen = true;

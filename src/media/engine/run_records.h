@@ -51,6 +51,9 @@ struct TAVInputStream {
   bool fast_decode = false;  // decoded for a much smaller picture (fast_decode.cpp)
   int decode_errors = 0;  // packets the decoder refused
   bool interlaced_seen = false;  // a picture marked interlaced has been decoded
+  // Its interlaced pictures are shrunk from their first field alone, which
+  // stands in for the deinterlacer (fast_decode.cpp).
+  bool scales_fields = false;
 };
 
 struct TAVOutputStream {
@@ -76,6 +79,7 @@ struct TAVOutputStream {
   TFramePtr pict_tmp;
   TSwsPtr img_resample_ctx;
   int resample_height = 0, resample_width = 0, resample_pix_fmt = -1;
+  int scaled_field = 0;  // what the scaler takes: 0 the whole picture, 1 its top field, 2 its bottom field
   int original_height = 0, original_width = 0;
   int video_crop = 0;
   bool graph_deferred = false;  // the filter graph waits for the first picture's form

@@ -16,6 +16,23 @@ int ScaledBand(int band, int newSize, int originalSize) {
   return originalSize ? (band * newSize / originalSize) & ~1 : band;
 }
 
+// The field a deinterlacer would show the picture as, as ost.scaled_field
+// counts it; 0 for a picture shown whole.
+int ShownField(const AVFrame* picture, bool everyPicture) {
+#if LIBAVUTIL_VERSION_MAJOR >= 59
+  bool interlaced = picture->flags & AV_FRAME_FLAG_INTERLACED;
+  bool topFirst = picture->flags & AV_FRAME_FLAG_TOP_FIELD_FIRST;
+#else
+  bool interlaced = picture->interlaced_frame;
+  bool topFirst = picture->top_field_first;
+#endif
+  if (!interlaced && !everyPicture) return 0;
+  return !interlaced || topFirst ? 1 : 2;
+}
+
+// The rows of a picture `height` rows high that `field` takes.
+int FieldRows(int height, int field) { return field == 0 ? height : field == 1 ? (height + 1) / 2 : height / 2; }
+
 }  // namespace
 
 void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time) {
@@ -98,7 +115,8 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
   }
   if (!ost.video_resample) return source;
 
-  if (changed || !ost.img_resample_ctx) {
+  int field = ist.scales_fields ? ShownField(picture, Fdo_deinterlace == 1) : 0;
+  if (changed || !ost.img_resample_ctx || field != ost.scaled_field) {
     ost.topBand = ScaledBand(ost.original_topBand, picture->height, ost.original_height);
     ost.bottomBand = ScaledBand(ost.original_bottomBand, picture->height, ost.original_height);
     ost.leftBand = ScaledBand(ost.original_leftBand, picture->width, ost.original_width);
@@ -106,13 +124,21 @@ AVFrame* TCustomFFmpeg::ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, 
     ost.resample_width = source->width;
     ost.resample_height = source->height;
     ost.resample_pix_fmt = source->format;
+    ost.scaled_field = field;
     MakeScaler(ost);
+  }
+  // One field is every other row of each plane, from the first or the second.
+  const uint8_t* rows[4] = {};
+  int strides[4] = {};
+  for (int plane = 0; plane < 4 && source->data[plane]; ++plane) {
+    rows[plane] = source->data[plane] + (field == 2 ? source->linesize[plane] : 0);
+    strides[plane] = source->linesize[plane] * (field ? 2 : 1);
   }
   // The encoder may still hold the previous picture: never scale over it.
   if (!FreshFrameBuffer(ost.pict_tmp.get())) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-  swscale.sws_scale(ost.img_resample_ctx.get(), source->data, source->linesize, 0, source->height, ost.pict_tmp->data,
+  swscale.sws_scale(ost.img_resample_ctx.get(), rows, strides, 0, FieldRows(source->height, field), ost.pict_tmp->data,
                     ost.pict_tmp->linesize);
-  ost.pict_tmp->interlaced_frame = picture->interlaced_frame;
+  ost.pict_tmp->interlaced_frame = field ? 0 : picture->interlaced_frame;
   ost.pict_tmp->top_field_first = picture->top_field_first;
   ost.pict_tmp->sample_aspect_ratio = enc->sample_aspect_ratio;
   return ost.pict_tmp.get();
@@ -140,7 +166,8 @@ void TCustomFFmpeg::MakeScaler(TAVOutputStream& ost) {
   }
   // The library frees the old context when it cannot reuse it.
   ost.img_resample_ctx.reset(swscale.sws_getCachedContext(
-      ost.img_resample_ctx.release(), ost.resample_width, ost.resample_height, static_cast<AVPixelFormat>(ost.resample_pix_fmt),
+      ost.img_resample_ctx.release(), ost.resample_width, FieldRows(ost.resample_height, ost.scaled_field),
+      static_cast<AVPixelFormat>(ost.resample_pix_fmt),
       enc->width, enc->height, enc->pix_fmt, ScalerFlags(*Fist_table[ost.source_index]), nullptr, nullptr, nullptr));
   if (!ost.img_resample_ctx) throw FFmpegException("Cannot get resampling context");
 }
