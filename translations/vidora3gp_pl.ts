@@ -111,6 +111,61 @@
     </message>
 </context>
 <context>
+    <name>vidora::app::TShortcutsPage</name>
+    <message>
+        <source>Keyboard shortcuts</source>
+        <translation>Skróty klawiszowe</translation>
+    </message>
+    <message>
+        <source>add a film</source>
+        <translation>dodaj film</translation>
+    </message>
+    <message>
+        <source>add subtitles</source>
+        <translation>dodaj napisy</translation>
+    </message>
+    <message>
+        <source>convert</source>
+        <translation>konwertuj</translation>
+    </message>
+    <message>
+        <source>pause, resume</source>
+        <translation>pauza, wznowienie</translation>
+    </message>
+    <message>
+        <source>seek 5 s</source>
+        <translation>przewiń o 5 s</translation>
+    </message>
+    <message>
+        <source>volume</source>
+        <translation>głośność</translation>
+    </message>
+    <message>
+        <source>this view</source>
+        <translation>ten widok</translation>
+    </message>
+    <message>
+        <source>next page</source>
+        <translation>następna strona</translation>
+    </message>
+    <message>
+        <source>the log</source>
+        <translation>dziennik</translation>
+    </message>
+    <message>
+        <source>next key</source>
+        <translation>następny klawisz</translation>
+    </message>
+    <message>
+        <source>close</source>
+        <translation>zamknij</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Klawiatura</translation>
+    </message>
+</context>
+<context>
     <name>vidora::app::TfrmMain</name>
     <message>
         <source>Video/Audio Files</source>
@@ -196,6 +251,170 @@ konwersja do %2</translation>
     <message>
         <source>Get Your Phone</source>
         <translation>Pobierz Swój Telefon</translation>
+    </message>
+    <message>
+        <source>Add a film</source>
+        <translation>Dodaj film</translation>
+    </message>
+    <message>
+        <source>Add a film to convert (%1)</source>
+        <translation>Dodaj film do konwersji (%1)</translation>
+    </message>
+    <message>
+        <source>Add subtitles</source>
+        <translation>Dodaj napisy</translation>
+    </message>
+    <message>
+        <source>Add subtitles to the film (%1)</source>
+        <translation>Dodaj napisy do filmu (%1)</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konwertuj</translation>
+    </message>
+    <message>
+        <source>Convert the film for the phone (%1)</source>
+        <translation>Konwertuj film dla telefonu (%1)</translation>
+    </message>
+    <message>
+        <source>Pause converting</source>
+        <translation>Wstrzymaj konwersję</translation>
+    </message>
+    <message>
+        <source>Pause converting (%1)</source>
+        <translation>Wstrzymaj konwersję (%1)</translation>
+    </message>
+    <message>
+        <source>Resume converting</source>
+        <translation>Wznów konwersję</translation>
+    </message>
+    <message>
+        <source>Resume converting (%1)</source>
+        <translation>Wznów konwersję (%1)</translation>
+    </message>
+    <message>
+        <source>Play the preview</source>
+        <translation>Odtwórz podgląd</translation>
+    </message>
+    <message>
+        <source>Play the preview (%1)</source>
+        <translation>Odtwórz podgląd (%1)</translation>
+    </message>
+    <message>
+        <source>Pause the preview</source>
+        <translation>Wstrzymaj podgląd</translation>
+    </message>
+    <message>
+        <source>Pause the preview (%1)</source>
+        <translation>Wstrzymaj podgląd (%1)</translation>
+    </message>
+    <message>
+        <source>Stop the preview</source>
+        <translation>Zatrzymaj podgląd</translation>
+    </message>
+    <message>
+        <source>Stop the preview and go back to its start</source>
+        <translation>Zatrzymaj podgląd i wróć do jego początku</translation>
+    </message>
+    <message>
+        <source>Volume up</source>
+        <translation>Głośniej</translation>
+    </message>
+    <message>
+        <source>Preview volume up (%1)</source>
+        <translation>Głośniej w podglądzie (%1)</translation>
+    </message>
+    <message>
+        <source>Volume down</source>
+        <translation>Ciszej</translation>
+    </message>
+    <message>
+        <source>Preview volume down (%1)</source>
+        <translation>Ciszej w podglądzie (%1)</translation>
+    </message>
+    <message>
+        <source>High quality</source>
+        <translation>Wysoka jakość</translation>
+    </message>
+    <message>
+        <source>Convert in high quality</source>
+        <translation>Konwertuj w wysokiej jakości</translation>
+    </message>
+    <message>
+        <source>Low quality</source>
+        <translation>Niska jakość</translation>
+    </message>
+    <message>
+        <source>Convert in low quality: a smaller file</source>
+        <translation>Konwertuj w niskiej jakości: mniejszy plik</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Informacje</translation>
+    </message>
+    <message>
+        <source>How to convert, and the keyboard&apos;s shortcuts (%1)</source>
+        <translation>Jak konwertować i skróty klawiszowe (%1)</translation>
+    </message>
+    <message>
+        <source>Phones and settings</source>
+        <translation>Telefony i ustawienia</translation>
+    </message>
+    <message>
+        <source>Choose the phone to convert for</source>
+        <translation>Wybierz telefon, dla którego konwertować</translation>
+    </message>
+    <message>
+        <source>Minimise</source>
+        <translation>Minimalizuj</translation>
+    </message>
+    <message>
+        <source>Minimise the window</source>
+        <translation>Minimalizuj okno</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Zamknij</translation>
+    </message>
+    <message>
+        <source>Close the program (%1)</source>
+        <translation>Zamknij program (%1)</translation>
+    </message>
+    <message>
+        <source>Burn the subtitles into the picture, or leave them out</source>
+        <translation>Wtop napisy w obraz albo je pomiń</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Postęp</translation>
+    </message>
+    <message>
+        <source>Progress of the conversion or the preview</source>
+        <translation>Postęp konwersji albo podglądu</translation>
+    </message>
+    <message>
+        <source>Burn in subtitles: on</source>
+        <translation>Wtapianie napisów: włączone</translation>
+    </message>
+    <message>
+        <source>Burn in subtitles: off</source>
+        <translation>Wtapianie napisów: wyłączone</translation>
+    </message>
+    <message>
+        <source>Keys ›</source>
+        <translation>Klawisze ›</translation>
+    </message>
+    <message>
+        <source>‹ Back</source>
+        <translation>‹ Wstecz</translation>
+    </message>
+    <message>
+        <source>Keyboard shortcuts</source>
+        <translation>Skróty klawiszowe</translation>
+    </message>
+    <message>
+        <source>How to convert</source>
+        <translation>Jak to zrobić</translation>
     </message>
 </context>
 </TS>
