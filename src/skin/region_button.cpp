@@ -509,14 +509,19 @@ void TRegionButton::focusOutEvent(QFocusEvent* event) {
 // Two pixels along the inside of the key's shape: the ring follows a round
 // key round, and nothing outside the shape could show anyway.
 void TRegionButton::DrawFocusRing(QPainter& painter) const {
-  constexpr int Thickness = 2;
-  const QRegion& shape = FShape;
-  QRegion inner = shape;
-  for (QPoint step : {QPoint(Thickness, 0), QPoint(-Thickness, 0), QPoint(0, Thickness), QPoint(0, -Thickness)})
-    inner &= shape.translated(step);
+  // The shape shrunk by `by` pixels on every side.
+  auto shrunk = [this](int by) {
+    QRegion inner = FShape;
+    for (QPoint step : {QPoint(by, 0), QPoint(-by, 0), QPoint(0, by), QPoint(0, -by)}) inner &= FShape.translated(step);
+    return inner;
+  };
+  const QRegion ring = shrunk(2), line = shrunk(3);
   painter.save();
-  painter.setClipRegion(shape.subtracted(inner));
+  painter.setClipRegion(FShape.subtracted(ring));
   painter.fillRect(rect(), FFocusColour);
+  // A dark line inside the ring keeps it seen on a face of its own colour.
+  painter.setClipRegion(ring.subtracted(line));
+  painter.fillRect(rect(), QColor(0, 0, 0, 190));
   painter.restore();
 }
 

@@ -140,6 +140,22 @@ TEST(Converter, OutputsAreNeverWrittenOverOrThrough) {
 }
 
 // A pipe is read once, and a stop signal still leaves a file that plays.
+// Waits (up to 30 s) until the process started as `command` catches `signal`:
+// on a loaded machine a stop sent earlier would meet the default action, not the converter.
+void WaitUntilCatches(const std::string& command, int signal) {
+  for (int i = 0; i < 600; ++i) {
+    std::unique_ptr<FILE, int (*)(FILE*)> ids(popen(("pgrep -f '^" + command + "'").c_str(), "r"), pclose);
+    int pid = 0;
+    if (ids && std::fscanf(ids.get(), "%d", &pid) == 1) {
+      std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0 && (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1)) return;
+    }
+    usleep(50000);
+  }
+  ADD_FAILURE() << command << " never caught signal " << signal;
+}
+
 TEST(Converter, StopSignalsFinishWhatAPipeGave) {
   TTempFolder folder;
   fs::path fifo = folder.Path() / "live.ts", result = folder.Path() / "live.3gp";
@@ -164,8 +180,8 @@ TEST(Converter, StopSignalsFinishWhatAPipeGave) {
   // A source that never opens: the stop ends the converter at once, leaving nothing.
   fs::path silent = folder.Path() / "silent.ts";
   ASSERT_EQ(mkfifo(silent.c_str(), 0600), 0);
-  pipe = popen(("timeout 10 " + std::string(CLI_PATH) + " -q '" + silent.string() + "' 2>&1").c_str(), "r");
-  usleep(500000);
+  pipe = popen(("timeout 30 " + std::string(CLI_PATH) + " -q '" + silent.string() + "' 2>&1").c_str(), "r");
+  WaitUntilCatches(std::string(CLI_PATH) + " -q " + silent.string(), SIGTERM);
   std::system(("pkill -TERM -f '^" + std::string(CLI_PATH) + " -q " + silent.string() + "'").c_str());
   output.clear();
   while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
