@@ -130,7 +130,7 @@
     </message>
     <message>
         <source>pause, resume</source>
-        <translation>pauza, wznowienie</translation>
+        <translation>pauza, wznów</translation>
     </message>
     <message>
         <source>seek 5 s</source>
