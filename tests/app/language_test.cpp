@@ -6,10 +6,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <vector>
+
 #include "app/log_window.h"
 #include "app/main_window.h"
 #include "app/translations.h"
 #include "options/option_form.h"
+#include "skin/region_button.h"
 
 namespace vidora::app {
 namespace {
@@ -35,6 +38,7 @@ std::pair<QString, QStringList> DialogSeen(Open open) {
 }
 
 TEST(WindowLanguage, PolishUnderAPolishLocaleAndEnglishUnderAnyOther) {
+  std::vector<QImage> convertKeys;
   for (QLocale locale : {QLocale(QLocale::Polish, QLocale::Poland), QLocale(QLocale::German, QLocale::Germany)}) {
     const bool polish = locale.language() == QLocale::Polish;
     SCOPED_TRACE(locale.name().toStdString());
@@ -45,6 +49,8 @@ TEST(WindowLanguage, PolishUnderAPolishLocaleAndEnglishUnderAnyOther) {
     EXPECT_EQ(window.LProgress->text(), polish ? u"Postęp:  0%"_s : u"Progress:  0%"_s);
     EXPECT_EQ(window.GetPhone->text(), polish ? u"Pobierz Swój Telefon"_s : u"Get Your Phone"_s);
     EXPECT_EQ(window.LogWindow->windowTitle(), polish ? u"Vidora to 3GP: dziennik"_s : u"Vidora to 3GP: log"_s);
+    // The key's word is part of its picture: the phone carries a Polish one.
+    convertKeys.push_back(window.btnStartConvert->grab().toImage());
 
     auto [title, filters] = DialogSeen([&window] { window.btnAddSubClick(); });
     EXPECT_EQ(title, polish ? u"Mirvo - Wybierz Tekst"_s : u"Mirvo - Choose Subtitles"_s);
@@ -61,6 +67,7 @@ TEST(WindowLanguage, PolishUnderAPolishLocaleAndEnglishUnderAnyOther) {
         << filters[0].toStdString();
     window.close();
   }
+  EXPECT_NE(convertKeys.front(), convertKeys.back());
 }
 
 }  // namespace
