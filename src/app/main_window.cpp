@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -63,6 +64,9 @@ TfrmMain::~TfrmMain() {
   DetachEvents();
   FSession.Stop(true);
   FFPlayer.Stop(true);
+  // The player's end still runs pending calls; a click queued for this window
+  // (the burn-in key's) would then reach the session after it is gone.
+  QCoreApplication::removePostedEvents(this);
 }
 
 TRegionButton* TfrmMain::Button(const char* name) {
