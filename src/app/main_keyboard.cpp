@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/progress_rules.h"
 #include "app/reading_order.h"
+#include "app/shortcut_keys.h"
 #include "app/shortcuts_page.h"
 #include "app/video_panel.h"
 #include "skin/image_box.h"
@@ -39,24 +40,24 @@ std::vector<TRegionButton*> TfrmMain::Keys() const {
 }
 
 void TfrmMain::CreateKeyboard() {
-  auto shortcut = [this](QList<QKeySequence> keys, auto action) {
+  auto bind = [this](QList<QKeySequence> keys, auto action) {
     auto* made = new QShortcut(this);
     made->setKeys(keys);
     connect(made, &QShortcut::activated, this, action);
   };
-  shortcut({Qt::CTRL | Qt::Key_O}, [this] { PressIfUsable(btnAdd); });
-  shortcut({Qt::CTRL | Qt::Key_T}, [this] { PressIfUsable(btnAddSub); });
-  shortcut({Qt::Key_Return, Qt::Key_Enter, Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter},
-           [this] { PressIfUsable(btnStartConvert); });
-  shortcut({Qt::Key_Space}, [this] { PauseOrResume(); });
-  shortcut({Qt::Key_Left}, [this] { SeekPreview(-SeekStep); });
-  shortcut({Qt::Key_Right}, [this] { SeekPreview(SeekStep); });
-  shortcut({Qt::Key_Up}, [this] { PressIfUsable(btnVol2); });
-  shortcut({Qt::Key_Down}, [this] { PressIfUsable(btnVol1); });
-  shortcut({Qt::CTRL | Qt::Key_Q, Qt::ALT | Qt::Key_F4}, [this] { PressIfUsable(btnClose); });
-  shortcut({Qt::Key_F1}, [this] { PressIfUsable(btnInfo); });
-  shortcut({Qt::Key_PageDown}, [this] { if (FInfoPage != 0) ShowInformationPage(2); });
-  shortcut({Qt::Key_PageUp}, [this] { if (FInfoPage != 0) ShowInformationPage(1); });
+  bind({shortcut::AddFilm}, [this] { PressIfUsable(btnAdd); });
+  bind({shortcut::AddSubtitles}, [this] { PressIfUsable(btnAddSub); });
+  bind({Qt::Key_Return, shortcut::Convert, Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter},
+       [this] { PressIfUsable(btnStartConvert); });
+  bind({shortcut::PauseResume}, [this] { PauseOrResume(); });
+  bind({Qt::Key_Left}, [this] { SeekPreview(-SeekStep); });
+  bind({Qt::Key_Right}, [this] { SeekPreview(SeekStep); });
+  bind({shortcut::VolumeUp}, [this] { PressIfUsable(btnVol2); });
+  bind({shortcut::VolumeDown}, [this] { PressIfUsable(btnVol1); });
+  bind({shortcut::Close, Qt::ALT | Qt::Key_F4}, [this] { PressIfUsable(btnClose); });
+  bind({shortcut::Information}, [this] { PressIfUsable(btnInfo); });
+  bind({shortcut::NextPage}, [this] { if (FInfoPage != 0) ShowInformationPage(2); });
+  bind({shortcut::PreviousPage}, [this] { if (FInfoPage != 0) ShowInformationPage(1); });
 
   // CONVERT, PAUSE and RESUME take turns in one place: the ring stays there
   // rather than moving on with the focus of the key that hid.

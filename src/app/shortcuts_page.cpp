@@ -1,17 +1,16 @@
 #include "app/shortcuts_page.h"
 
-#include <QKeySequence>
 #include <QPainter>
 
 #include <algorithm>
+
+#include "app/shortcut_keys.h"
 
 namespace vidora::app {
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString KeyName(QKeyCombination keys) { return QKeySequence(keys).toString(QKeySequence::NativeText); }
 
 QFont PageFont(int pixels, bool bold) {
   QFont font(u"Liberation Sans"_s);
@@ -33,17 +32,17 @@ TShortcutsPage::TShortcutsPage(QWidget* parent) : QWidget(parent), FHighlight(0x
 
 std::vector<std::pair<QString, QString>> TShortcutsPage::Lines() {
   return {
-      {KeyName(Qt::CTRL | Qt::Key_O), tr("add a film")},
-      {KeyName(Qt::CTRL | Qt::Key_T), tr("add subtitles")},
-      {KeyName(Qt::Key_Enter), tr("convert")},
-      {KeyName(Qt::Key_Space), tr("pause, resume")},
+      {shortcut::Text(shortcut::AddFilm), tr("add a film")},
+      {shortcut::Text(shortcut::AddSubtitles), tr("add subtitles")},
+      {shortcut::Text(shortcut::Convert), tr("convert")},
+      {shortcut::Text(shortcut::PauseResume), tr("pause, resume")},
       {u"\u2190 \u2192"_s, tr("seek 5 s")},
       {u"\u2191 \u2193"_s, tr("volume")},
-      {KeyName(Qt::Key_F1), tr("this view")},
-      {KeyName(Qt::Key_PageDown), tr("next page")},
-      {KeyName(Qt::Key_F12), tr("the log")},
-      {KeyName(Qt::Key_Tab), tr("next key")},
-      {KeyName(Qt::CTRL | Qt::Key_Q), tr("close")},
+      {shortcut::Text(shortcut::Information), tr("this view")},
+      {shortcut::Text(shortcut::NextPage), tr("next page")},
+      {shortcut::Text(Qt::Key_F12), tr("the log")},
+      {shortcut::Text(Qt::Key_Tab), tr("next key")},
+      {shortcut::Text(shortcut::Close), tr("close")},
   };
 }
 
