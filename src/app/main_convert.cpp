@@ -102,9 +102,11 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   TotalDuration = progress.Total;
   std::optional<int64_t> percent = ProgressPercent(CurrentDuration, TotalDuration);
   // 100% is the termination's word: a run may report its whole length just before it ends.
-  if (percent) percent = std::min<int64_t>(*percent, 99);
-  if (percent) TellProgress(*percent);
-  if (percent) ImageProgress->SetPercent(static_cast<int>(*percent));
+  if (percent) {
+    percent = std::min<int64_t>(*percent, 99);
+    TellProgress(*percent);
+    ImageProgress->SetPercent(static_cast<int>(*percent));
+  }
   // Without a known length the label tells the time reached instead.
   QString shown = percent ? QString::number(*percent) + u"% "_s : TimeOfDay(CurrentDuration / 1000) + u" "_s;
   ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
