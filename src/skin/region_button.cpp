@@ -470,20 +470,20 @@ void TRegionButton::Press() {
 // the window's shortcuts. The arrows are the window's too (seek and volume),
 // not a walk between the keys.
 bool TRegionButton::event(QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride && FocusShown()) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool press = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    if (press && key->modifiers() == Qt::NoModifier) {
-      event->accept();
-      return true;
-    }
+  if (event->type() == QEvent::ShortcutOverride && FocusShown() && PressesKey(*static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
   }
   return QAbstractButton::event(event);
 }
 
+bool TRegionButton::PressesKey(const QKeyEvent& key) {
+  const bool press = key.key() == Qt::Key_Space || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+  return press && key.modifiers() == Qt::NoModifier;
+}
+
 void TRegionButton::keyPressEvent(QKeyEvent* event) {
-  const bool press = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (press && FocusShown() && event->modifiers() == Qt::NoModifier) {
+  if (FocusShown() && PressesKey(*event)) {
     if (!event->isAutoRepeat()) Press();
     return;
   }

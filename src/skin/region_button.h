@@ -126,6 +126,8 @@ class TRegionButton : public QAbstractButton {
   void DrawCaption(QPainter& painter, QRect area) const;
   void DrawArrow(QPainter& painter, QPoint at) const;
   void DrawFocusRing(QPainter& painter) const;
+  // Space or Enter alone: what presses the key the ring is on.
+  static bool PressesKey(const QKeyEvent& key);
 
   QImage FGlyphs[4];  // indexed by TGlyphState (gsDisabled … gsOver)
   TTextPos FTextPosition = TTextPos::tpNone;
