@@ -65,7 +65,9 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
     return 0;
   }
   if (stopped)
-    Say(input + ": stopped; " + (split ? "the parts above were" : job.Output + " was not") + " written");
+    Say(input + ": stopped; " + (!split             ? job.Output + " was not written"
+                                 : job.Parts.empty() ? std::string("no part was written")
+                                                     : "the parts above are whole; the rest was not written"));
   else if (job.End && job.End->Exception)
     Say(input + ": " + job.End->ExceptionMsg + (job.FitRefusal.empty() ? "" : "; try --split or a shorter part"));
   return 1;
