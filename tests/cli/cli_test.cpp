@@ -300,7 +300,8 @@ TEST(FitIntoSize, APipeIsMeasuredAsItComesAndAStopLeavesNothingBehind) {
   FILE* pipe = popen(("TMPDIR='" + temporary.Path().string() + "' " + command + " 2>&1").c_str(), "r");
   WaitUntilCatches(command, SIGTERM);
   // Stop while the first pass writes its statistics.
-  for (int i = 0; i < 200 && FileCount(temporary.Path()) == 0; ++i) usleep(20000);
+  for (int i = 0; i < 1500 && FileCount(temporary.Path()) == 0; ++i) usleep(20000);
+  EXPECT_EQ(FileCount(temporary.Path()), 1u) << "the first pass never began";
   std::system(("pkill -TERM -f '^" + command + "'").c_str());
   output.clear();
   char buffer[4096];
