@@ -189,9 +189,12 @@ int Convert(const TCliOptions& options) {
     Say(error.what());
     return 2;
   }
-  // --size decides over the profile's own limit.
-  int64_t limit = options.SplitSize ? options.SplitSize : options.Size ? options.Size : form.Profile.MaxFileSize;
-  if (limit > 0 && !options.Lo) return ConvertFitting(options, form, limit, options.SplitSize > 0);
+  // --size decides over the profile's own limit, which the fixed set does not read.
+  int64_t limit = options.SplitSize ? options.SplitSize
+                  : options.Size    ? options.Size
+                  : options.Lo      ? 0
+                                    : form.Profile.MaxFileSize;
+  if (limit > 0) return ConvertFitting(options, form, limit, options.SplitSize > 0);
 
   TConversionSession session(form);
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);

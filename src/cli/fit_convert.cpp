@@ -35,6 +35,7 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
   const TSessionJob& job = session.AddJob({.Input = input,
                                            .Output = options.Output,
                                            .Overwrite = options.Overwrite,
+                                           .FixedMode = options.Lo,
                                            .Subtitles = options.Subtitles,
                                            .SizeLimit = limit,
                                            .Split = split});
