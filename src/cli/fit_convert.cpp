@@ -40,7 +40,7 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
                                            .SizeLimit = limit,
                                            .Split = split});
   if (!job.Set()) {
-    Say(job.Input + ": " + job.Failure);
+    Say(Named(input, job.Failure));
     return job.RefusedOption ? 2 : 1;
   }
   if (!job.FitRefusal.empty()) {
@@ -70,7 +70,7 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
                                  : job.Parts.empty() ? std::string("no part was written")
                                                      : "the parts above are whole; the rest was not written"));
   else if (job.End && job.End->Exception)
-    Say(input + ": " + job.End->ExceptionMsg + (job.FitRefusal.empty() ? "" : "; try --split or a shorter part"));
+    Say(Named(input, job.End->ExceptionMsg) + (job.FitRefusal.empty() ? "" : "; try --split or a shorter part"));
   return 1;
 }
 
