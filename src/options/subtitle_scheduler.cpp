@@ -76,7 +76,7 @@ void TSubtitleScheduler::OnFrame(THookInfo& info) {
     info.Update = false;
     return;
   }
-  info.Update = DrawAt(info.PTS, *info.Bitmap);
+  info.Update = DrawAt(info.PTS + FTimeShift, *info.Bitmap);
 }
 
 }  // namespace vidora

@@ -23,6 +23,9 @@ class TSubtitleScheduler {
   void OnFrame(THookInfo& info);
   // Burn-in on or off from any thread; off ends the hook at the next frame.
   void SetSubtitlesOn(bool on) { FSubtitlesOn = on; }
+  // µs to add to the frames' times: a run that reads the film from part way
+  // in counts its times from there. Set before the run.
+  void SetTimeShift(int64_t shift) { FTimeShift = shift; }
 
   // Draws the subtitle shown at `time` (µs of the film) into `frame`, as it
   // is burned in; false when none shows then. Times may go back (a preview seeks).
@@ -51,6 +54,7 @@ class TSubtitleScheduler {
   const TSubtitleSettings& FSettings;
   TSubtitleRenderer FRenderer;
   std::atomic<bool> FSubtitlesOn;  // set by any thread, read by the job's worker
+  int64_t FTimeShift = 0;
 
   size_t FCurrent = 0;
   // Where the current cue stops, worked out once per cue rather than per

@@ -62,6 +62,10 @@ TFitFilm FilmOf(const TSessionJob& job, const TJobRequest& request, const TOutpu
 
 int32_t VideoRateOf(const TOutputOptions& output) { return output.VideoBitrate > 0 ? output.VideoBitrate : 150000; }
 
+// How far before a part's start its input is sought: the seek lands on a key
+// frame at or before it, and the output starts exactly at the part.
+constexpr int64_t SeekLead = 2'000'000;
+
 // The streams as they are, in a container that takes any of them and can be read again.
 TOutputOptions CopyOptions() {
   TOutputOptions options;
@@ -243,12 +247,21 @@ void TConversionSession::StartFitRun(const TFitRun& run) {
   TSessionJob& job = *FFit->Job;
   FFit->Run = run;
   FFit->End = {};
+  int64_t shift = 0;  // where the run's times count from in the film
   if (run.Pass != TFitPass::Copy) {
     FEncoder.ClearTasks();
     TOutputOptions options = FFit->Options;
     options.FileName = run.Output;
     if (run.TimeStart != NoTime) options.TimeStart = run.TimeStart;
     if (run.TimeLength != NoTime) options.TimeLength = run.TimeLength;
+    // A part is sought to a little before its start and cut exactly there:
+    // read from the film's beginning, every part took longer than the one before.
+    TInputOptions input;
+    if (run.TimeStart != NoTime && run.TimeStart > SeekLead) {
+      input.TimeStart = run.TimeStart - SeekLead;
+      options.TimeStart = SeekLead;
+      shift = input.TimeStart;
+    }
     if (run.VideoBitRate > 0) {
       options.VideoBitrate = run.VideoBitRate;
       // The whole film's average is what counts: no buffer keeps the rate from moment to moment.
@@ -257,7 +270,7 @@ void TConversionSession::StartFitRun(const TFitRun& run) {
                             (run.Pass == TFitPass::First ? "1" : "2") + "\npasslogfile=" + run.Statistics;
     }
     if (run.AudioBitRate > 0) options.AudioBitrate = run.AudioBitRate;
-    bool set = FEncoder.AddTask(run.FromCopy ? FFit->Fit->CopyName() : job.Input) >= 0;
+    bool set = FEncoder.AddTask(run.FromCopy ? FFit->Fit->CopyName() : job.Input, &input) >= 0;
     if (set && PreviewerFactory) FEncoder.Task(0).SetPreviewerFactory(PreviewerFactory);
     if (!set || !FEncoder.SetOutputFile(0, run.Output, &options)) {
       EndFit({.Exception = true, .ExceptionMsg = FEncoder.LastErrMsg()});
@@ -267,6 +280,7 @@ void TConversionSession::StartFitRun(const TFitRun& run) {
   FSchedulers.clear();
   FSchedulers.push_back(
       std::make_unique<TSubtitleScheduler>(job.Subtitles, FOptions.Subtitles, FOptions.Font, FSubtitlesOn));
+  FSchedulers.back()->SetTimeShift(shift);
   FReached.assign(1, {0, 0});
   FEncoder.Start(1);
   if (FPaused) FEncoder.Pause();
