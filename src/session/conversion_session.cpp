@@ -1,6 +1,8 @@
 #include "session/conversion_session.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <tuple>
 
 #include "media/base/main_thread.h"
 #include "options/option_form.h"
@@ -23,6 +25,46 @@ std::string OutputRefusal(const std::string& input, const std::string& output, b
     return output + ": a symbolic link to nothing; it is not written through";
   if (!overwrite) return output + ": exists; give --overwrite to replace it";
   return {};
+}
+
+// What the size budget needs to know of a job's output.
+TFitFilm FilmOf(const TSessionJob& job, const TJobRequest& request, const TOutputOptions& output) {
+  TFitFilm film;
+  if (job.InputDuration > 0) {
+    int64_t start = request.TimeStart == NoTime ? 0 : std::max<int64_t>(request.TimeStart, 0);
+    int64_t length = std::max<int64_t>(job.InputDuration - start, 0);
+    if (request.TimeLength != NoTime) length = std::min(length, request.TimeLength);
+    film.Seconds = static_cast<double>(length) / 1e6;
+  }
+  film.Video = job.InputVideo && !output.DisableVideo;
+  film.Audio = job.InputAudio && !output.DisableAudio;
+  std::string extension = fs::path(job.Output).extension().string();
+  // The 3GP container's own sound is AMR-NB; elsewhere the codec's rate is taken as it is.
+  film.AudioCodec = !output.AudioCodec.empty()                    ? output.AudioCodec
+                    : extension == ".3gp" || extension == ".3g2" ? ""
+                                                                 : "other";
+  if (output.AudioBitrate > 0) film.AudioBitRate = output.AudioBitrate;
+  double numerator = 0, denominator = 1;
+  int fields = std::sscanf(output.FrameRate.c_str(), "%lf/%lf", &numerator, &denominator);
+  double rate = fields >= 1 && denominator > 0 ? numerator / denominator : 0;
+  film.FrameRate = rate > 0 ? rate : job.SubtitleFrameRate > 0 ? job.SubtitleFrameRate : 25;
+  int width = 0, height = 0;
+  if (std::sscanf(output.FrameSize.c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0) {
+    film.Width = width;
+    film.Height = height;
+  }
+  return film;
+}
+
+int32_t VideoRateOf(const TOutputOptions& output) { return output.VideoBitrate > 0 ? output.VideoBitrate : 150000; }
+
+// The streams as they are, in a container that takes any of them and can be read again.
+TOutputOptions CopyOptions() {
+  TOutputOptions options;
+  options.ForceFormat = "matroska";
+  options.VideoCodec = options.AudioCodec = "copy";
+  options.DisableSubtitle = true;
+  return options;
 }
 
 }  // namespace
@@ -73,10 +115,12 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
     TOutputOptions output;
     FOptions.SetSourceDecoder(&decoder);
     try {
-      FOptions.GetOutputOptions(output, request.FixedMode, [this](const std::string& name) {
+      FOptions.GetOutputOptions(output, request.FixedMode, [this, &request](const std::string& name) {
         for (const TSessionJob* other : FTaskJobs)
           if (other->Output == name) return true;
-        return false;
+        // A split writes numbered parts beside the name: they must be free too.
+        std::error_code error;
+        return request.Split && fs::exists(fs::symlink_status(FitPartName(name, 0), error));
       });
     } catch (const std::invalid_argument& error) {
       job.Failure = error.what();
@@ -88,18 +132,45 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
       output.FileName = job.Output;
       output.TimeStart = request.TimeStart;
       output.TimeLength = request.TimeLength;
-      if (!request.Output.empty()) job.Failure = OutputRefusal(job.Input, job.Output, request.Overwrite);
-      if (job.Set() && !FEncoder.SetOutputFile(task, job.Output, &output)) {
+      if (!request.Output.empty() && !request.Split)
+        job.Failure = OutputRefusal(job.Input, job.Output, request.Overwrite);
+      TFitFilm film = FilmOf(job, request, output);
+      if (film.Seconds > 0) job.ExpectedBytes = ExpectedFileSize(film, VideoRateOf(output));
+      if (job.Set() && (FFit || (request.SizeLimit > 0 && !FTaskJobs.empty())))
+        job.Failure = "a conversion fitted to a size runs alone";
+      if (job.Set() && request.SizeLimit > 0) SetFit(job, request, film, output);
+      // An input of unknown length that is to be split is first copied as it comes.
+      bool copy = job.Set() && FFit && FFit->Job == &job && FFit->Fit->NeedsCopy();
+      TOutputOptions copyOptions = CopyOptions();
+      if (job.Set() && !(copy ? FEncoder.SetOutputFile(task, FFit->Fit->CopyName(), &copyOptions)
+                              : FEncoder.SetOutputFile(task, job.Output, &output))) {
         job.Failure = FEncoder.LastErrMsg();
         job.RefusedOption = FEncoder.LastErrorIsOption();
       }
     }
   }
-  if (job.Set())
+  if (job.Set() && job.FitRefusal.empty()) {
     FTaskJobs.push_back(&job);
-  else
+  } else {
     FEncoder.RemoveTask(task);
+    if (FFit && FFit->Job == &job) FFit.reset();
+  }
   return job;
+}
+
+void TConversionSession::SetFit(TSessionJob& job, const TJobRequest& request, const TFitFilm& film,
+                                const TOutputOptions& output) {
+  FFit.emplace();
+  FFit->Job = &job;
+  FFit->Options = output;
+  FFit->Fit = std::make_unique<TSizeFit>(film, VideoRateOf(output), request.SizeLimit, request.Split, job.Output,
+                                         request.Overwrite);
+  FFit->Split = request.Split;
+  FFit->Fit->Note = [this](const std::string& text) {
+    if (Events.Note) Events.Note(text);
+  };
+  job.FitRefusal = FFit->Fit->Refusal();
+  job.FitLongest = FFit->Fit->Longest();
 }
 
 bool TConversionSession::LoadSubtitles(TSessionJob& job, const std::string& fileName) {
@@ -113,6 +184,7 @@ bool TConversionSession::LoadSubtitles(TSessionJob& job, const std::string& file
 
 void TConversionSession::ClearJobs() {
   FEncoder.ClearTasks();
+  FFit.reset();
   FTaskJobs.clear();
   FJobs.clear();
   FSchedulers.clear();
@@ -129,11 +201,110 @@ void TConversionSession::Start(int threads, bool subtitlesOn) {
         std::make_unique<TSubtitleScheduler>(job->Subtitles, FOptions.Subtitles, FOptions.Font, subtitlesOn));
   }
   FRunning = true;
-  FEncoder.Start(threads);
+  FPaused = FStopping = false;
+  if (!FFit) {
+    FEncoder.Start(threads);
+    return;
+  }
+  FSubtitlesOn = subtitlesOn;
+  if (std::optional<TFitRun> first = FFit->Fit->First())
+    StartFitRun(*first);
+  else
+    EndFit({.Exception = true, .ExceptionMsg = FFit->Fit->Failure()});
+}
+
+void TConversionSession::Pause() {
+  FPaused = true;
+  FEncoder.Pause();
+}
+
+void TConversionSession::Resume() {
+  FPaused = false;
+  FEncoder.Resume();
+}
+
+void TConversionSession::Stop(bool wait) {
+  if (FRunning) FStopping = true;
+  FEncoder.Stop(wait);
 }
 
 void TConversionSession::SetSubtitlesOn(bool on) {
+  FSubtitlesOn = on;
   for (auto& scheduler : FSchedulers) scheduler->SetSubtitlesOn(on);
+}
+
+// A run of the job fitted to a size, as its only task. The copy of an input
+// of unknown length is the task the job set up: a pipe cannot be read twice.
+void TConversionSession::StartFitRun(const TFitRun& run) {
+  TSessionJob& job = *FFit->Job;
+  FFit->Run = run;
+  FFit->End = {};
+  if (run.Pass != TFitPass::Copy) {
+    FEncoder.ClearTasks();
+    TOutputOptions options = FFit->Options;
+    options.FileName = run.Output;
+    if (run.TimeStart != NoTime) options.TimeStart = run.TimeStart;
+    if (run.TimeLength != NoTime) options.TimeLength = run.TimeLength;
+    if (run.VideoBitRate > 0) {
+      options.VideoBitrate = run.VideoBitRate;
+      // The whole film's average is what counts: no buffer keeps the rate from moment to moment.
+      options.VideoBitRateTolerance = run.VideoBitRate;
+      options.ExtOptions += (options.ExtOptions.empty() ? "" : "\n") + std::string("pass=") +
+                            (run.Pass == TFitPass::First ? "1" : "2") + "\npasslogfile=" + run.Statistics;
+    }
+    if (run.AudioBitRate > 0) options.AudioBitrate = run.AudioBitRate;
+    bool set = FEncoder.AddTask(run.FromCopy ? FFit->Fit->CopyName() : job.Input) >= 0;
+    if (set && PreviewerFactory) FEncoder.Task(0).SetPreviewerFactory(PreviewerFactory);
+    if (!set || !FEncoder.SetOutputFile(0, run.Output, &options)) {
+      EndFit({.Exception = true, .ExceptionMsg = FEncoder.LastErrMsg()});
+      return;
+    }
+  }
+  FSchedulers.clear();
+  FSchedulers.push_back(
+      std::make_unique<TSubtitleScheduler>(job.Subtitles, FOptions.Subtitles, FOptions.Font, FSubtitlesOn));
+  FReached.assign(1, {0, 0});
+  FEncoder.Start(1);
+  if (FPaused) FEncoder.Pause();
+}
+
+// On the host's thread, after a run of the fitted job ended: the next run, or the job's end.
+void TConversionSession::FitRunEnded() {
+  TTerminateInfo end = FFit->End;
+  if (FStopping || !end.Finished) {
+    EndFit(end);
+    return;
+  }
+  double copySeconds = 0;
+  if (FFit->Run.Pass == TFitPass::Copy) {
+    // The copy says how long the film is.
+    FEncoder.ClearTasks();
+    int task = FEncoder.AddTask(FFit->Fit->CopyName());
+    if (task >= 0) copySeconds = static_cast<double>(FEncoder.Task(task).Decoder(0).FileStreamInfo().Duration) / 1e6;
+  }
+  std::optional<TFitRun> next = FFit->Fit->Next(copySeconds);
+  if (next) {
+    StartFitRun(*next);
+    return;
+  }
+  if (!FFit->Fit->Failure().empty()) {
+    // The picture could not be made small enough.
+    end = {.Exception = true, .ExceptionMsg = FFit->Fit->Failure()};
+    FFit->Job->FitRefusal = FFit->Fit->Failure();
+  }
+  EndFit(end);
+}
+
+// The fitted job's end, told as any job's: what did not become an output is removed first.
+void TConversionSession::EndFit(const TTerminateInfo& end) {
+  TSessionJob& job = *FFit->Job;
+  if (FFit->Split) job.Parts = FFit->Fit->Written();
+  FFit->Fit->RemoveUnfinished();
+  job.End = end;
+  job.End->TaskIndex = 0;
+  if (Events.JobEnded) Events.JobEnded(job);
+  FRunning = false;
+  if (Events.Ended) Events.Ended();
 }
 
 void TConversionSession::OnHook(THookInfo& info) {
@@ -155,6 +326,13 @@ void TConversionSession::OnTerminate(const TTerminateInfo& info) {
 }
 
 void TConversionSession::Ended(const TTerminateInfo& info) {
+  if (FFit && FRunning) {
+    if (info.TaskIndex >= 0)
+      FFit->End = info;
+    else
+      FitRunEnded();
+    return;
+  }
   if (info.TaskIndex < 0) {
     FRunning = false;
     if (Events.Ended) Events.Ended();
@@ -168,6 +346,14 @@ void TConversionSession::Ended(const TTerminateInfo& info) {
 
 TSessionProgress TConversionSession::Progress() const {
   TSessionProgress sum;
+  if (FFit && FRunning && !FReached.empty()) {
+    std::tie(sum.Current, sum.Total) = FFit->Fit->Progress(FReached[0].first, FReached[0].second);
+    sum.Pass = FFit->Fit->Pass();
+    sum.Passes = FFit->Fit->Passes();
+    sum.Part = FFit->Fit->Part();
+    sum.Parts = FFit->Fit->Parts();
+    return sum;
+  }
   for (const auto& [current, total] : FReached) {
     sum.Current += current;
     sum.Total = total < 0 || sum.Total < 0 ? -1 : sum.Total + total;

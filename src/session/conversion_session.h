@@ -12,6 +12,7 @@
 
 #include "media/encoder/encoder.h"
 #include "options/subtitle_reader.h"
+#include "session/size_fit.h"
 
 namespace vidora {
 
@@ -22,6 +23,12 @@ class TSubtitleScheduler;
 struct TSessionProgress {
   int64_t Current = 0;  // µs converted
   int64_t Total = 0;    // µs in all; -1 when some input's length is unknown
+  // In a run fitted to a size: the pass under way (from 1) and the passes
+  // planned for its part, and the part and parts; 0 otherwise. Current and
+  // Total then cover every pass of every part, and a pass added because a
+  // file came out over moves the bar back a little.
+  int Pass = 0, Passes = 0;
+  int Part = 0, Parts = 0;
 };
 
 struct TJobRequest {
@@ -32,6 +39,8 @@ struct TJobRequest {
   std::string Subtitles;   // a subtitle file to burn in; empty: none
   int64_t TimeStart = NoTime;   // µs of the input to begin the output at; NoTime: its start
   int64_t TimeLength = NoTime;  // µs of output; NoTime: to the input's end
+  int64_t SizeLimit = 0;  // bytes the output may take, in two passes or more; 0: no limit
+  bool Split = false;     // numbered parts that each fit the limit, instead of one file
 };
 
 // One input on its way to its output.
@@ -46,6 +55,11 @@ struct TSessionJob {
   bool InputVideo = false;       // the input has pictures
   bool InputAudio = false;       // the input has sound
   TSubtitleTable Subtitles;      // with the banner row; loaded or not
+  int64_t ExpectedBytes = -1;    // about what the output takes without a limit; -1: length unknown
+  std::string FitRefusal;        // why the size limit cannot be met: known before, and such a job
+                                 // does not run, or found by the first pass, which ends the job
+  double FitLongest = 0;         // when the film is too long for the limit: the seconds it holds
+  std::vector<std::string> Parts;  // the parts a split wrote, in order
   std::optional<TTerminateInfo> End;  // how it ended, once it has
   bool Set() const { return Failure.empty(); }
 };
@@ -59,6 +73,8 @@ class TConversionSession {
     std::function<void(const TBitmap&)> Preview;  // valid during the call
     std::function<void(const TSessionJob&)> JobEnded;
     std::function<void()> Ended;
+    // What a run fitted to a size decided, for a verbose log.
+    std::function<void(const std::string&)> Note;
   };
 
   // The options (profile, subtitle style and font) must outlive the session.
@@ -75,6 +91,7 @@ class TConversionSession {
   // Builds a job: the input is opened once (a pipe cannot be read twice) and
   // the profile and the subtitle times read it through the job's decoder.
   // A job that could not be set up says why in its Failure and holds no task.
+  // A job with a size limit runs alone in its session.
   TSessionJob& AddJob(const TJobRequest& request);
   // Reads a subtitle file for a job, timed at its input's frame rate.
   bool LoadSubtitles(TSessionJob& job, const std::string& fileName);
@@ -86,11 +103,12 @@ class TConversionSession {
 
   // Runs the jobs, `threads` at a time; burn-in as `subtitlesOn` says.
   void Start(int threads, bool subtitlesOn);
-  void Pause() { FEncoder.Pause(); }
-  void Resume() { FEncoder.Resume(); }
+  void Pause();
+  void Resume();
   // Finishes the outputs up to where they got; with `wait`, returns when the
   // run has ended (its end events may still be on their way to the main thread).
-  void Stop(bool wait) { FEncoder.Stop(wait); }
+  // A job fitted to a size keeps only the files that were finished and fit.
+  void Stop(bool wait);
   // Burn-in on or off from now on, also during a run.
   void SetSubtitlesOn(bool on);
   // True between Start and the delivery of the end event.
@@ -98,6 +116,10 @@ class TConversionSession {
 
  private:
   void BindEncoder();
+  void SetFit(TSessionJob& job, const TJobRequest& request, const TFitFilm& film, const TOutputOptions& output);
+  void StartFitRun(const TFitRun& run);
+  void FitRunEnded();
+  void EndFit(const TTerminateInfo& end);
   void OnTerminate(const TTerminateInfo& info);
   void Ended(const TTerminateInfo& info);
   void OnHook(THookInfo& info);
@@ -112,6 +134,21 @@ class TConversionSession {
   std::vector<std::unique_ptr<TSubtitleScheduler>> FSchedulers;  // by task index
   std::vector<std::pair<int64_t, int64_t>> FReached;            // by task index: current and total time
   bool FRunning = false;
+  bool FPaused = false;
+  bool FStopping = false;
+  bool FSubtitlesOn = false;
+
+  // The job fitted to a size, the options its runs start from, the run under
+  // way and how its task ended.
+  struct TFitJob {
+    TSessionJob* Job = nullptr;
+    bool Split = false;
+    TOutputOptions Options;
+    std::unique_ptr<TSizeFit> Fit;
+    TFitRun Run;
+    TTerminateInfo End;
+  };
+  std::optional<TFitJob> FFit;
 
   // Lets a posted event that arrives after the session is gone find nothing.
   std::shared_ptr<TConversionSession*> FAlive = std::make_shared<TConversionSession*>(this);
