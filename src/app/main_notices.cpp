@@ -46,19 +46,30 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
     SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
     return;
   }
+  // A split film is its parts: the first is offered.
+  const auto parts = static_cast<int>(job.Parts.size());
+  const std::string& written = parts > 0 ? job.Parts.front() : job.Output;
   std::error_code error;
-  if (!std::filesystem::exists(job.Output, error)) return;
+  if (!std::filesystem::exists(written, error)) return;
   // A film that became a sound file is kept, but it is not what was asked for.
   if (!end.Shortfall.empty()) {
     SayFailure("", end.Shortfall,
-               TPlainWords::Shortfall(job.Input, job.Output, end.Shortfall.rfind("no picture", 0) == 0));
+               TPlainWords::Shortfall(job.Input, written, end.Shortfall.rfind("no picture", 0) == 0));
     return;
   }
-  OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), job.Output);
+  // One part is told as one file, by its name: "parts" then always means two or more.
+  if (parts > 1)
+    OfferDoneFolder((end.Finished ? tr("Done: %1 parts, %2") : tr("Stopped: %1 parts, %2")).arg(parts), written);
+  else
+    OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), written);
   if (!end.Finished) return;
-  auto size = static_cast<qint64>(std::filesystem::file_size(job.Output, error));
-  QString folder = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(job.Output)).absolutePath());
-  Notices.Notify(tr("Converted: %1, %2").arg(BaseName(job.Output), QLocale().formattedDataSize(size, 1, QLocale::DataSizeSIFormat)),
+  QString folder = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(written)).absolutePath());
+  if (parts > 1) {
+    Notices.Notify(tr("Converted: %1 parts, %2").arg(parts).arg(BaseName(written)), folder);
+    return;
+  }
+  auto size = static_cast<qint64>(std::filesystem::file_size(written, error));
+  Notices.Notify(tr("Converted: %1, %2").arg(BaseName(written), QLocale().formattedDataSize(size, 1, QLocale::DataSizeSIFormat)),
                  folder);
 }
 
