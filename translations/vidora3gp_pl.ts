@@ -24,10 +24,6 @@
         <translation>około %1</translation>
     </message>
     <message>
-        <source>A part of %1 cannot hold even a second of this film. Choose a larger size.</source>
-        <translation>Część o rozmiarze %1 nie pomieści nawet sekundy tego filmu. Wybierz większy rozmiar.</translation>
-    </message>
-    <message>
         <source>%1 holds less than a second of this film.</source>
         <translation>%1 mieści mniej niż sekundę tego filmu.</translation>
     </message>
@@ -46,6 +42,18 @@
     <message>
         <source>Choose “%1”.</source>
         <translation>Wybierz „%1”.</translation>
+    </message>
+    <message>
+        <source>A part of %1 cannot hold even a second of this film.</source>
+        <translation>Część o rozmiarze %1 nie pomieści nawet sekundy tego filmu.</translation>
+    </message>
+    <message>
+        <source>Even at the lowest quality this film&apos;s picture needs more than %1.</source>
+        <translation>Nawet w najniższej jakości obraz tego filmu potrzebuje więcej niż %1.</translation>
+    </message>
+    <message>
+        <source>Choose a larger size.</source>
+        <translation>Wybierz większy rozmiar.</translation>
     </message>
 </context>
 <context>
@@ -468,18 +476,6 @@ konwersja do %2</translation>
         <translation>Zmieść w rozmiarze</translation>
     </message>
     <message>
-        <source>Part %1 of %2, pass %3 of %4: </source>
-        <translation>Część %1 z %2, przebieg %3 z %4: </translation>
-    </message>
-    <message>
-        <source>Part %1 of %2: </source>
-        <translation>Część %1 z %2: </translation>
-    </message>
-    <message>
-        <source>Pass %1 of %2: </source>
-        <translation>Przebieg %1 z %2: </translation>
-    </message>
-    <message>
         <source>Done: %1 parts, %2</source>
         <translation>Gotowe: %1 części, %2</translation>
     </message>
@@ -490,6 +486,18 @@ konwersja do %2</translation>
     <message>
         <source>Converted: %1 parts, %2</source>
         <translation>Przekonwertowano: %1 części, %2</translation>
+    </message>
+    <message>
+        <source>Part %1/%2, pass %3/%4: </source>
+        <translation>Część %1/%2, przebieg %3/%4: </translation>
+    </message>
+    <message>
+        <source>Part %1/%2: </source>
+        <translation>Część %1/%2: </translation>
+    </message>
+    <message>
+        <source>Pass %1/%2: </source>
+        <translation>Przebieg %1/%2: </translation>
     </message>
 </context>
 </TS>

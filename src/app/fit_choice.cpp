@@ -46,17 +46,26 @@ QString TFitWords::ExpectedSize(const TFitChoice& choice, int64_t expectedBytes)
 
 QString TFitWords::Refusal(const TFitChoice& choice, double longestSeconds) {
   const QString size = Size(choice.Limit);
-  if (choice.Split) return tr("A part of %1 cannot hold even a second of this film. Choose a larger size.").arg(size);
+  if (choice.Split) return tr("A part of %1 cannot hold even a second of this film.").arg(size) + u' ' + Advice(choice);
   QString holds = longestSeconds < 1 ? tr("%1 holds less than a second of this film.").arg(size)
                   : longestSeconds < 90
                       ? tr("%1 holds about %2 s of this film.").arg(size).arg(std::floor(longestSeconds))
                       : tr("%1 holds about %2 min of this film.").arg(size).arg(std::floor(longestSeconds / 60));
-  // Parts always fit: the menu's split choice is the way out at any size.
+  return holds + u' ' + Advice(choice);
+}
+
+QString TFitWords::TooBusy(const TFitChoice& choice) {
+  return tr("Even at the lowest quality this film's picture needs more than %1.").arg(Size(choice.Limit)) + u' ' +
+         Advice(choice);
+}
+
+QString TFitWords::Advice(const TFitChoice& choice) {
+  if (choice.Split) return tr("Choose a larger size.");
+  // Parts of the limit's size hold a film of any length: the menu's split choice is the way out at any size.
   const TFitChoice& split = Choices[std::size(Choices) - 1];
   bool larger = std::any_of(std::begin(Choices), std::end(Choices),
                             [&](const TFitChoice& other) { return !other.Split && other.Limit > choice.Limit; });
-  QString what = larger ? tr("Choose “%1” or a larger size.").arg(Caption(split)) : tr("Choose “%1”.").arg(Caption(split));
-  return holds + u' ' + what;
+  return larger ? tr("Choose “%1” or a larger size.").arg(Caption(split)) : tr("Choose “%1”.").arg(Caption(split));
 }
 
 }  // namespace vidora::app

@@ -36,6 +36,11 @@ class TFitWords {
   static QString ExpectedSize(const TFitChoice& choice, int64_t expectedBytes);
   // Why the film cannot be converted at this size, and what to choose instead.
   static QString Refusal(const TFitChoice& choice, double longestSeconds);
+  // Why the first pass found that the film's picture cannot be made small enough.
+  static QString TooBusy(const TFitChoice& choice);
+
+ private:
+  static QString Advice(const TFitChoice& choice);
 };
 
 }  // namespace vidora::app

@@ -40,9 +40,9 @@ QString TfrmMain::WithStage(const QString& done, const TSessionProgress& progres
   // A film fitted whole is its own single part; sound alone takes one pass.
   QStringList stages;
   if (progress.Parts > 1 && progress.Passes > 1)
-    stages << tr("Part %1 of %2, pass %3 of %4: ").arg(progress.Part).arg(progress.Parts).arg(progress.Pass).arg(progress.Passes);
-  if (progress.Parts > 1) stages << tr("Part %1 of %2: ").arg(progress.Part).arg(progress.Parts);
-  if (progress.Passes > 1) stages << tr("Pass %1 of %2: ").arg(progress.Pass).arg(progress.Passes);
+    stages << tr("Part %1/%2, pass %3/%4: ").arg(progress.Part).arg(progress.Parts).arg(progress.Pass).arg(progress.Passes);
+  if (progress.Parts > 1) stages << tr("Part %1/%2: ").arg(progress.Part).arg(progress.Parts);
+  if (progress.Passes > 1) stages << tr("Pass %1/%2: ").arg(progress.Pass).arg(progress.Passes);
   const int width = ImageProgress->x() + ImageProgress->width() - LProgress->x();
   const QFontMetrics metrics = LProgress->fontMetrics();
   for (const QString& stage : stages)

@@ -42,6 +42,14 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   Notices.ShowProgress(std::nullopt);
   const TTerminateInfo& end = *job.End;
   for (const std::string& adjustment : end.Adjustments) Say(adjustment);
+  if (end.Exception && !job.FitRefusal.empty()) {
+    // The first pass found the picture too big for the size. The film stays
+    // chosen for another size, and the message needs the screen to itself.
+    ShowNoFilm();
+    ShowFilmName(&job);
+    SayFailure("Conversion error: ", end.ExceptionMsg, TFitWords::TooBusy(*FFit));
+    return;
+  }
   if (end.Exception) {
     SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
     return;

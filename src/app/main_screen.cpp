@@ -41,11 +41,12 @@ void TfrmMain::ShowFilmName(const TSessionJob* job) {
     return;
   }
   // The size is what the line is for once the film is known: a long name
-  // gives way, and goes to the tooltip when too little of it would be left.
+  // keeps its beginning, which tells it best, and goes to the tooltip when
+  // too little of it would be left.
   QString tail = u" – "_s + size;
   const QFontMetrics metrics = LFilmName->fontMetrics();
   const int room = LFilmName->width() - metrics.horizontalAdvance(tail) - 2;
-  QString shown = room < LFilmName->width() / 3 ? size : metrics.elidedText(name, Qt::ElideMiddle, room) + tail;
+  QString shown = room < LFilmName->width() / 3 ? size : metrics.elidedText(name, Qt::ElideRight, room) + tail;
   LFilmName->SetFittedText(shown, toolTip + u'\n' + size);
 }
 

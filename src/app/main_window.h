@@ -182,7 +182,7 @@ class TfrmMain : public QWidget {
   void CreateFitMenu();
   void FitIntoClick(const TFitChoice& choice);
   // "45% (-01:23)" after the part and the pass under way when they fit
-  // beside the bar ("Pass 1 of 2: 45% (-01:23)"), else after "Progress: ".
+  // beside the bar ("Pass 1/2: 45% (-01:23)"), else after "Progress: ".
   QString WithStage(const QString& done, const TSessionProgress& progress, const QString& remaining) const;
   // Components are made by name: their places, sizes and faces come from the skin.
   TRegionButton* Button(const char* name);

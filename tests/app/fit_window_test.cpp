@@ -84,7 +84,7 @@ TEST_F(FitWindowTest, AClipFittedInto300KBTellsItsPassesAndEndsUnderTheLimit) {
   FWindow->btnStartConvertClick();
   bool secondPass = false;
   ASSERT_TRUE(WaitFor([&] {
-    secondPass = secondPass || FWindow->LProgress->text().contains(u"Pass 2 of 2: ");
+    secondPass = secondPass || FWindow->LProgress->text().contains(u"Pass 2/2: ");
     return FWindow->btnAdd->isEnabled();
   }, std::chrono::seconds(60)));
   EXPECT_TRUE(secondPass) << "one bar over both passes, and the text says which";
