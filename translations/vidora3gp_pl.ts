@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>in %1 parts</source>
-        <translation>w częściach po %1</translation>
+        <translation>części po %1</translation>
     </message>
     <message>
         <source>at most %1</source>

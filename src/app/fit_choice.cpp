@@ -29,8 +29,9 @@ const TFitChoice& FitChoiceByKey(const std::string& key) {
 }
 
 QString TFitWords::Size(int64_t bytes) {
-  // The command line's wording, with the window language's decimal point.
-  return QString::fromStdString(LimitText(bytes)).replace(u"."_s, QLocale().decimalPoint());
+  // The command line's wording, with the window language's decimal point;
+  // the number and its unit stay on one line.
+  return QString::fromStdString(LimitText(bytes)).replace(u"."_s, QLocale().decimalPoint()).replace(u' ', QChar::Nbsp);
 }
 
 QString TFitWords::Caption(const TFitChoice& choice) {

@@ -43,10 +43,14 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   const TTerminateInfo& end = *job.End;
   for (const std::string& adjustment : end.Adjustments) Say(adjustment);
   if (end.Exception && !job.FitRefusal.empty()) {
-    // The first pass found the picture too big for the size. The film stays
-    // chosen for another size, and the message needs the screen to itself.
+    // The first pass found the picture too big for the size: nothing is
+    // written. The film stays chosen for another size, and the message
+    // needs the screen to itself.
     ShowNoFilm();
     ShowFilmName(&job);
+    ShowProgressText(FProgressPrefix + u" 0%"_s);
+    DrawProgress(1);
+    ImageProgress->SetPercent(0);
     SayFailure("Conversion error: ", end.ExceptionMsg, TFitWords::TooBusy(*FFit));
     return;
   }

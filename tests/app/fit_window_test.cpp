@@ -42,19 +42,19 @@ TEST_F(FitWindowTest, TheChoiceIsKeptAfterARestartAndTheFilmShowsWhatItWillTake)
   EXPECT_TRUE(Choice(*FWindow, "None")->isChecked());
   FWindow->AddFile(Clip("clip.mp4").string());
   EXPECT_EQ(FilmLine().rfind("clip.mp4 – about ", 0), 0u) << FilmLine();
-  EXPECT_TRUE(FilmLine().ends_with(" KB")) << FilmLine();
-  Choice(*FWindow, "Split into 300 KB parts")->trigger();
-  EXPECT_EQ(FilmLine(), "clip.mp4 – in 300 KB parts") << "the loaded film is made again";
+  EXPECT_TRUE(FilmLine().ends_with("\u00A0KB")) << FilmLine();
+  Choice(*FWindow, "Split into 300\u00A0KB parts")->trigger();
+  EXPECT_EQ(FilmLine(), "clip.mp4 – in 300\u00A0KB parts") << "the loaded film is made again";
   EXPECT_TRUE(FWindow->btnStartConvert->isEnabled());
-  Choice(*FWindow, "1 MB")->trigger();
-  EXPECT_EQ(FilmLine(), "clip.mp4 – at most 1 MB");
+  Choice(*FWindow, "1\u00A0MB")->trigger();
+  EXPECT_EQ(FilmLine(), "clip.mp4 – at most 1\u00A0MB");
   EXPECT_FALSE(Choice(*FWindow, "None")->isChecked()) << "one choice at a time";
 
   FWindow->close();
   FWindow = std::make_unique<TfrmMain>(FOptions, false);
-  EXPECT_TRUE(Choice(*FWindow, "1 MB")->isChecked()) << "kept after a restart";
+  EXPECT_TRUE(Choice(*FWindow, "1\u00A0MB")->isChecked()) << "kept after a restart";
   FWindow->AddFile(Clip("grey.mp4").string());
-  EXPECT_EQ(FilmLine(), "grey.mp4 – at most 1 MB");
+  EXPECT_EQ(FilmLine(), "grey.mp4 – at most 1\u00A0MB");
 }
 
 TEST_F(FitWindowTest, AFilmTooLongForTheSizeCannotBeConvertedAndTheWindowSaysWhatFits) {
@@ -64,21 +64,21 @@ TEST_F(FitWindowTest, AFilmTooLongForTheSizeCannotBeConvertedAndTheWindowSaysWha
                          "-f lavfi -i sine=duration=600:sample_rate=8000 -c:v mpeg4 -c:a aac -b:a 8k -shortest '" + film.string() + "'").c_str()), 0);
   FWindow->AddFile(film.string());
   ASSERT_TRUE(FWindow->btnStartConvert->isEnabled());
-  Choice(*FWindow, "300 KB")->trigger();
+  Choice(*FWindow, "300\u00A0KB")->trigger();
   EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
   ASSERT_TRUE(FWindow->ShowsFailure());
   std::string said = FWindow->LMessage->toolTip().toStdString();
-  EXPECT_EQ(said.rfind("300 KB holds about ", 0), 0u) << said;
-  EXPECT_TRUE(said.ends_with(" of this film. Choose “Split into 300 KB parts” or a larger size.")) << said;
-  EXPECT_EQ(FilmLine(), "long.mp4 – at most 300 KB") << "the film stays chosen";
+  EXPECT_EQ(said.rfind("300\u00A0KB holds about ", 0), 0u) << said;
+  EXPECT_TRUE(said.ends_with(" of this film. Choose “Split into 300\u00A0KB parts” or a larger size.")) << said;
+  EXPECT_EQ(FilmLine(), "long.mp4 – at most 300\u00A0KB") << "the film stays chosen";
 
-  Choice(*FWindow, "Split into 300 KB parts")->trigger();
+  Choice(*FWindow, "Split into 300\u00A0KB parts")->trigger();
   EXPECT_FALSE(FWindow->ShowsFailure());
   EXPECT_TRUE(FWindow->btnStartConvert->isEnabled());
 }
 
 TEST_F(FitWindowTest, AClipFittedInto300KBTellsItsPassesAndEndsUnderTheLimit) {
-  Choice(*FWindow, "300 KB")->trigger();
+  Choice(*FWindow, "300\u00A0KB")->trigger();
   fs::path clip = Clip("clip.mp4");
   FWindow->AddFile(clip.string());
   FWindow->btnStartConvertClick();
