@@ -499,5 +499,13 @@ konwersja do %2</translation>
         <source>Pass %1/%2: </source>
         <translation>Przebieg %1/%2: </translation>
     </message>
+    <message>
+        <source>Stop converting? The parts made so far are kept.</source>
+        <translation>Przerwać konwersję? Zrobione dotąd części zostaną zachowane.</translation>
+    </message>
+    <message>
+        <source>Stop converting? Nothing is kept: a file that must fit a size is written at its end.</source>
+        <translation>Przerwać konwersję? Nic nie zostanie zachowane: plik, który ma zmieścić się w rozmiarze, jest zapisywany na końcu.</translation>
+    </message>
 </context>
 </TS>

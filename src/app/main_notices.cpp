@@ -140,8 +140,11 @@ bool TfrmMain::Converting() const {
 bool TfrmMain::MayClose() {
   if (!Converting()) return true;
   if (!FCloseWithoutAsking) {
+    // A file fitted to a size is written only when it is known to fit; of a split, the parts made are kept.
     QString question =
-        tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
+        FFit->Split       ? tr("Stop converting? The parts made so far are kept.")
+        : FFit->Limit > 0 ? tr("Stop converting? Nothing is kept: a file that must fit a size is written at its end.")
+                          : tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
     bool stop = AskToStop ? AskToStop(question) : AskStopConverting(question);
     // A stop signal or the run's end may have come while the question was open.
     if (!stop && !FCloseWithoutAsking && Converting()) return false;
