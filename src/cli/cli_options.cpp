@@ -124,8 +124,6 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
   if (!options.Output.empty() && options.Inputs.size() > 1)
     throw std::invalid_argument("-o names one output: give one input with it");
   if (options.Size && options.SplitSize) throw std::invalid_argument("give --size or --split, not both");
-  if ((options.Size || options.SplitSize) && options.Lo)
-    throw std::invalid_argument("--size and --split set the profile's rates; --lo has fixed ones");
   if (!options.Subtitles.empty() && options.Inputs.size() > 1)
     throw std::invalid_argument("subtitles go with one input: give one input with them");
   return options;

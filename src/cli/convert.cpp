@@ -143,34 +143,33 @@ bool StopRequested() { return Interrupts > 0; }
 
 void Say(const std::string& message) { std::fprintf(stderr, "vidora3gp-cli: %s\n", message.c_str()); }
 
-namespace {
-
-// The engine's messages mostly name the file already.
-std::string Named(const TSessionJob& job, const std::string& message) {
-  return message.rfind(job.Input, 0) == 0 ? message : job.Input + ": " + message;
+std::string Named(const std::string& input, const std::string& message) {
+  return message.rfind(input, 0) == 0 ? message : input + ": " + message;
 }
+
+namespace {
 
 // The user's word on one input; false for a failure.
 bool Report(const TSessionJob& job, int verbosity) {
   std::error_code error;
   if (!job.Failure.empty()) {
-    Say(Named(job, job.Failure));
+    Say(Named(job.Input, job.Failure));
     return false;
   }
   if (job.End && job.End->Finished) {
     if (verbosity >= 0) {
       std::fprintf(stderr, "%s\n", job.Output.c_str());
-      for (const std::string& adjustment : job.End->Adjustments) Say(Named(job, adjustment));
+      for (const std::string& adjustment : job.End->Adjustments) Say(Named(job.Input, adjustment));
     }
     // A film that became a sound file is not what was asked for, though it is kept.
-    if (!job.End->Shortfall.empty()) Say(Named(job, job.End->Shortfall));
+    if (!job.End->Shortfall.empty()) Say(Named(job.Input, job.End->Shortfall));
     return job.End->Shortfall.empty();
   }
   bool kept = fs::file_size(job.Output, error) > 0 && !error;
   std::string what = kept ? "; " + job.Output + " holds what was converted"
                           : "; the unfinished " + job.Output + " was removed";
   if (job.End && job.End->Exception)
-    Say(Named(job, job.End->ExceptionMsg) + what);
+    Say(Named(job.Input, job.End->ExceptionMsg) + what);
   else
     Say(job.Input + ": stopped" + what);
   return false;
@@ -189,9 +188,12 @@ int Convert(const TCliOptions& options) {
     Say(error.what());
     return 2;
   }
-  // --size decides over the profile's own limit.
-  int64_t limit = options.SplitSize ? options.SplitSize : options.Size ? options.Size : form.Profile.MaxFileSize;
-  if (limit > 0 && !options.Lo) return ConvertFitting(options, form, limit, options.SplitSize > 0);
+  // --size decides over the profile's own limit, which the fixed set does not read.
+  int64_t limit = options.SplitSize ? options.SplitSize
+                  : options.Size    ? options.Size
+                  : options.Lo      ? 0
+                                    : form.Profile.MaxFileSize;
+  if (limit > 0) return ConvertFitting(options, form, limit, options.SplitSize > 0);
 
   TConversionSession session(form);
   session.Encoder().SetVerbose(options.Verbosity > 0 ? 1 : -1);

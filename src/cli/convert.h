@@ -22,5 +22,7 @@ bool RunToEnd(TConversionSession& session, int jobs, bool subtitlesOn);
 bool StopRequested();
 // A message for the user on the error output.
 void Say(const std::string& message);
+// The message about an input, named by it once: the engine's messages mostly name it already.
+std::string Named(const std::string& input, const std::string& message);
 
 }  // namespace vidora::cli

@@ -35,11 +35,12 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
   const TSessionJob& job = session.AddJob({.Input = input,
                                            .Output = options.Output,
                                            .Overwrite = options.Overwrite,
+                                           .FixedMode = options.Lo,
                                            .Subtitles = options.Subtitles,
                                            .SizeLimit = limit,
                                            .Split = split});
   if (!job.Set()) {
-    Say(job.Input + ": " + job.Failure);
+    Say(Named(input, job.Failure));
     return job.RefusedOption ? 2 : 1;
   }
   if (!job.FitRefusal.empty()) {
@@ -65,9 +66,11 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
     return 0;
   }
   if (stopped)
-    Say(input + ": stopped; " + (split ? "the parts above were" : job.Output + " was not") + " written");
+    Say(input + ": stopped; " + (!split             ? job.Output + " was not written"
+                                 : job.Parts.empty() ? std::string("no part was written")
+                                                     : "the parts above are whole; the rest was not written"));
   else if (job.End && job.End->Exception)
-    Say(input + ": " + job.End->ExceptionMsg + (job.FitRefusal.empty() ? "" : "; try --split or a shorter part"));
+    Say(Named(input, job.End->ExceptionMsg) + (job.FitRefusal.empty() ? "" : "; try --split or a shorter part"));
   return 1;
 }
 

@@ -73,7 +73,11 @@ std::vector<int32_t> AudioRateSteps(const std::string& codec, int32_t rate) {
   std::vector<int32_t> steps;
   for (size_t i = 0; i < count; ++i)
     if (modes[i].Rate <= rate) steps.push_back(modes[i].Rate);
-  if (steps.empty()) steps.push_back(rate);
+  // AAC takes any rate; below 32 kbit/s its stereo sound turns to gargle.
+  if (Contains(codec, "aac"))
+    for (int32_t step : {32000, 48000, 64000})
+      if (step < rate) steps.push_back(step);
+  if (steps.empty() || steps.back() < rate) steps.push_back(rate);
   return steps;
 }
 

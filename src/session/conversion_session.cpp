@@ -48,6 +48,10 @@ TFitFilm FilmOf(const TSessionJob& job, const TJobRequest& request, const TOutpu
   int fields = std::sscanf(output.FrameRate.c_str(), "%lf/%lf", &numerator, &denominator);
   double rate = fields >= 1 && denominator > 0 ? numerator / denominator : 0;
   film.FrameRate = rate > 0 ? rate : job.SubtitleFrameRate > 0 ? job.SubtitleFrameRate : 25;
+  // H.263, the 3GP container's own picture, keeps at most 30000/1001 pictures a second.
+  bool h263 = output.VideoCodec.find("h263") != std::string::npos ||
+              (output.VideoCodec.empty() && (extension == ".3gp" || extension == ".3g2"));
+  if (h263 && rate <= 0) film.FrameRate = std::min(film.FrameRate, 30000.0 / 1001);
   int width = 0, height = 0;
   if (std::sscanf(output.FrameSize.c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0) {
     film.Width = width;

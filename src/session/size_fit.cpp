@@ -86,7 +86,8 @@ void TSizeFit::PlanParts() {
   FPartSeconds = plan->PartSeconds;
   std::error_code error;
   for (int part = 0; part < FParts && !FOverwrite && FFailure.empty(); ++part)
-    if (fs::exists(fs::symlink_status(PartName(part), error))) FFailure = PartName(part) + ": exists";
+    if (fs::exists(fs::symlink_status(PartName(part), error)))
+      FFailure = PartName(part) + ": exists; give --overwrite to replace it";
 }
 
 void TSizeFit::SetPartTimes(TFitRun& run) const {

@@ -277,6 +277,42 @@ TEST(FitIntoSize, PartsEachFitAndAddUpToTheFilm) {
   EXPECT_EQ(FileCount(folder.Path()), 2u + parts);
 }
 
+// A pipe has no length to plan by: it is copied aside as it comes, then split.
+// A stop during a pass leaves neither an output nor the first pass's statistics.
+TEST(FitIntoSize, APipeIsMeasuredAsItComesAndAStopLeavesNothingBehind) {
+  TTempFolder folder, temporary;
+  fs::path clip = MakeBusyClip(folder, 30), stream = folder.Path() / "busy30.ts";
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -i '" + clip.string() + "' -c copy '" + stream.string() + "'").c_str()), 0);
+  fs::path piped = folder.Path() / "piped.3gp";
+  auto [status, output] = RunCli("-q --split 300k -o '" + piped.string() + "' pipe:0", "cat '" + stream.string() + "' | ");
+  ASSERT_EQ(status, 0) << output;
+  double total = 0;
+  int parts = 0;
+  for (fs::path part; fs::exists(part = folder.Path() / ("piped_" + std::to_string(parts + 1) + ".3gp")); ++parts) {
+    EXPECT_LE(fs::file_size(part), 300000u) << part;
+    total += Seconds(part, "v");
+  }
+  EXPECT_GE(parts, 2);
+  EXPECT_NEAR(total, 30, 0.1);
+  EXPECT_EQ(FileCount(folder.Path()), 2u + parts) << "the copy of the pipe is gone";
+
+  std::string command = std::string(CLI_PATH) + " -q --size 300k " + clip.string();
+  FILE* pipe = popen(("TMPDIR='" + temporary.Path().string() + "' " + command + " 2>&1").c_str(), "r");
+  WaitUntilCatches(command, SIGTERM);
+  // Stop while the first pass writes its statistics.
+  for (int i = 0; i < 1500 && FileCount(temporary.Path()) == 0; ++i) usleep(20000);
+  EXPECT_EQ(FileCount(temporary.Path()), 1u) << "the first pass never began";
+  std::system(("pkill -TERM -f '^" + command + "'").c_str());
+  output.clear();
+  char buffer[4096];
+  while (size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1) << output;
+  EXPECT_NE(output.find("stopped; " + (folder.Path() / "busy30_(Vidora)_3GP.3gp").string() + " was not written"),
+            std::string::npos) << output;
+  EXPECT_EQ(FileCount(temporary.Path()), 0u);
+  EXPECT_EQ(FileCount(folder.Path()), 2u + parts);
+}
+
 // Serves the first `bytes` of a file to one client on 127.0.0.1, then resets the connection.
 class TBreakingServer {
  public:

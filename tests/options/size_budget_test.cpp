@@ -51,6 +51,14 @@ TEST(SizeLimit, SoundIsLoweredInItsStepsOnlyWhenThePictureNeedsTheRoom) {
   EXPECT_EQ(sound->AudioBitRate, 6700) << "the highest step that fits";
   film.Seconds = 600;
   EXPECT_FALSE(PlanSizeBudget(film, 300000)) << "never below 4.75 kbit/s";
+
+  // The larger picture's AAC goes down its usual rates, not below 32 kbit/s.
+  film = {.Seconds = 50, .AudioCodec = "aac", .AudioBitRate = 96000, .Width = 320, .Height = 240};
+  std::optional<TSizeBudget> aac = PlanSizeBudget(film, 1000000);
+  ASSERT_TRUE(aac);
+  EXPECT_EQ(aac->AudioBitRate, 48000);
+  film.Seconds = 80;
+  EXPECT_FALSE(PlanSizeBudget(film, 1000000));
 }
 
 }  // namespace
