@@ -2,6 +2,61 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pl_PL" sourcelanguage="en">
 <context>
+    <name>TFitWords</name>
+    <message>
+        <source>None</source>
+        <translation>Bez ograniczenia</translation>
+    </message>
+    <message>
+        <source>Split into %1 parts</source>
+        <translation>Podziel na części po %1</translation>
+    </message>
+    <message>
+        <source>in %1 parts</source>
+        <translation>części po %1</translation>
+    </message>
+    <message>
+        <source>at most %1</source>
+        <translation>najwyżej %1</translation>
+    </message>
+    <message>
+        <source>about %1</source>
+        <translation>około %1</translation>
+    </message>
+    <message>
+        <source>%1 holds less than a second of this film.</source>
+        <translation>%1 mieści mniej niż sekundę tego filmu.</translation>
+    </message>
+    <message>
+        <source>%1 holds about %2 s of this film.</source>
+        <translation>%1 mieści około %2 s tego filmu.</translation>
+    </message>
+    <message>
+        <source>%1 holds about %2 min of this film.</source>
+        <translation>%1 mieści około %2 min tego filmu.</translation>
+    </message>
+    <message>
+        <source>Choose “%1” or a larger size.</source>
+        <translation>Wybierz „%1” albo większy rozmiar.</translation>
+    </message>
+    <message>
+        <source>Choose “%1”.</source>
+        <translation>Wybierz „%1”.</translation>
+    </message>
+    <message>
+        <source>A part of %1 cannot hold even a second of this film.</source>
+        <translation>Część o rozmiarze %1 nie pomieści nawet sekundy tego filmu.</translation>
+    </message>
+    <message>
+        <source>Even at the lowest quality this film&apos;s picture needs more than %1.</source>
+        <translation>Nawet w najniższej jakości obraz tego filmu potrzebuje więcej niż %1.</translation>
+    </message>
+    <message>
+        <source>Choose a larger size.</source>
+        <translation>Wybierz większy rozmiar.</translation>
+    </message>
+</context>
+<context>
     <name>TPlainWords</name>
     <message>
         <source>%1: %2</source>
@@ -415,6 +470,42 @@ konwersja do %2</translation>
     <message>
         <source>How to convert</source>
         <translation>Jak to zrobić</translation>
+    </message>
+    <message>
+        <source>Fit into</source>
+        <translation>Zmieść w rozmiarze</translation>
+    </message>
+    <message>
+        <source>Done: %1 parts, %2</source>
+        <translation>Gotowe: %1 części, %2</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 parts, %2</source>
+        <translation>Przerwano: %1 części, %2</translation>
+    </message>
+    <message>
+        <source>Converted: %1 parts, %2</source>
+        <translation>Przekonwertowano: %1 części, %2</translation>
+    </message>
+    <message>
+        <source>Part %1/%2, pass %3/%4: </source>
+        <translation>Część %1/%2, przebieg %3/%4: </translation>
+    </message>
+    <message>
+        <source>Part %1/%2: </source>
+        <translation>Część %1/%2: </translation>
+    </message>
+    <message>
+        <source>Pass %1/%2: </source>
+        <translation>Przebieg %1/%2: </translation>
+    </message>
+    <message>
+        <source>Stop converting? The parts made so far are kept.</source>
+        <translation>Przerwać konwersję? Zrobione dotąd części zostaną zachowane.</translation>
+    </message>
+    <message>
+        <source>Stop converting? Nothing is kept: a file that must fit a size is written at its end.</source>
+        <translation>Przerwać konwersję? Nic nie zostanie zachowane: plik, który ma zmieścić się w rozmiarze, jest zapisywany na końcu.</translation>
     </message>
 </context>
 </TS>

@@ -91,7 +91,8 @@ TSessionJob* TfrmMain::CurrentJob() const {
 void TfrmMain::AddChosenFile(const std::string& fileName) {
   ShowProgressText(FProgressPrefix + u" 0%"_s);
   FFLogger.SetLogLevel(ChosenLogLevel());
-  TSessionJob& job = FSession.AddJob({.Input = fileName, .FixedMode = !btnHi->Down()});
+  TSessionJob& job =
+      FSession.AddJob({.Input = fileName, .FixedMode = !btnHi->Down(), .SizeLimit = FFit->Limit, .Split = FFit->Split});
   if (!job.Set()) {
     ShowNoFilm();
     // A file that could not be opened has no output name yet.
@@ -101,6 +102,13 @@ void TfrmMain::AddChosenFile(const std::string& fileName) {
     return;
   }
   LMessage->hide();
+  if (!job.FitRefusal.empty()) {
+    // The film stays chosen, so that another size in the phone menu makes it again.
+    ShowNoFilm();
+    ShowFilmName(&job);
+    SayFailure("Cannot fit: ", job.FitRefusal, TFitWords::Refusal(*FFit, job.FitLongest));
+    return;
+  }
   ShowFilmName(&job);
   if (!FSubtitleFile.empty()) ReadSubtitles(job, FSubtitleFile);
   UpdatePreviewSubtitles();

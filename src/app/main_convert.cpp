@@ -71,6 +71,7 @@ void TfrmMain::btnStartConvertClick() {
     button->setEnabled(false);
   // The running job keeps its phone's profile: no other phone until it ends.
   FSkinItems->setEnabled(false);
+  FFitItems->setEnabled(false);
   LMessage->hide();
   DrawProgress(1);
   ImageProgress->SetPercent(0);
@@ -109,7 +110,7 @@ void TfrmMain::KodraProgress(const TSessionProgress& progress) {
   }
   // Without a known length the label tells the time reached instead.
   QString shown = percent ? QString::number(*percent) + u"% "_s : TimeOfDay(CurrentDuration / 1000) + u" "_s;
-  ShowProgressText(FProgressPrefix + shown + QString::fromStdString(FRemainingText));
+  ShowProgressText(WithStage(shown, progress, QString::fromStdString(FRemainingText)));
   if (!percent) return;
   int fill = BarFill(*percent, ImageProgress->width());
   if (fill != FProgressFill) DrawProgress(fill);
@@ -138,6 +139,7 @@ void TfrmMain::KodraTerminate(const TSessionJob& job) {
   for (TRegionButton* key : {btnAdd, btnAddSub, btnLo, btnHi}) key->setEnabled(true);
   btnSubOn->hide();
   FSkinItems->setEnabled(true);
+  FFitItems->setEnabled(true);
   TellJobEnded(job);
 }
 

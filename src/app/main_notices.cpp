@@ -42,23 +42,46 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   Notices.ShowProgress(std::nullopt);
   const TTerminateInfo& end = *job.End;
   for (const std::string& adjustment : end.Adjustments) Say(adjustment);
+  if (end.Exception && !job.FitRefusal.empty()) {
+    // The first pass found the picture too big for the size: nothing is
+    // written. The film stays chosen for another size, and the message
+    // needs the screen to itself.
+    ShowNoFilm();
+    ShowFilmName(&job);
+    ShowProgressText(FProgressPrefix + u" 0%"_s);
+    DrawProgress(1);
+    ImageProgress->SetPercent(0);
+    SayFailure("Conversion error: ", end.ExceptionMsg, TFitWords::TooBusy(*FFit));
+    return;
+  }
   if (end.Exception) {
     SayFailure("Conversion error: ", end.ExceptionMsg, TPlainWords::FilmFailure(job.Input, end.ExceptionMsg, true));
     return;
   }
+  // A split film is its parts: the first is offered.
+  const auto parts = static_cast<int>(job.Parts.size());
+  const std::string& written = parts > 0 ? job.Parts.front() : job.Output;
   std::error_code error;
-  if (!std::filesystem::exists(job.Output, error)) return;
+  if (!std::filesystem::exists(written, error)) return;
   // A film that became a sound file is kept, but it is not what was asked for.
   if (!end.Shortfall.empty()) {
     SayFailure("", end.Shortfall,
-               TPlainWords::Shortfall(job.Input, job.Output, end.Shortfall.rfind("no picture", 0) == 0));
+               TPlainWords::Shortfall(job.Input, written, end.Shortfall.rfind("no picture", 0) == 0));
     return;
   }
-  OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), job.Output);
+  // One part is told as one file, by its name: "parts" then always means two or more.
+  if (parts > 1)
+    OfferDoneFolder((end.Finished ? tr("Done: %1 parts, %2") : tr("Stopped: %1 parts, %2")).arg(parts), written);
+  else
+    OfferDoneFolder(end.Finished ? tr("Done: %1") : tr("Stopped: %1"), written);
   if (!end.Finished) return;
-  auto size = static_cast<qint64>(std::filesystem::file_size(job.Output, error));
-  QString folder = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(job.Output)).absolutePath());
-  Notices.Notify(tr("Converted: %1, %2").arg(BaseName(job.Output), QLocale().formattedDataSize(size, 1, QLocale::DataSizeSIFormat)),
+  QString folder = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(written)).absolutePath());
+  if (parts > 1) {
+    Notices.Notify(tr("Converted: %1 parts, %2").arg(parts).arg(BaseName(written)), folder);
+    return;
+  }
+  auto size = static_cast<qint64>(std::filesystem::file_size(written, error));
+  Notices.Notify(tr("Converted: %1, %2").arg(BaseName(written), QLocale().formattedDataSize(size, 1, QLocale::DataSizeSIFormat)),
                  folder);
 }
 
@@ -117,8 +140,11 @@ bool TfrmMain::Converting() const {
 bool TfrmMain::MayClose() {
   if (!Converting()) return true;
   if (!FCloseWithoutAsking) {
+    // A file fitted to a size is written only when it is known to fit; of a split, the parts made are kept.
     QString question =
-        tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
+        FFit->Split       ? tr("Stop converting? The parts made so far are kept.")
+        : FFit->Limit > 0 ? tr("Stop converting? Nothing is kept: a file that must fit a size is written at its end.")
+                          : tr("Stop converting? What is done so far is kept in %1.").arg(BaseName(CurrentJob()->Output));
     bool stop = AskToStop ? AskToStop(question) : AskStopConverting(question);
     // A stop signal or the run's end may have come while the question was open.
     if (!stop && !FCloseWithoutAsking && Converting()) return false;

@@ -33,8 +33,21 @@ void TfrmMain::ShowFilmName(const TSessionJob* job) {
     LFilmName->SetFittedText({}, {});
     return;
   }
-  LFilmName->SetFittedText(BaseName(job->Input),
-                           tr("%1\nis converted to %2").arg(QString::fromStdString(job->Input), BaseName(job->Output)));
+  QString name = BaseName(job->Input);
+  QString toolTip = tr("%1\nis converted to %2").arg(QString::fromStdString(job->Input), BaseName(job->Output));
+  QString size = TFitWords::ExpectedSize(*FFit, job->ExpectedBytes);
+  if (size.isEmpty()) {
+    LFilmName->SetFittedText(name, toolTip);
+    return;
+  }
+  // The size is what the line is for once the film is known: a long name
+  // keeps its beginning, which tells it best, and goes to the tooltip when
+  // too little of it would be left.
+  QString tail = u" – "_s + size;
+  const QFontMetrics metrics = LFilmName->fontMetrics();
+  const int room = LFilmName->width() - metrics.horizontalAdvance(tail) - 2;
+  QString shown = room < LFilmName->width() / 3 ? size : metrics.elidedText(name, Qt::ElideRight, room) + tail;
+  LFilmName->SetFittedText(shown, toolTip + u'\n' + size);
 }
 
 void TfrmMain::ShowNoFilm() {

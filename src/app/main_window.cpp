@@ -175,6 +175,7 @@ void TfrmMain::CreateMenuAndLog() {
   MSkin->setObjectName("MSkin");
   FSkinItems = new QActionGroup(MSkin);
   MSkin->addSeparator();
+  CreateFitMenu();
   AlwaysOnTop = MSkin->addAction(tr("Always on top"));
   AlwaysOnTop->setObjectName(u"AlwaysOnTop"_s);
   AlwaysOnTop->setCheckable(true);

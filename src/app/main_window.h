@@ -17,6 +17,7 @@
 
 #include "app/control_rules.h"
 #include "app/desktop_notices.h"
+#include "app/fit_choice.h"
 #include "app/fitted_label.h"
 #include "app/progress_box.h"
 #include "app/remaining_time.h"
@@ -104,6 +105,7 @@ class TfrmMain : public QWidget {
   QPlainTextEdit* mmoLog;
   QGroupBox* grpLogLevel;
   QMenu* MSkin;
+  QMenu* MFitInto;  // the size the film must fit (stored)
   QAction* AlwaysOnTop;  // checked: the phone stays above other windows (stored)
   QAction* GetPhone;
   QTimer* TimerStat;
@@ -176,6 +178,12 @@ class TfrmMain : public QWidget {
   void CreateKeys();
   void CreateMenuAndLog();
   void CreateTimers();
+  // main_fit.cpp: the size the film must fit, chosen in the phone menu.
+  void CreateFitMenu();
+  void FitIntoClick(const TFitChoice& choice);
+  // "45% (-01:23)" after the part and the pass under way when they fit
+  // beside the bar ("Pass 1/2: 45% (-01:23)"), else after "Progress: ".
+  QString WithStage(const QString& done, const TSessionProgress& progress, const QString& remaining) const;
   // Components are made by name: their places, sizes and faces come from the skin.
   TRegionButton* Button(const char* name);
   TImageBox* Image(const char* name, QWidget* parent);
@@ -277,6 +285,8 @@ class TfrmMain : public QWidget {
   QColor FProgressColour{Qt::lightGray};
   std::string FSkinName = "Standard";
   QActionGroup* FSkinItems = nullptr;
+  QActionGroup* FFitItems = nullptr;
+  const TFitChoice* FFit = &FitChoices().front();
   QPoint FDragFrom;
   bool FDragging = false;
   QString FIdleTitle;            // the title to go back to after a run

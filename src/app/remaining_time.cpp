@@ -22,6 +22,9 @@ void TRemainingTime::Resume(int64_t nowMs) {
 }
 
 std::string TRemainingTime::Tick(int64_t nowMs, int64_t current, int64_t total) {
+  // A size-fitted run that encodes again steps back: the samples before that
+  // measured a pass that is over, so the sampling starts anew.
+  if (FTicks > 0 && current < FHistory[0].Current) FTicks = 0;
   if (FTicks < 10) ++FTicks;
   for (int k = 8; k >= 0; --k) FHistory[k + 1] = FHistory[k];
   FHistory[0] = TSample{nowMs - FPausedMs, current};

@@ -28,6 +28,7 @@ inline constexpr const char* LastStart = "LastLU";        // when the last daily
 inline constexpr const char* AlwaysOnTop = "AlwaysOnTop";  // the phone stays above other windows
 inline constexpr const char* LogWindowPlace = "LogWindow";  // the log window's geometry, as Qt saves it
 inline constexpr const char* LastFolder = "LastFolder";    // where the file dialogs open
+inline constexpr const char* FitInto = "FitInto";          // the size a film must fit, or its parts
 }  // namespace setting
 
 class SettingsStore {

@@ -227,7 +227,7 @@ TEST_F(DeadEndTest, ThePhoneNamesTheFilmAndSaysWhatWentWrongInItsScreen) {
   fs::copy_file(std::string(CLIPS_DIR) + "/clip.mp4", FFolder.Path() / holiday);
   FWindow->AddFile((FFolder.Path() / holiday).string());
   EXPECT_TRUE(name->isVisible());
-  EXPECT_TRUE(name->text().startsWith("Our summer") && name->text().contains(QChar(0x2026))) << name->text().toStdString();
+  EXPECT_TRUE(name->text().startsWith("Our sum") && name->text().contains(QChar(0x2026))) << name->text().toStdString();
   EXPECT_TRUE(Fits(*name));
   EXPECT_TRUE(name->toolTip().contains(QString::fromStdString(holiday)));
   EXPECT_FALSE(FWindow->ShowsFailure());

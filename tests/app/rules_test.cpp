@@ -151,5 +151,15 @@ TEST(RemainingTime, PausedTimeDoesNotCount) {
   EXPECT_EQ(estimate.Tick(20000, 0, total), "") << "a new conversion starts afresh";
 }
 
+TEST(RemainingTime, APassThatStartsAgainIsMeasuredOnItsOwn) {
+  TRemainingTime estimate(Clock);
+  int64_t total = 100000000;
+  estimate.Tick(0, 0, total);
+  estimate.Tick(3000, 30000000, total);  // a quick pass: 30 s in 3 s
+  EXPECT_EQ(estimate.Tick(6000, 20000000, total), "") << "stepped back: nothing of the new pass to compare yet";
+  // The new pass advances 1 s in 3 s: the 79 s left take 237 s.
+  EXPECT_EQ(estimate.Tick(9000, 21000000, total), "(-03:57)");
+}
+
 }  // namespace
 }  // namespace vidora::app
