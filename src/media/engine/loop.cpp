@@ -95,15 +95,11 @@ void TCustomFFmpeg::Decode(std::string& brokeOff) {
     bool handedOn = HandOnPacket(fileIndex, pkt);
     avcodec.av_packet_unref(pkt);
     if (!handedOn) continue;
-
-    int64_t now = avutil.av_gettime_relative();
-    if (now - Flast_report_time > ReportInterval) {
-      Flast_report_time = now;
-      TOutputJob report;
-      report.kind = TOutputJob::Report;
-      report.file_index = fileIndex;
-      Output(std::move(report));
-    }
+    // The output reports once it has done the packet, when a report is due.
+    TOutputJob done;
+    done.kind = TOutputJob::PacketDone;
+    done.file_index = fileIndex;
+    Output(std::move(done));
   }
   ReportDecodeErrors();
   for (auto& ist : Fist_table)

@@ -26,7 +26,7 @@ struct TOutputJob {
     Copy,         // a packet for the streams that copy it
     PicturesEnd,  // the decoder gave its last picture: the filter graph may give out what it holds
     Drain,        // the input stream ended: its encoders give out what they hold
-    Report,       // time for a progress report
+    PacketDone,   // what came of one packet has been handed on: a progress report may be due
   };
   TKind kind = Decoded;
   TAVInputStream* ist = nullptr;
@@ -34,7 +34,7 @@ struct TOutputJob {
   TFramePtr frame;
   TPacketPtr packet;
   TSubtitlePtr subtitle;
-  int file_index = 0;  // Report
+  int file_index = 0;  // PacketDone
 };
 
 // Jobs in the order they were put in. Put blocks while the queue holds its

@@ -74,8 +74,12 @@ void TCustomFFmpeg::Output(TOutputJob job) {
 }
 
 void TCustomFFmpeg::RunOutputJob(TOutputJob& job) {
-  if (job.kind == TOutputJob::Report) {
-    print_report(false, job.file_index);
+  if (job.kind == TOutputJob::PacketDone) {
+    int64_t now = avutil.av_gettime_relative();
+    if (now - Flast_report_time > ReportInterval) {
+      Flast_report_time = now;
+      print_report(false, job.file_index);
+    }
     return;
   }
   TAVInputStream& ist = *job.ist;
@@ -100,7 +104,7 @@ void TCustomFFmpeg::RunOutputJob(TOutputJob& job) {
       for (auto& ost : Fost_table)
         if (fed(ost, true)) DrainEncoder(*ost);
       break;
-    case TOutputJob::Report: break;
+    case TOutputJob::PacketDone: break;
   }
 }
 
