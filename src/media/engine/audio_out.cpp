@@ -60,8 +60,9 @@ void TCustomFFmpeg::InjectSilence(TAVOutputStream& ost, const AVFrame* samples, 
 
 void TCustomFFmpeg::SyncAudio(TAVOutputStream& ost, TAVInputStream& ist, const AVFrame* samples) {
   AVCodecContext* enc = ost.enc;
-  const TAVInputStream& sync = ost.sync_ist ? *ost.sync_ist : ist;
-  double syncTime = (sync.pts - Fstart_time) / 1000000.0;
+  // Another stream's clock is read as it stands: its output never runs behind (Overlaps).
+  int64_t syncPts = ost.sync_ist && ost.sync_ist != &ist ? ost.sync_ist->pts : ist.shown.pts;
+  double syncTime = (syncPts - Fstart_time) / 1000000.0;
   int queued = ost.fifo ? avutil.av_audio_fifo_size(ost.fifo.get()) : 0;
   if (Faudio_sync_method == 0) {
     int64_t target = std::lrint(syncTime * enc->sample_rate) - queued;

@@ -49,7 +49,7 @@ void TCustomFFmpeg::PlanFastDecoding() {
     bool deinterlaced = false, sideways = false, reshaped = false;
     for (auto& ost : Fost_table) {
       if (ost->source_index != ist->table_index || ost->codec->stream_copy) continue;
-      TPictureShaping shaping = PictureShaping(*ost, *ist);
+      TPictureShaping shaping = PictureShaping(*ost, *ist, FormOf(dec));
       deinterlaced = deinterlaced || shaping.deinterlace;
       sideways = sideways || shaping.rotation % 180;
       reshaped = reshaped || shaping.rotation || shaping.mirror || shaping.fit_width;

@@ -31,6 +31,7 @@
 #include "media/base/previewer.h"
 #include "media/engine/frame_hook.h"
 #include "media/engine/hooks.h"
+#include "media/engine/output_queue.h"
 #include "media/base/rgb_convert.h"
 #include "media/engine/run_records.h"
 
@@ -430,6 +431,19 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void EndThread();
   void WaitWhilePaused() { FRunEvent.Wait(); }
   void Transcode();
+  // output_thread.cpp: whether the output runs on the run's thread beside a
+  // thread that reads and decodes, and that running.
+  bool OutputRunsBeside() const;
+  void DecodeBesideOutput(std::string& brokeOff);
+  bool OutputAbandoned() const;
+  // Reads and decodes to the end, handing on what comes out.
+  void Decode(std::string& brokeOff);
+  TOutputJob Job(TOutputJob::TKind kind, TAVInputStream& ist) const;
+  // Done at once, or queued for the output's thread.
+  void Output(TOutputJob job);
+  void RunOutputJob(TOutputJob& job);
+  // A decoded picture or samples: hooks, filter graph, encoders.
+  void OutputDecoded(TAVInputStream& ist, AVFrame* frame);
   void SetUpRun();
   void BuildInputRecords();
   void BuildOutputRecords();
@@ -449,12 +463,12 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void OpenBitstreamFilters();
   void LogStreamMapping();
   // What the source's pictures need to be upright, progressive and of their shape.
-  TPictureShaping PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const;
+  TPictureShaping PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist,
+                                 const TDecodedForm& form) const;
   // Builds the graph anew with deinterlacing at the first picture marked interlaced.
   void DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* frame);
-  // For the decoder's pictures, or for pictures of the form of `picture` when given.
   void ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
-                            const AVFrame* picture = nullptr);
+                            const TDecodedForm& form);
   // One decoded picture through the graph to the encoders; none: the stream ended.
   void FilterPicture(TAVInputStream& ist, AVFrame* frame);
   void FreeFilterGraph();
@@ -567,6 +581,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   TFramePtr Ffiltered_frame;
   TFramePtr Faudio_frame;  // converted samples on their way to an encoder
   TFramePtr Fcrop_frame;
+  TOutputQueue* FOutputQueue = nullptr;  // while the output runs beside the decoding
   int64_t Ftimer_start = 0;
   int64_t Flast_report_time = 0;
   bool FShowDupOrDrop = false;

@@ -66,7 +66,16 @@ int DisplayRotation(const AVStream* st, bool* mirrored) {
   return (quarter + 4) % 4 * 90;
 }
 
-TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist) const {
+TDecodedForm FormOf(const AVCodecContext* dec) {
+  return {dec->width, dec->height, dec->pix_fmt, dec->sample_aspect_ratio};
+}
+
+TDecodedForm FormOf(const AVFrame* picture) {
+  return {picture->width, picture->height, picture->format, picture->sample_aspect_ratio};
+}
+
+TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const TAVInputStream& ist,
+                                              const TDecodedForm& form) const {
   TPictureShaping shaping;
   if (Fautorotate) shaping.rotation = DisplayRotation(ist.st, &shaping.mirror);
   if (ist.scales_fields)
@@ -77,11 +86,10 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
     shaping.deinterlace = -1;
   if (!Ffit_pad) return shaping;
   // The source's shape as it is shown: its pixels' aspect, turned upright.
-  const AVCodecContext* dec = ist.dec;
-  AVRational sar = ist.st->sample_aspect_ratio.num ? ist.st->sample_aspect_ratio : dec->sample_aspect_ratio;
+  AVRational sar = ist.st->sample_aspect_ratio.num ? ist.st->sample_aspect_ratio : form.sample_aspect_ratio;
   double pixelAspect = sar.num && sar.den ? av_q2d(sar) : 1.0;
-  double width = (dec->width - ost.leftBand - ost.rightBand) * pixelAspect;
-  double height = dec->height - ost.topBand - ost.bottomBand;
+  double width = (form.width - ost.leftBand - ost.rightBand) * pixelAspect;
+  double height = form.height - ost.topBand - ost.bottomBand;
   if (shaping.rotation % 180) std::swap(width, height);
   int frameWidth = ost.enc->width, frameHeight = ost.enc->height;
   if (width <= 0 || height <= 0 || frameWidth <= 0 || frameHeight <= 0) return shaping;
@@ -98,16 +106,10 @@ TPictureShaping TCustomFFmpeg::PictureShaping(const TAVOutputStream& ost, const 
 }
 
 void TCustomFFmpeg::ConfigureFilterGraph(TAVOutputStream& ost, TAVInputStream& ist, const TPictureShaping& shaping,
-                                         const AVFrame* picture) {
+                                         const TDecodedForm& form) {
   FreeFilterGraph();
   AVCodecContext* enc = ost.enc;
-  // The pictures' form: the decoder's, or that of the picture that changed it.
-  const AVCodecContext* decoder = ist.dec;
-  struct {
-    int width, height, pix_fmt;
-    AVRational sample_aspect_ratio;
-  } form{decoder->width, decoder->height, decoder->pix_fmt, decoder->sample_aspect_ratio}, *dec = &form;
-  if (picture) form = {picture->width, picture->height, picture->format, picture->sample_aspect_ratio};
+  const TDecodedForm* dec = &form;
   FGraph.graph.reset(avfilter.avfilter_graph_alloc());
   if (!FGraph.graph) throw FFmpegException("Error opening filters!");
   FGraph.input = &ist;
@@ -198,7 +200,7 @@ void TCustomFFmpeg::DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* fra
   if (FGraph.graph && FGraph.input == &ist && FGraph.deinterlaced) return;
   for (auto& ost : Fost_table)
     if (ost->encoding_needed && ost->source_index == ist.table_index) {
-      ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist), frame);
+      ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist, ist.shown.form), FormOf(frame));
       return;
     }
 }
@@ -206,7 +208,7 @@ void TCustomFFmpeg::DeinterlaceFromNowOn(TAVInputStream& ist, const AVFrame* fra
 void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {
   if (FGraph.drained) return;
   if (frame) {
-    frame->pts = ist.pts;
+    frame->pts = ist.shown.pts;
     if (avfilter.av_buffersrc_add_frame_flags(FGraph.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
   } else {
     // The end of the stream lets filters that hold pictures back give them out.
@@ -218,7 +220,7 @@ void TCustomFFmpeg::FilterPicture(TAVInputStream& ist, AVFrame* frame) {
     // A filter may hold pictures back: each keeps the time it comes out with.
     int64_t time = Ffiltered_frame->pts != AV_NOPTS_VALUE
                        ? avutil.av_rescale_q(Ffiltered_frame->pts, timeBase, Microseconds)
-                       : ist.pts;
+                       : ist.shown.pts;
     for (auto& ost : Fost_table)
       if (ost->encoding_needed && ost->source_index == ist.table_index) {
         if (Ffiltered_frame->sample_aspect_ratio.num) ost->enc->sample_aspect_ratio = Ffiltered_frame->sample_aspect_ratio;

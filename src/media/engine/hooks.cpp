@@ -85,12 +85,12 @@ void TCustomFFmpeg::RunFrameHooks(TAVInputStream& ist, AVFrame* picture) {
     Log(TLogLevel::llError, "hook buf malloc error.");
     return;
   }
-  FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.pts);
+  FFrameHooks.Process(picture->data, picture->linesize, picture->format, picture->width, picture->height, ist.shown.pts);
 }
 
 void TCustomFFmpeg::RunInputVideoHook(TAVInputStream& ist, AVFrame* picture, int64_t pts) {
   if (FOnInputVideoHook && FInputHookActive)
-    VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.frame_number), pts);
+    VideoHookCall(FOnInputVideoHook, FInputHookActive, FInputRGB, picture, static_cast<int>(ist.shown.frame_number), pts);
 }
 
 AVFrame* TCustomFFmpeg::RunOutputHooks(AVFrame* picture, int frameNumber, int64_t pts) {
@@ -173,7 +173,7 @@ void TCustomFFmpeg::RunAudioHook(TAVInputStream& ist, AVFrame* samples) {
   int planeSize = samples->nb_samples * avutil.av_get_bytes_per_sample(static_cast<AVSampleFormat>(samples->format));
   if (!avutil.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(samples->format)))
     planeSize *= samples->ch_layout.nb_channels;
-  FOnAudioHook(this, ist.pts, samples->extended_data, planeSize, samples->sample_rate, samples->ch_layout.nb_channels,
+  FOnAudioHook(this, ist.shown.pts, samples->extended_data, planeSize, samples->sample_rate, samples->ch_layout.nb_channels,
                static_cast<AVSampleFormat>(samples->format));
 }
 

@@ -30,7 +30,9 @@ int TCustomFFmpeg::ChooseInputFile(bool* noPacket) {
   for (auto& ost : Fost_table) {
     TAVInputStream& ist = *Fist_table[ost->source_index];
     if (ist.is_past_recording_time || noPacket[ist.file_index]) continue;
-    double opts = ost->mux_end / 1000000.0;
+    // Between inputs the output's progress decides too; a single input is read
+    // on without asking the output, which may be busy on another thread.
+    double opts = nb_input_files() > 1 ? ost->mux_end / 1000000.0 : 0;
     double ipts = static_cast<double>(ist.pts);
     if (!Ffile_table[ist.file_index].eof_reached) {
       if (ipts < ipts_min) {
@@ -42,7 +44,8 @@ int TCustomFFmpeg::ChooseInputFile(bool* noPacket) {
         if (!Finput_sync) fileIndex = ist.file_index;
       }
     }
-    if (ost->frame_number >= Fmax_frames[MaxFramesIndex(ost->enc->codec_type)]) return -1;
+    int limit = Fmax_frames[MaxFramesIndex(ost->enc->codec_type)];
+    if (limit != INT32_MAX && ost->frame_number >= limit) return -1;
   }
   return fileIndex;
 }
@@ -51,12 +54,20 @@ void TCustomFFmpeg::Transcode() {
   SetUpRun();
   Ftimer_start = Flast_report_time = avutil.av_gettime_relative();
   Fcurrent_part = 0;
+  std::string brokeOff;  // the first input that broke off, and where
+  if (OutputRunsBeside())
+    DecodeBesideOutput(brokeOff);
+  else
+    Decode(brokeOff);
+  FinishRun(brokeOff);
+}
+
+void TCustomFFmpeg::Decode(std::string& brokeOff) {
   bool noPacket[MAX_FILES] = {};
   int noPacketCount = 0;
-  std::string brokeOff;  // the first input that broke off, and where
   AVPacket* pkt = Fpkt.get();
 
-  while (!FBroken) {
+  while (!FBroken && !OutputAbandoned()) {
     WaitWhilePaused();  // a paused run stops here, between packets
     if (FBroken) break;
     int fileIndex = ChooseInputFile(noPacket);
@@ -84,14 +95,15 @@ void TCustomFFmpeg::Transcode() {
     bool handedOn = HandOnPacket(fileIndex, pkt);
     avcodec.av_packet_unref(pkt);
     if (!handedOn) continue;
-
-    int64_t now = avutil.av_gettime_relative();
-    if (now - Flast_report_time > ReportInterval) {
-      Flast_report_time = now;
-      print_report(false, fileIndex);
-    }
+    // The output reports once it has done the packet, when a report is due.
+    TOutputJob done;
+    done.kind = TOutputJob::PacketDone;
+    done.file_index = fileIndex;
+    Output(std::move(done));
   }
-  FinishRun(brokeOff);
+  ReportDecodeErrors();
+  for (auto& ist : Fist_table)
+    if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
 }
 
 bool TCustomFFmpeg::OutputSizeLimitReached() const {
@@ -177,9 +189,6 @@ void TCustomFFmpeg::AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist
 }
 
 void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
-  ReportDecodeErrors();
-  for (auto& ist : Fist_table)
-    if (ist->decoding_needed && !ist->decoder_flushed) output_packet(*ist, nullptr, true);
   for (auto& ost : Fost_table) FlushBitstreamFilters(*ost);
   WriteTrailers();
   print_report(true, -1);

@@ -34,15 +34,15 @@ int TCustomFFmpeg::output_packet(TAVInputStream& ist, const AVPacket* pkt, bool 
     else if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO)
       ist.next_pts += pkt->duration ? avutil.av_rescale_q(pkt->duration, ist.st->time_base, Microseconds)
                                     : PictureDuration(ist, nullptr);
-    if (Fstart_time == 0 || ist.pts >= Fstart_time)
-      for (auto& ost : Fost_table)
-        if (!ost->encoding_needed && ost->source_index == ist.table_index) CopyPacket(*ost, ist, pkt);
+    if (Fstart_time == 0 || ist.pts >= Fstart_time) {
+      TOutputJob job = Job(TOutputJob::Copy, ist);
+      job.packet = NewPacket();
+      if (!job.packet || avcodec.av_packet_ref(job.packet.get(), pkt) < 0) throw FFmpegException("av_mallocz fail");
+      Output(std::move(job));
+    }
   }
 
-  if (!pkt && drainEncoders) {
-    for (auto& ost : Fost_table)
-      if (ost->encoding_needed && ost->source_index == ist.table_index) DrainEncoder(*ost);
-  }
+  if (!pkt && drainEncoders) Output(Job(TOutputJob::Drain, ist));
   return 0;
 }
 
@@ -54,10 +54,9 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream& ist, const AVPacket* pkt) {
     int got = 0;
     if (avcodec.avcodec_decode_subtitle2(dec, &subtitle, &got, const_cast<AVPacket*>(pkt)) < 0) return -1;
     if (got) {
-      if (Fstart_time == 0 || ist.pts >= Fstart_time)
-        for (auto& ost : Fost_table)
-          if (ost->encoding_needed && ost->source_index == ist.table_index) do_subtitle_out(*ost, ist, &subtitle, ist.pts);
-      avcodec.avsubtitle_free(&subtitle);
+      TOutputJob job = Job(TOutputJob::Subtitle, ist);
+      job.subtitle.reset(new AVSubtitle(subtitle));
+      if (Fstart_time == 0 || ist.pts >= Fstart_time) Output(std::move(job));
     }
     return 0;
   }
@@ -67,7 +66,7 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream& ist, const AVPacket* pkt) {
   if (result < 0 && result != AVERROR_EOF && result != AVERROR(EAGAIN)) return -1;
   while (true) {
     result = avcodec.avcodec_receive_frame(dec, Fdecoded_frame.get());
-    if (result == AVERROR_EOF && !pkt && FGraph.graph && FGraph.input == &ist) FilterPicture(ist, nullptr);
+    if (result == AVERROR_EOF && !pkt && dec->codec_type == AVMEDIA_TYPE_VIDEO) Output(Job(TOutputJob::PicturesEnd, ist));
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
     if (result < 0) return -1;
     HandleDecodedFrame(ist, Fdecoded_frame.get());
@@ -82,25 +81,34 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
   ++ist.frame_number;
   if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO) {
     ist.next_pts = ist.pts + (frame->sample_rate ? int64_t{AV_TIME_BASE} * frame->nb_samples / frame->sample_rate : 0);
-    RunAudioHook(ist, frame);
   } else {
     ist.quality = frame->quality;
     ist.next_pts = ist.pts + PictureDuration(ist, frame);
-    RunFrameHooks(ist, frame);
   }
-
   if (Frate_emu) {
     int64_t elapsed = avutil.av_gettime_relative() - ist.start;
     if (ist.pts - elapsed > 1000) std::this_thread::sleep_for(std::chrono::microseconds(ist.pts - elapsed));
   }
-  if (Fstart_time != 0 && ist.pts < Fstart_time) return;
+  TOutputJob job = Job(TOutputJob::Decoded, ist);
+  job.frame = NewFrame();
+  if (!job.frame) throw FFmpegException("av_mallocz fail");
+  avutil.av_frame_move_ref(job.frame.get(), frame);
+  Output(std::move(job));
+}
+
+void TCustomFFmpeg::OutputDecoded(TAVInputStream& ist, AVFrame* frame) {
+  if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO)
+    RunAudioHook(ist, frame);
+  else
+    RunFrameHooks(ist, frame);
+  if (Fstart_time != 0 && ist.shown.pts < Fstart_time) return;
 
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO) DeinterlaceFromNowOn(ist, frame);
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && !FGraph.graph)
     for (auto& ost : Fost_table)
       if (ost->graph_deferred && ost->source_index == ist.table_index) {
         ost->graph_deferred = false;
-        ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist));
+        ConfigureFilterGraph(*ost, ist, PictureShaping(*ost, ist, ist.shown.form), ist.shown.form);
       }
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && FGraph.graph && FGraph.input == &ist) {
     FilterPicture(ist, frame);
@@ -111,7 +119,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame) {
     if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO)
       do_audio_out(*ost, ist, frame);
     else
-      do_video_out(*ost, ist, frame, ist.pts);
+      do_video_out(*ost, ist, frame, ist.shown.pts);
   }
 }
 
@@ -126,7 +134,7 @@ void TCustomFFmpeg::CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const 
   out->pts = pkt->pts != AV_NOPTS_VALUE ? avutil.av_rescale_q(pkt->pts, ist.st->time_base, outBase) - startOffset
                                         : AV_NOPTS_VALUE;
   out->dts = (pkt->dts != AV_NOPTS_VALUE ? avutil.av_rescale_q(pkt->dts, ist.st->time_base, outBase)
-                                         : avutil.av_rescale_q(ist.pts, Microseconds, outBase)) -
+                                         : avutil.av_rescale_q(ist.shown.pts, Microseconds, outBase)) -
              startOffset;
   out->duration = avutil.av_rescale_q(pkt->duration, ist.st->time_base, outBase);
   if (ist.dec->codec_type == AVMEDIA_TYPE_AUDIO) {

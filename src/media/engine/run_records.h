@@ -29,6 +29,25 @@ struct TAVInputFile {
   int64_t part_start = 0;  // join mode: where this file's part starts in the output, microseconds
 };
 
+// The form of the pictures a decoder gives.
+struct TDecodedForm {
+  int width = 0, height = 0, pix_fmt = -1;
+  AVRational sample_aspect_ratio{0, 1};
+};
+TDecodedForm FormOf(const AVCodecContext* dec);
+TDecodedForm FormOf(const AVFrame* picture);
+
+// An input stream as its output sees it: as it was when the picture or
+// samples being output were decoded. The output may run behind the decoding
+// on a thread of its own (output_queue.h), so it reads this alone of the
+// stream's changing state.
+struct TDecodedState {
+  int64_t pts = 0;  // microseconds
+  int64_t frame_number = 0;
+  int quality = 0;
+  TDecodedForm form;
+};
+
 struct TAVInputStream {
   int file_index = 0;
   int index = 0;  // within its file
@@ -54,6 +73,7 @@ struct TAVInputStream {
   // Its interlaced pictures are shrunk from their first field alone, which
   // stands in for the deinterlacer (fast_decode.cpp).
   bool scales_fields = false;
+  TDecodedState shown;  // the output's alone
 };
 
 struct TAVOutputStream {

@@ -251,12 +251,12 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
   ost.video_crop = Fframe_topBand || Fframe_bottomBand || Fframe_leftBand || Fframe_rightBand;
   int inWidth = dec->width - ost.leftBand - ost.rightBand;
   int inHeight = dec->height - ost.topBand - ost.bottomBand;
-  TPictureShaping shaping = PictureShaping(ost, ist);
+  TPictureShaping shaping = PictureShaping(ost, ist, FormOf(dec));
   if (enc->width == 0 || enc->height == 0 || ost.codec->size_from_input) {
     bool turned = shaping.rotation % 180 != 0;
     enc->width = turned ? inHeight : inWidth;
     enc->height = turned ? inWidth : inHeight;
-    shaping = PictureShaping(ost, ist);  // the fit depends on the frame size
+    shaping = PictureShaping(ost, ist, FormOf(dec));  // the fit depends on the frame size
   }
   // The pictures leave upright: a tag would turn them again.
   if (shaping.rotation) avutil.av_dict_set(&ost.st->metadata, "rotate", nullptr, 0);
@@ -268,7 +268,7 @@ void TCustomFFmpeg::PrepareVideoEncoding(TAVOutputStream& ost, TAVInputStream& i
   bool known = dec->pix_fmt != AV_PIX_FMT_NONE && dec->width > 0 && dec->height > 0;
   if (FEnableFilter || shaping.Any()) {
     if (known)
-      ConfigureFilterGraph(ost, ist, shaping);
+      ConfigureFilterGraph(ost, ist, shaping, FormOf(dec));
     else
       ost.graph_deferred = true;
     return;

@@ -179,7 +179,7 @@ void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream& ost, AVFrame* frame) {
   if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) {
     if (Ftop_field_first != -1) frame->top_field_first = Ftop_field_first;
   }
-  frame->quality = Fsame_quality ? Fist_table[ost.source_index]->quality : enc->global_quality;
+  frame->quality = Fsame_quality ? Fist_table[ost.source_index]->shown.quality : enc->global_quality;
   int64_t pts = avutil.av_rescale_q(ost.sync_opts, enc->time_base, Microseconds);
   AVFrame* picture = RunOutputHooks(frame, ost.frame_number + 1, pts);
   if (int result = avcodec.avcodec_send_frame(enc, picture); result < 0)
