@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>Even at the lowest quality this film&apos;s picture needs more than %1.</source>
-        <translation>Nawet w najniższej jakości obraz tego filmu potrzebuje więcej niż %1.</translation>
+        <translation>Nawet w najniższej jakości obraz filmu zajmie ponad %1.</translation>
     </message>
     <message>
         <source>Choose a larger size.</source>
