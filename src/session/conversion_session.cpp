@@ -1,5 +1,6 @@
 #include "session/conversion_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <tuple>
@@ -252,15 +253,13 @@ void TConversionSession::StartFitRun(const TFitRun& run) {
     FEncoder.ClearTasks();
     TOutputOptions options = FFit->Options;
     options.FileName = run.Output;
-    if (run.TimeStart != NoTime) options.TimeStart = run.TimeStart;
     if (run.TimeLength != NoTime) options.TimeLength = run.TimeLength;
     // A part is sought to a little before its start and cut exactly there:
     // read from the film's beginning, every part took longer than the one before.
     TInputOptions input;
-    if (run.TimeStart != NoTime && run.TimeStart > SeekLead) {
-      input.TimeStart = run.TimeStart - SeekLead;
-      options.TimeStart = SeekLead;
-      shift = input.TimeStart;
+    if (run.TimeStart != NoTime) {
+      options.TimeStart = std::min(run.TimeStart, SeekLead);
+      input.TimeStart = shift = run.TimeStart - options.TimeStart;  // 0: read from the beginning
     }
     if (run.VideoBitRate > 0) {
       options.VideoBitrate = run.VideoBitRate;

@@ -90,12 +90,16 @@ void TSizeFit::PlanParts() {
       FFailure = PartName(part) + ": exists; give --overwrite to replace it";
 }
 
+double TSizeFit::Boundary(int part) const {
+  // Parts begin on whole pictures, so that their lengths add up to the film's.
+  double frame = 1 / FFilm.FrameRate;
+  return part >= FParts ? FFilm.Seconds : std::round(part * FPartSeconds / frame) * frame;
+}
+
 void TSizeFit::SetPartTimes(TFitRun& run) const {
   run.FromCopy = FCopied;
   if (!FSplit) return;
-  // Parts begin on whole pictures, so that their lengths add up to the film's.
-  double frame = 1 / FFilm.FrameRate;
-  run.TimeStart = static_cast<int64_t>(std::llround(std::round(FPart * FPartSeconds / frame) * frame * 1e6));
+  run.TimeStart = static_cast<int64_t>(std::llround(Boundary(FPart) * 1e6));
   if (FPart + 1 < FParts) run.TimeLength = static_cast<int64_t>(std::llround(FPartFilm.Seconds * 1e6));
 }
 
@@ -147,11 +151,7 @@ std::optional<TFitRun> TSizeFit::First() {
 std::optional<TFitRun> TSizeFit::StartPart(int part) {
   FPart = part;
   FPartFilm = FFilm;
-  if (FSplit) {
-    double frame = 1 / FFilm.FrameRate;
-    auto boundary = [&](int at) { return std::round(at * FPartSeconds / frame) * frame; };
-    FPartFilm.Seconds = (part + 1 == FParts ? FFilm.Seconds : boundary(part + 1)) - boundary(part);
-  }
+  if (FSplit) FPartFilm.Seconds = Boundary(part + 1) - Boundary(part);
   TFitRun run;
   SetPartTimes(run);
   std::optional<TSizeBudget> budget = PlanSizeBudget(FPartFilm, FLimit);

@@ -86,6 +86,8 @@ class TSizeFit {
   std::string PartName(int part) const;
   std::string AttemptName(int attempt) const;
   void PlanParts();
+  // Where `part` begins in the film, in seconds; the film's end after the last.
+  double Boundary(int part) const;
   void SetPartTimes(TFitRun& run) const;
   std::string Impossible(const TFitFilm& film);
   std::optional<TFitRun> Fail(const std::string& why);
