@@ -43,6 +43,9 @@ inline constexpr int MAX_STREAM_MAPS = 400;
 inline constexpr int MAX_META_DATA_MAPS = 20;
 // The rate-control buffer of a constrained bit rate, in seconds of that rate.
 inline constexpr int RateBufferSeconds = 2;
+// How many of its slots a picture may be behind or ahead of a constant-rate
+// output's clock before it is dropped or repeated.
+inline constexpr double SyncSlack = 1.1;
 
 struct TStreamMap {
   int file_index = 0;
@@ -455,6 +458,10 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void PrepareSubtitleEncoder(TAVOutputStream& ost);
   // fast_decode.cpp: sets up the decoders of sources that are shrunk a lot.
   void PlanFastDecoding();
+  void PlanShrunkDecoding(TAVInputStream& ist);
+  void PlanSkippedPictures(TAVInputStream& ist);
+  // Whether no output shows the picture the packet starts (fast_decode.cpp).
+  bool PictureUnseen(TAVInputStream& ist, const AVPacket& pkt);
   void OpenDecoders();
   void CopyMetadataMaps();
   // Makes the local output files (their temporary names) and opens them.
@@ -501,6 +508,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);
   void CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const AVPacket* pkt);
   // `time`: when the picture is shown, microseconds (the source's time of it).
+  // Whether the output follows its pictures' own times rather than a constant rate.
+  bool VariableRate(const TAVOutputStream& ost) const;
   void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time);
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   // (Re)makes the scaler from the recorded input geometry (one field of it

@@ -62,6 +62,9 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream& ist, const AVPacket* pkt) {
   }
   if (dec->codec_type != AVMEDIA_TYPE_VIDEO && dec->codec_type != AVMEDIA_TYPE_AUDIO) return -1;
 
+  // Frame threads take the setting with each packet.
+  if (ist.skips_unseen && pkt)
+    dec->skip_frame = PictureUnseen(ist, *pkt) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   int result = avcodec.avcodec_send_packet(dec, pkt);
   if (result < 0 && result != AVERROR_EOF && result != AVERROR(EAGAIN)) return -1;
   while (true) {

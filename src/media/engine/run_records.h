@@ -2,9 +2,11 @@
 // the run's worker's alone: SetUpRun builds them and ReleaseRun frees them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "media/base/av_owners.h"
@@ -73,6 +75,13 @@ struct TAVInputStream {
   // Its interlaced pictures are shrunk from their first field alone, which
   // stands in for the deinterlacer (fast_decode.cpp).
   bool scales_fields = false;
+  // Pictures no output shows are not decoded where the codec can leave them
+  // out: those before the start, and those the output's picture rate
+  // (capped_rate, when it drops some) leaves out (fast_decode.cpp).
+  bool skips_unseen = false;
+  AVRational capped_rate{0, 1};
+  std::array<std::pair<int64_t, int64_t>, 16> recent_slots{};  // time and output slot of the latest packets
+  size_t recent_count = 0;
   TDecodedState shown;  // the output's alone
 };
 

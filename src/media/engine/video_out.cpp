@@ -35,6 +35,11 @@ int FieldRows(int height, int field) { return field == 0 ? height : field == 1 ?
 
 }  // namespace
 
+bool TCustomFFmpeg::VariableRate(const TAVOutputStream& ost) const {
+  return Fvideo_sync_method == 2 ||
+         (Fvideo_sync_method < 0 && (Foutput_files[ost.file_index]->ctx->oformat->flags & AVFMT_VARIABLE_FPS));
+}
+
 void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time) {
   AVCodecContext* enc = ost.enc;
   int64_t syncPts = ost.sync_ist && ost.sync_ist != &ist ? ost.sync_ist->pts : time;
@@ -42,17 +47,15 @@ void TCustomFFmpeg::do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFr
   int frames = 1;
   if (Fvideo_sync_method != 0) {
     double delta = syncTime - ost.sync_opts;
-    bool variableRate = Fvideo_sync_method == 2 ||
-                        (Fvideo_sync_method < 0 &&
-                         (Foutput_files[ost.file_index]->ctx->oformat->flags & AVFMT_VARIABLE_FPS));
-    if (delta < -1.1) {
+    bool variableRate = VariableRate(ost);
+    if (delta < -SyncSlack) {
       frames = 0;
     } else if (variableRate) {
       if (delta <= -0.6)
         frames = 0;
       else if (delta > 0.6)
         ost.sync_opts = std::lrint(syncTime);
-    } else if (delta > 1.1) {
+    } else if (delta > SyncSlack) {
       frames = static_cast<int>(std::lrint(delta));
     }
     if (frames == 0) {

@@ -231,6 +231,39 @@ TEST_F(PhoneReadyTest, FrameRateCappedAtTheCodecsClock) {
   EXPECT_EQ(StreamField(given, "v", "avg_frame_rate"), "60/1");
 }
 
+TEST_F(PhoneReadyTest, PicturesTheRateCapDropsAreNotDecoded) {
+  // 60 pictures a second of a bar that moves 4 pixels a picture (1 at the
+  // phone size), with two unreferenced B pictures after each reference.
+  std::string clip = MakeClip("sixty.mp4", "-f lavfi -i \"color=c=black:size=704x576:rate=60:duration=2[bg];"
+                                           "color=c=white:size=32x576:rate=60[bar];[bg][bar]overlay=x='t*240':shortest=1\" "
+                                           "-c:v mpeg4 -bf 2 -q:v 2");
+  // Where the bar stands in each picture of an output, in phone pixels.
+  auto barPlaces = [](const std::string& output) {
+    std::string pixels = CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(output) + " -f rawvideo -pix_fmt gray -");
+    std::vector<double> places;
+    for (size_t row = 72 * 176; row + 176 <= pixels.size(); row += 176 * 144) {
+      double sum = 0, count = 0;
+      for (int x = 0; x < 176; ++x)
+        if (static_cast<unsigned char>(pixels[row + x]) > 128) sum += x, ++count;
+      places.push_back(count ? sum / count : -1);
+    }
+    return places;
+  };
+  std::string full = Out("full.3gp"), fast = Out("fast.3gp");
+  Convert(clip, full, With(Phone, {"fastdecode", "0"}));
+  int droppedAfterDecoding = FEngine.FramesDropped();
+  Convert(clip, fast, Phone);
+  // Most of the pictures the output has no room for are never decoded.
+  EXPECT_GT(droppedAfterDecoding, 50);
+  EXPECT_LT(FEngine.FramesDropped(), droppedAfterDecoding / 2);
+  // Yet each of the output's pictures is a new one, 2 pixels on: none is
+  // repeated for want of a decoded picture in its slot, none jumps further.
+  std::vector<double> shown = barPlaces(fast);
+  EXPECT_NEAR(shown.size(), barPlaces(full).size(), 1);
+  ASSERT_GT(shown.size(), 55u);
+  for (size_t i = 1; i < shown.size(); ++i) EXPECT_NEAR(shown[i] - shown[i - 1], 2, 1) << i;
+}
+
 TEST_F(PhoneReadyTest, LargeSourcesAreDecodedSmallUnlessSwitchedOff) {
   // MPEG-2, which the decoder can decode at reduced size; interlaced, it goes through the deinterlacer.
   std::string source = "-f lavfi -i testsrc=size=704x576:rate=25:duration=1 -c:v mpeg2video -q:v 3";
