@@ -25,7 +25,7 @@ compare() {
 }
 
 printf '%-16s %22s %22s %16s\n' clip "full decode PSNR/SSIM" "fast decode PSNR/SSIM" "difference"
-for clip in h264_1080p.mp4 hevc_1080p.mp4 mpeg2_576i.mpg vp9_720p.webm; do
+for clip in h264_1080p.mp4 h264_1080p60.mp4 hevc_1080p.mp4 mpeg2_576i.mpg vp9_720p.webm; do
   deinterlace=""
   [[ $clip == mpeg2* ]] && deinterlace="yadif=deint=interlaced,"
   ffmpeg -nostdin -v error -y -i "$clips/$clip" -vf "${deinterlace}scale=176:144:flags=area" -pix_fmt yuv420p \

@@ -77,6 +77,9 @@ run_case "(e) 1080p HEVC to the phone profile" "$clips/hevc_1080p.mp4" "$phone" 
 run_case "(f) 720x576 interlaced MPEG-2 to the phone profile" "$clips/mpeg2_576i.mpg" "$phone" \
   "-vf yadif=deint=interlaced $phone_ffmpeg" 3gp
 run_case "(g) 1280x720 VP9 to the phone profile" "$clips/vp9_720p.webm" "$phone" "$phone_ffmpeg" 3gp
+# 60 pictures a second: the ffmpeg tool keeps H.263's 30000/1001 too only when told.
+run_case "(j) 1080p 60 fps H.264 to the phone profile" "$clips/h264_1080p60.mp4" "$phone" \
+  "-r 30000/1001 $phone_ffmpeg" 3gp
 # The floor of a full decode: the ffmpeg tool only decodes and scales, writing nothing.
 run_case "(h) case (d) against the ffmpeg tool decoding and scaling only" "$clips/h264_1080p.mp4" "$phone" \
   "-an -s 176x144" null
