@@ -138,8 +138,13 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
 
   ShiftToRunTime(fileIndex, ist, pkt);
   if (is->iformat->flags & AVFMT_TS_DISCONT) AbsorbTimestampJump(fileIndex, ist, pkt);
-  if (Frecording_time != INT64_MAX && pkt->pts != AV_NOPTS_VALUE &&
-      avutil.av_rescale_q(pkt->pts, ist.st->time_base, Microseconds) >= Frecording_time + Fstart_time) {
+  // A decoded stream is read on to its first packet decoded at or after the
+  // end, so that the pictures shown before the end have the pictures they
+  // refer to; those shown after it are dropped once decoded. A copied stream
+  // ends at its first packet shown at or after the end.
+  int64_t stamp = ist.decoding_needed && pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+  if (Frecording_time != INT64_MAX && stamp != AV_NOPTS_VALUE &&
+      avutil.av_rescale_q(stamp, ist.st->time_base, Microseconds) >= Frecording_time + Fstart_time) {
     ist.is_past_recording_time = 1;
     return false;
   }

@@ -105,6 +105,7 @@ void TCustomFFmpeg::OutputDecoded(TAVInputStream& ist, AVFrame* frame) {
   else
     RunFrameHooks(ist, frame);
   if (Fstart_time != 0 && ist.shown.pts < Fstart_time) return;
+  if (Frecording_time != INT64_MAX && ist.shown.pts >= Frecording_time + Fstart_time) return;
 
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO) DeinterlaceFromNowOn(ist, frame);
   if (ist.dec->codec_type == AVMEDIA_TYPE_VIDEO && !FGraph.graph)

@@ -73,6 +73,20 @@ std::string StreamField(const std::string& path, const std::string& kind, const 
   return value;
 }
 
+// Where a white bar on black stands in each picture of a 176x144 output,
+// across its middle row, in pixels.
+std::vector<double> BarPlaces(const std::string& output) {
+  std::string pixels = CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(output) + " -f rawvideo -pix_fmt gray -");
+  std::vector<double> places;
+  for (size_t row = 72 * 176; row + 176 <= pixels.size(); row += 176 * 144) {
+    double sum = 0, count = 0;
+    for (int x = 0; x < 176; ++x)
+      if (static_cast<unsigned char>(pixels[row + x]) > 128) sum += x, ++count;
+    places.push_back(count ? sum / count : -1);
+  }
+  return places;
+}
+
 class PhoneReadyTest : public EngineTest {
  protected:
   // A clip made by the ffmpeg tool in the test's folder.
@@ -237,18 +251,6 @@ TEST_F(PhoneReadyTest, PicturesTheRateCapDropsAreNotDecoded) {
   std::string clip = MakeClip("sixty.mp4", "-f lavfi -i \"color=c=black:size=704x576:rate=60:duration=2[bg];"
                                            "color=c=white:size=32x576:rate=60[bar];[bg][bar]overlay=x='t*240':shortest=1\" "
                                            "-c:v mpeg4 -bf 2 -q:v 2");
-  // Where the bar stands in each picture of an output, in phone pixels.
-  auto barPlaces = [](const std::string& output) {
-    std::string pixels = CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(output) + " -f rawvideo -pix_fmt gray -");
-    std::vector<double> places;
-    for (size_t row = 72 * 176; row + 176 <= pixels.size(); row += 176 * 144) {
-      double sum = 0, count = 0;
-      for (int x = 0; x < 176; ++x)
-        if (static_cast<unsigned char>(pixels[row + x]) > 128) sum += x, ++count;
-      places.push_back(count ? sum / count : -1);
-    }
-    return places;
-  };
   std::string full = Out("full.3gp"), fast = Out("fast.3gp");
   Convert(clip, full, With(Phone, {"fastdecode", "0"}));
   int droppedAfterDecoding = FEngine.FramesDropped();
@@ -258,10 +260,24 @@ TEST_F(PhoneReadyTest, PicturesTheRateCapDropsAreNotDecoded) {
   EXPECT_LT(FEngine.FramesDropped(), droppedAfterDecoding / 2);
   // Yet each of the output's pictures is a new one, 2 pixels on: none is
   // repeated for want of a decoded picture in its slot, none jumps further.
-  std::vector<double> shown = barPlaces(fast);
-  EXPECT_NEAR(shown.size(), barPlaces(full).size(), 1);
+  std::vector<double> shown = BarPlaces(fast);
+  EXPECT_NEAR(shown.size(), BarPlaces(full).size(), 1);
   ASSERT_GT(shown.size(), 55u);
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_NEAR(shown[i] - shown[i - 1], 2, 1) << i;
+}
+
+TEST_F(PhoneReadyTest, ATimeLimitEndsOnWholePictures) {
+  // A bar that moves 1 phone pixel a picture, in H.264 with three B pictures
+  // before each P picture: the P picture at 2 s comes before the last B
+  // pictures that refer to it, and is shown after the end.
+  std::string clip = MakeClip("bframes.mp4", "-f lavfi -i \"color=c=black:size=704x576:rate=30:duration=3[bg];"
+                                             "color=c=white:size=32x576:rate=30[bar];[bg][bar]overlay=x='t*120':shortest=1\" "
+                                             "-c:v libx264 -preset veryfast -x264-params bframes=3:b-adapt=0 -g 300");
+  std::string output = Out("two_seconds.3gp");
+  Convert(clip, output, With(Phone, {"t", "2"}));
+  std::vector<double> places = BarPlaces(output);
+  ASSERT_EQ(places.size(), 60u);
+  for (size_t i = 1; i < places.size(); ++i) EXPECT_NEAR(places[i] - places[i - 1], 1, 0.6) << i;
 }
 
 TEST_F(PhoneReadyTest, LargeSourcesAreDecodedSmallUnlessSwitchedOff) {
