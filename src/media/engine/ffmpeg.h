@@ -507,9 +507,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   int DecodePacket(TAVInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TAVInputStream& ist, AVFrame* frame);
   void CopyPacket(TAVOutputStream& ost, TAVInputStream& ist, const AVPacket* pkt);
-  // `time`: when the picture is shown, microseconds (the source's time of it).
   // Whether the output follows its pictures' own times rather than a constant rate.
   bool VariableRate(const TAVOutputStream& ost) const;
+  // `time`: when the picture is shown, microseconds (the source's time of it).
   void do_video_out(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture, int64_t time);
   AVFrame* ScalePicture(TAVOutputStream& ost, TAVInputStream& ist, AVFrame* picture);
   // (Re)makes the scaler from the recorded input geometry (one field of it
