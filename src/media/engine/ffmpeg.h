@@ -492,6 +492,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Formats that declare discontinuities: a jump in the stream's timestamps is taken out.
   void AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
   void FinishRun(const std::string& brokeOff);
+  // What to say of a local file that ends well before its stated length; empty when it does not.
+  std::string CutShortText(int fileIndex) const;
   // One line for each input stream whose packets were refused, after the library's own lines.
   void ReportDecodeErrors();
   void SwitchJoinPart(int part);

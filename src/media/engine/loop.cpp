@@ -1,5 +1,6 @@
 // The packet loop: choose the input to read, read, fix timestamps, hand the
 // packet on; at the end flush, write the trailers and report.
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <thread>
@@ -16,6 +17,9 @@ namespace vidora {
 namespace {
 
 int MaxFramesIndex(AVMediaType type) { return type >= 0 && type < 4 ? type : AVMEDIA_TYPE_DATA; }
+
+// How much shorter than its stated length a file may end, besides 1 % of it, microseconds.
+constexpr int64_t CutShortSlack = 2 * AV_TIME_BASE;
 
 }  // namespace
 
@@ -119,6 +123,7 @@ bool TCustomFFmpeg::EndInputFile(int fileIndex, std::string& brokeOff) {
   const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
   if (is->pb && is->pb->error < 0 && brokeOff.empty())
     brokeOff = ErrorText(Format("input broke off at %.1f s", InputTimeReached(fileIndex) / 1000000.0), is->pb->error);
+  if (brokeOff.empty()) brokeOff = CutShortText(fileIndex);
   Ffile_table[fileIndex].eof_reached = 1;
   if (FJoinMode) {
     if (fileIndex + 1 >= nb_input_files()) return false;
@@ -136,6 +141,10 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
   TAVInputStream& ist = *Fist_table[file.ist_index + pkt->stream_index];
   if (ist.discard) return false;
 
+  if (int64_t stamp = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts; stamp != AV_NOPTS_VALUE) {
+    int64_t& readEnd = Ffile_table[fileIndex].read_end;
+    readEnd = std::max(readEnd, avutil.av_rescale_q(stamp + pkt->duration, ist.st->time_base, Microseconds));
+  }
   ShiftToRunTime(fileIndex, ist, pkt);
   if (is->iformat->flags & AVFMT_TS_DISCONT) AbsorbTimestampJump(fileIndex, ist, pkt);
   // A decoded stream is read on to its first packet decoded at or after the
@@ -156,6 +165,23 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
   // The first is shown; the rest are counted for the run's end.
   if (Fverbose >= 0 && ist.decode_errors++ == 0) Log(TLogLevel::llVerbose, "%s", message.c_str());
   return false;
+}
+
+std::string TCustomFFmpeg::CutShortText(int fileIndex) const {
+  // A local file whose packets end well before the length it states was cut
+  // short: a download that stopped, a copy that failed. A length guessed
+  // from the bit rate says nothing.
+  const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
+  int64_t readEnd = Ffile_table[fileIndex].read_end;
+  if (!is->pb || !(is->pb->seekable & AVIO_SEEKABLE_NORMAL) || is->duration == AV_NOPTS_VALUE ||
+      is->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || readEnd == INT64_MIN)
+    return {};
+  int64_t missing = is->duration - (readEnd - (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0));
+  // Stated lengths run a little over what is stored (edit lists, a last
+  // picture's length), never by seconds.
+  if (missing <= CutShortSlack + is->duration / 100) return {};
+  return Format("input broke off at %.1f s: the file ends %.1f s before its stated length",
+                InputTimeReached(fileIndex) / 1000000.0, missing / 1000000.0);
 }
 
 void TCustomFFmpeg::ReportDecodeErrors() {

@@ -29,6 +29,7 @@ struct TAVInputFile {
   int ist_index = 0;    // the file's first stream in the input-stream table
   int nb_streams = 0;
   int64_t part_start = 0;  // join mode: where this file's part starts in the output, microseconds
+  int64_t read_end = INT64_MIN;  // how far its packets reached, microseconds of its own time
 };
 
 // The form of the pictures a decoder gives.

@@ -183,6 +183,37 @@ TEST_F(RunEndTest, AnOutputThatReceivedNothingIsAFailureAndRemoved) {
 
 }
 
+TEST_F(RunEndTest, AFileCutShortSaysSoAndKeepsWhatWasConverted) {
+  // An 8 s faststart MP4 of which only the first half of the bytes arrived:
+  // its index still promises 8 s.
+  std::string whole = Out("eight.mp4");
+  CommandOutput("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=176x144:rate=25:duration=8 -f lavfi "
+                "-i sine=duration=8 -c:v mpeg4 -c:a aac -movflags +faststart '" + whole + "'");
+  std::string data = ReadAll(whole);
+  ASSERT_GT(data.size(), 10000u);
+  std::string cut = Out("downloading.mp4");
+  std::ofstream(cut, std::ios::binary) << data.substr(0, data.size() / 2);
+  Convert(cut, Out("half.3gp"), Phone);
+  EXPECT_FALSE(FEngine.Finished());
+  std::smatch match;
+  std::string message = FEngine.FatalMessage();
+  ASSERT_TRUE(std::regex_match(message, match,
+                               std::regex(R"(input broke off at (\d+\.\d) s: the file ends (\d+\.\d) s before its stated length)")))
+      << message;
+  double reached = std::stod(match[1]), missing = std::stod(match[2]);
+  EXPECT_NEAR(reached + missing, 8, 0.3);
+  EXPECT_GT(reached, 2);
+  TProbe probe = ProbeFile(Out("half.3gp"));
+  ASSERT_TRUE(probe.Valid);
+  EXPECT_NEAR(probe.Duration, reached, 0.3);
+  EXPECT_TRUE(DecodesCleanly(Out("half.3gp")));
+
+  // The whole file ends where it says.
+  FEngine.Reset();
+  Convert(whole, Out("whole.3gp"), Phone);
+  EXPECT_TRUE(FEngine.Finished()) << FEngine.FatalMessage();
+}
+
 TEST_F(RunEndTest, OutputsTakeTheirNameOnlyWhenFinished) {
   auto temporaryFiles = [&] {
     std::vector<std::string> names;
