@@ -87,8 +87,11 @@ int main(int argc, char** argv) {
                                                                                         : TLogLevel::llError);
   // On a terminal a log line first clears the progress bar it interrupts.
   const char* clearLine = isatty(fileno(stderr)) ? "\r\033[K" : "";
+  // Quiet, the converter's own lines alone say how each input went: the
+  // engine's line of a failure would say it twice.
+  bool quiet = options.Verbosity < 0;
   logger.SetOnLog([&](const void*, uint32_t, TLogLevel level, const std::string& line) {
-    if (level <= logger.LogLevel()) std::fprintf(stderr, "%s%s\n", clearLine, line.c_str());
+    if (!quiet && level <= logger.LogLevel()) std::fprintf(stderr, "%s%s\n", clearLine, line.c_str());
   });
   int status;
   try {
