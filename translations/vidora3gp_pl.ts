@@ -114,6 +114,10 @@
         <source>the FFmpeg libraries cannot be loaded: %1</source>
         <translation>nie można wczytać bibliotek FFmpeg: %1</translation>
     </message>
+    <message>
+        <source>it breaks off at %1 s; what comes before is converted</source>
+        <translation>urywa się po %1 s; wcześniejsza część została przekonwertowana</translation>
+    </message>
 </context>
 <context>
     <name>vidora::app::TLogWindow</name>

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+
+#include <QLocale>
 
 namespace vidora::app {
 
@@ -46,6 +49,10 @@ QString TPlainWords::Reason(const std::string& film, const std::string& message,
   if (Mentions(message, "no space left") || Mentions(message, "No space left")) return tr("the disk is full");
   if (!writing && fs::is_regular_file(film, error) && fs::file_size(film, error) == 0) return tr("the file is empty");
   if (Mentions(message, "opening encoder")) return tr("the encoder refuses this phone's settings");
+  // What came before the break is converted and kept.
+  if (std::smatch at; std::regex_search(message, at, std::regex(R"(input broke off at (\d+\.\d) s)")))
+    return tr("it breaks off at %1 s; what comes before is converted")
+        .arg(QString::fromStdString(at[1]).replace(u'.', QLocale().decimalPoint()));
   if (Mentions(message, "End of file")) return tr("the file is cut short");
   if (Mentions(message, "Invalid data found"))
     return StartsLikeMedia(film) ? tr("the file is cut short") : tr("not a video or sound file");
