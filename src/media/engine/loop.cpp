@@ -139,12 +139,13 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
   const TAVInputFile& file = Ffile_table[fileIndex];
   if (pkt->stream_index >= file.nb_streams) return false;
   TAVInputStream& ist = *Fist_table[file.ist_index + pkt->stream_index];
-  if (ist.discard) return false;
-
+  // How far the file's packets reach, those of streams no output takes too.
   if (int64_t stamp = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts; stamp != AV_NOPTS_VALUE) {
     int64_t& readEnd = Ffile_table[fileIndex].read_end;
     readEnd = std::max(readEnd, avutil.av_rescale_q(stamp + pkt->duration, ist.st->time_base, Microseconds));
   }
+  if (ist.discard) return false;
+
   ShiftToRunTime(fileIndex, ist, pkt);
   if (is->iformat->flags & AVFMT_TS_DISCONT) AbsorbTimestampJump(fileIndex, ist, pkt);
   // A decoded stream is read on to its first packet decoded at or after the
@@ -173,13 +174,32 @@ std::string TCustomFFmpeg::CutShortText(int fileIndex) const {
   // from the bit rate says nothing.
   const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
   int64_t readEnd = Ffile_table[fileIndex].read_end;
-  if (!is->pb || !(is->pb->seekable & AVIO_SEEKABLE_NORMAL) || is->duration == AV_NOPTS_VALUE ||
-      is->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || readEnd == INT64_MIN)
+  if (!is->pb || !(is->pb->seekable & AVIO_SEEKABLE_NORMAL) || readEnd == INT64_MIN ||
+      is->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
     return {};
-  int64_t missing = is->duration - (readEnd - (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0));
+  // The length stated for the streams that were read: the demuxer does not
+  // read a stream no one asked for, which may be the longest.
+  int64_t stated = INT64_MIN;
+  bool unstated = false, unread = false;
+  for (unsigned s = 0; s < is->nb_streams; ++s) {
+    const AVStream* st = is->streams[s];
+    if (st->discard == AVDISCARD_ALL) {
+      unread = true;
+    } else if (st->duration == AV_NOPTS_VALUE) {
+      unstated = true;
+    } else {
+      int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+      stated = std::max(stated, avutil.av_rescale_q(start + st->duration, st->time_base, Microseconds));
+    }
+  }
+  // Streams without a length of their own have the file's, when all were read.
+  if (unstated && (unread || is->duration == AV_NOPTS_VALUE)) return {};
+  if (unstated) stated = std::max(stated, (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0) + is->duration);
+  if (stated == INT64_MIN) return {};
   // Stated lengths run a little over what is stored (edit lists, a last
   // picture's length), never by seconds.
-  if (missing <= CutShortSlack + is->duration / 100) return {};
+  int64_t missing = stated - readEnd;
+  if (missing <= CutShortSlack + stated / 100) return {};
   return Format("input broke off at %.1f s: the file ends %.1f s before its stated length",
                 InputTimeReached(fileIndex) / 1000000.0, missing / 1000000.0);
 }
