@@ -63,10 +63,9 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   const std::string& written = parts > 0 ? job.Parts.front() : job.Output;
   std::error_code error;
   if (!std::filesystem::exists(written, error)) return;
-  // A film that became a sound file is kept, but it is not what was asked for.
+  // A film that became a sound file, or that breaks off, is kept, but it is not what was asked for.
   if (!end.Shortfall.empty()) {
-    SayFailure("", end.Shortfall,
-               TPlainWords::Shortfall(job.Input, written, end.Shortfall.rfind("no picture", 0) == 0));
+    SayFailure("", end.Shortfall, TPlainWords::Shortfall(job.Input, written, end.Shortfall));
     return;
   }
   // One part is told as one file, by its name: "parts" then always means two or more.

@@ -34,9 +34,11 @@ QString TPlainWords::NoLibraries(const std::string& message) {
   return tr("the FFmpeg libraries cannot be loaded: %1").arg(QString::fromStdString(message));
 }
 
-QString TPlainWords::Shortfall(const std::string& film, const std::string& output, bool lacksPicture) {
-  return (lacksPicture ? tr("%1: no picture could be read from it; %2 holds only its sound")
-                       : tr("%1: no sound could be read from it; %2 holds only its picture"))
+QString TPlainWords::Shortfall(const std::string& film, const std::string& output, const std::string& shortfall) {
+  if (Mentions(shortfall, "input broke off at"))
+    return tr("%1: %2").arg(BaseName(film), Reason(film, shortfall, false));
+  return (shortfall.rfind("no picture", 0) == 0 ? tr("%1: no picture could be read from it; %2 holds only its sound")
+                                                 : tr("%1: no sound could be read from it; %2 holds only its picture"))
       .arg(BaseName(film), BaseName(output));
 }
 

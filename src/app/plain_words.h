@@ -24,7 +24,8 @@ class TPlainWords {
   // The loader's own words stay as they are: a library's file name and the system's reason.
   static QString NoLibraries(const std::string& message);
   // A finished output that lacks the picture (or the sound) of its film.
-  static QString Shortfall(const std::string& film, const std::string& output, bool lacksPicture);
+  // `shortfall`: the engine's words for what the finished output lacks.
+  static QString Shortfall(const std::string& film, const std::string& output, const std::string& shortfall);
 
  private:
   static QString Reason(const std::string& film, const std::string& message, bool writing);

@@ -23,7 +23,11 @@ TEST(PlainWords, ReasonsNameTheFilmNotItsPath) {
       << "rarer words stay, without the path";
   EXPECT_EQ(said("new_video_stream fail: /home/ann/films/clip_(Vidora)_3GP.3gp", true),
             "clip.mp4: new_video_stream fail: clip_(Vidora)_3GP.3gp");
-  EXPECT_EQ(said("input broke off at 9.7 s: the file ends 10.1 s before its stated length", true),
+  EXPECT_EQ(said("input broke off at 9.7 s: Connection reset by peer", true),
+            "clip.mp4: it breaks off at 9.7 s; what comes before is converted");
+  EXPECT_EQ(TPlainWords::Shortfall("/home/ann/films/clip.mp4", "/home/ann/films/clip_(Vidora)_3GP.3gp",
+                                   "input broke off at 9.7 s: the file ends 10.1 s before its stated length")
+                .toStdString(),
             "clip.mp4: it breaks off at 9.7 s; what comes before is converted");
 }
 

@@ -123,7 +123,6 @@ bool TCustomFFmpeg::EndInputFile(int fileIndex, std::string& brokeOff) {
   const AVFormatContext* is = Finput_files[fileIndex]->ctx.get();
   if (is->pb && is->pb->error < 0 && brokeOff.empty())
     brokeOff = ErrorText(Format("input broke off at %.1f s", InputTimeReached(fileIndex) / 1000000.0), is->pb->error);
-  if (brokeOff.empty()) brokeOff = CutShortText(fileIndex);
   Ffile_table[fileIndex].eof_reached = 1;
   if (FJoinMode) {
     if (fileIndex + 1 >= nb_input_files()) return false;
@@ -247,7 +246,13 @@ void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
     if (std::string empty = EmptyOutputSource(); !empty.empty())
       throw FFmpegException(empty + ": nothing could be read from it");
   if (!brokeOff.empty()) throw FFmpegException(brokeOff);
-  if (!FBroken) FShortfall = EmptyStreams();
+  if (!FBroken) {
+    FShortfall = EmptyStreams();
+    // A file cut short gives what it holds, finished like any output; the run says where it ends.
+    for (int f = 0; f < nb_input_files(); ++f)
+      if (std::string cut = Ffile_table[f].eof_reached ? CutShortText(f) : ""; !cut.empty())
+        FShortfall += (FShortfall.empty() ? "" : "; ") + cut;
+  }
   FFinished = !FBroken;
 }
 
