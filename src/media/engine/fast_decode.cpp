@@ -106,9 +106,9 @@ void TCustomFFmpeg::PlanSkippedPictures(TAVInputStream& ist) {
   // The picture rate made of this source. The synchronisation to a constant
   // rate alone decides which pictures are shown: not when it is off or
   // follows the pictures' own times, nor when a filter, another stream's
-  // clock or another output's rate has a say.
+  // clock or another output's rate has a say. Frame hooks see every picture.
   AVRational output{0, 1};
-  bool rateDecides = ist.fast_decode && Fvideo_sync_method != 0 && Fvfilters.empty();
+  bool rateDecides = ist.fast_decode && Fvideo_sync_method != 0 && Fvfilters.empty() && FFrameHooks.Empty();
   for (auto& ost : Fost_table) {
     if (ost->source_index != ist.table_index || ost->codec->stream_copy) continue;
     AVRational rate = ost->enc->framerate;
