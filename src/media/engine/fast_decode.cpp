@@ -131,7 +131,8 @@ void TCustomFFmpeg::PlanSkippedPictures(TAVInputStream& ist) {
 bool TCustomFFmpeg::PictureUnseen(TAVInputStream& ist, const AVPacket& pkt) {
   if (pkt.pts == AV_NOPTS_VALUE) return false;
   int64_t time = avutil.av_rescale_q(pkt.pts, ist.st->time_base, Microseconds);
-  if (Fstart_time != 0 && time < Fstart_time && FFrameHooks.Empty()) return true;
+  // Planned only without frame hooks, which see every picture.
+  if (Fstart_time != 0 && time < Fstart_time) return true;
   if (!ist.capped_rate.num) return false;
   // The synchronisation shows the first picture that is at most SyncSlack
   // slots behind its clock, and drops those after it that fall behind more:
