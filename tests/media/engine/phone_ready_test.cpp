@@ -472,27 +472,32 @@ double ToneStartAfterPicture(const std::string& path, bool editLists) {
   return -1;
 }
 
-TEST_F(PhoneReadyTest, LateSoundStartsWithItsPictureInEveryContainer) {
+// One gap per test, so that each has its own time limit and they can run side by side.
+class LateSoundTest : public PhoneReadyTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(LateSoundTest, StartsWithItsPictureInEveryContainer) {
   // Sound in its place within one AMR frame, however the output is read.
-  for (double gap : {0.25, 1.0, 2.0, 5.0})
-    for (std::string input : {"mp4", "mp4 without edit lists", "mkv", "ts"}) {
-      std::string container = input.substr(0, input.find(' '));
-      std::string name = "gap" + std::to_string(static_cast<int>(gap * 100)) + (input == container ? "" : "_plain");
-      std::string clip = MakeClip(name + "." + container,
-                                  "-f lavfi -i testsrc=size=176x144:rate=25:duration=" + std::to_string(gap + 2) +
-                                      " -itsoffset " + std::to_string(gap) +
-                                      " -f lavfi -i sine=frequency=500:duration=2 -c:v mpeg4 -c:a aac" +
-                                      (input == container ? "" : " -use_editlist 0"));
-      std::string output = Out(name + "_" + container + ".3gp");
-      Convert(clip, output, Phone);
-      for (bool editLists : {true, false}) {
-        double start = ToneStartAfterPicture(output, editLists);
-        std::cout << "gap " << gap << " s, " << input << (editLists ? ", read with" : ", read without")
-                  << " edit lists: sound at " << start << " s\n";
-        EXPECT_NEAR(start, gap, 0.03) << input << (editLists ? " with" : " without") << " edit lists";
-      }
+  double gap = GetParam();
+  for (std::string input : {"mp4", "mp4 without edit lists", "mkv", "ts"}) {
+    std::string container = input.substr(0, input.find(' '));
+    std::string name = "gap" + std::to_string(static_cast<int>(gap * 100)) + (input == container ? "" : "_plain");
+    std::string clip = MakeClip(name + "." + container,
+                                "-f lavfi -i testsrc=size=176x144:rate=25:duration=" + std::to_string(gap + 2) +
+                                    " -itsoffset " + std::to_string(gap) +
+                                    " -f lavfi -i sine=frequency=500:duration=2 -c:v mpeg4 -c:a aac" +
+                                    (input == container ? "" : " -use_editlist 0"));
+    std::string output = Out(name + "_" + container + ".3gp");
+    Convert(clip, output, Phone);
+    for (bool editLists : {true, false}) {
+      double start = ToneStartAfterPicture(output, editLists);
+      std::cout << "gap " << gap << " s, " << input << (editLists ? ", read with" : ", read without")
+                << " edit lists: sound at " << start << " s\n";
+      EXPECT_NEAR(start, gap, 0.03) << input << (editLists ? " with" : " without") << " edit lists";
     }
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Gaps, LateSoundTest, ::testing::Values(0.25, 1.0, 2.0, 5.0));
 
 }  // namespace
 }  // namespace vidora::test
