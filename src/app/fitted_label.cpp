@@ -24,8 +24,9 @@ void TFittedLabel::resizeEvent(QResizeEvent* event) {
 
 void TFittedLabel::Fit() {
   QFontMetrics metrics(font());
-  int lines = std::max(1, height() / std::max(1, metrics.lineSpacing()));
-  setText(FittedLines(FText, metrics, width(), lines).join(u'\n'));
+  const QRect room = contentsRect();
+  int lines = std::max(1, room.height() / std::max(1, metrics.lineSpacing()));
+  setText(FittedLines(FText, metrics, room.width(), lines).join(u'\n'));
 }
 
 QStringList TFittedLabel::FittedLines(const QString& text, const QFontMetrics& metrics, int width, int lines) {

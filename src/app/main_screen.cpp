@@ -15,7 +15,10 @@ void TfrmMain::CreateScreenLabels() {
   LFilmName->setObjectName(u"LFilmName"_s);
   LMessage = new TFittedLabel(Panel1);
   LMessage->setObjectName(u"LMessage"_s);
-  LMessage->setStyleSheet(u"color: #ff5050; background: transparent;"_s);
+  // The last picture may still be on the screen: it is dimmed behind the
+  // message, or red text over a bright picture cannot be read.
+  LMessage->setStyleSheet(u"color: #ff6060; background: rgba(0, 0, 0, 200);"_s);
+  LMessage->setContentsMargins(4, 4, 4, 4);
   LMessage->hide();
 }
 
@@ -25,7 +28,7 @@ void TfrmMain::PlaceScreenLabels() {
   int line = LFilmName->fontMetrics().height();
   LFilmName->setGeometry(screen.x(), screen.y() - line - 1, screen.width(), line);
   LFilmName->setStyleSheet(u"color: %1; background: transparent;"_s.arg(FProgressColour.name()));
-  LMessage->setGeometry(screen.adjusted(4, 4, -4, -4));
+  LMessage->setGeometry(screen);
 }
 
 void TfrmMain::ShowFilmName(const TSessionJob* job) {
