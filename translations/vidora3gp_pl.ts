@@ -511,5 +511,9 @@ konwersja do %2</translation>
         <source>Stop converting? Nothing is kept: a file that must fit a size is written at its end.</source>
         <translation>Przerwać konwersję? Nic nie zostanie zachowane: plik, który ma zmieścić się w rozmiarze, jest zapisywany na końcu.</translation>
     </message>
+    <message>
+        <source>Kept: %1</source>
+        <translation>Zachowano: %1</translation>
+    </message>
 </context>
 </TS>

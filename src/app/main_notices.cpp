@@ -66,6 +66,8 @@ void TfrmMain::TellJobEnded(const TSessionJob& job) {
   // A film that became a sound file, or that breaks off, is kept, but it is not what was asked for.
   if (!end.Shortfall.empty()) {
     SayFailure("", end.Shortfall, TPlainWords::Shortfall(job.Input, written, end.Shortfall));
+    // What was kept is still the user's to take to the phone.
+    OfferDoneFolder(tr("Kept: %1"), written);
     return;
   }
   // One part is told as one file, by its name: "parts" then always means two or more.
