@@ -63,7 +63,9 @@ int ConvertOne(const TCliOptions& options, TfrmOption& form, const std::string& 
     if (options.Verbosity >= 0) SayWritten(part, limit);
   if (job.End && job.End->Finished) {
     if (!split && options.Verbosity >= 0) SayWritten(job.Output, limit);
-    return 0;
+    // Kept, but not what was asked for: a file cut short, a stream with nothing in it.
+    if (!job.End->Shortfall.empty()) Say(Named(input, job.End->Shortfall));
+    return job.End->Shortfall.empty() ? 0 : 1;
   }
   if (stopped)
     Say(input + ": stopped; " + (!split             ? job.Output + " was not written"

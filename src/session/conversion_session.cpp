@@ -299,6 +299,8 @@ void TConversionSession::FitRunEnded() {
     int task = FEncoder.AddTask(FFit->Fit->CopyName());
     if (task >= 0) copySeconds = static_cast<double>(FEncoder.Task(task).Decoder(0).FileStreamInfo().Duration) / 1e6;
   }
+  if (end.CutShortAt >= 0 && FFit->Run.Pass != TFitPass::Copy)
+    FFit->Fit->InputEndsAt(static_cast<double>(end.CutShortAt) / 1e6);
   std::optional<TFitRun> next = FFit->Fit->Next(copySeconds);
   if (next) {
     StartFitRun(*next);

@@ -231,6 +231,23 @@ std::optional<TFitRun> TSizeFit::Next(double copySeconds) {
   return Judge();
 }
 
+void TSizeFit::InputEndsAt(double seconds) {
+  if (!FFailure.empty() || seconds >= FFilm.Seconds) return;
+  // Later parts would find nothing to read.
+  double start = FSplit ? Boundary(FPart) : 0;
+  FFilm.Seconds = std::max(seconds, start);
+  if (FSplit) FParts = FPart + 1;
+  FPartFilm.Seconds = FFilm.Seconds - start;
+  // After the first pass, the second spends the whole budget on the shorter film.
+  if (FAttempt >= 0 || FBudget.VideoBitRate == 0 || FPartFilm.Seconds <= 0) return;
+  if (std::optional<TSizeBudget> budget = PlanSizeBudget(FPartFilm, FLimit)) {
+    FBudget = *budget;
+    if (Note)
+      Note("the input ends at " + std::to_string(static_cast<int>(seconds)) + " s; aiming at video " +
+           std::to_string(FBudget.VideoBitRate) + " bit/s");
+  }
+}
+
 std::optional<TFitRun> TSizeFit::Judge() {
   std::error_code error;
   std::string name = FRunning;

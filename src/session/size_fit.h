@@ -65,6 +65,10 @@ class TSizeFit {
   // (Failure() empty) or cannot go on. `copySeconds` is the copy's length,
   // read once the copy is made.
   std::optional<TFitRun> Next(double copySeconds = 0);
+  // The run that ended found the input's data ending `seconds` into the
+  // film, before its stated length: the part under way is the last, and
+  // what is still to be planned for it is planned for what there is.
+  void InputEndsAt(double seconds);
   const std::string& Failure() const { return FFailure; }
   // The files written, in order: the output, or the parts.
   const std::vector<std::string>& Written() const { return FWritten; }

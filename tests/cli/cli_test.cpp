@@ -277,6 +277,35 @@ TEST(FitIntoSize, PartsEachFitAndAddUpToTheFilm) {
   EXPECT_EQ(FileCount(folder.Path()), 2u + parts);
 }
 
+// A download that stopped halfway still promises its whole length: the parts
+// end where its data does, and the converter says so, keeping them.
+TEST(FitIntoSize, AFilmCutShortIsSplitUpToWhereItBreaksOff) {
+  TTempFolder folder;
+  fs::path clip = MakeBusyClip(folder, 30), whole = folder.Path() / "whole.mp4", cut = folder.Path() / "cut.mp4";
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -i '" + clip.string() + "' -c copy -movflags +faststart '" +
+                         whole.string() + "'").c_str()), 0);
+  fs::resize_file(whole, fs::file_size(whole) / 2);
+  fs::rename(whole, cut);
+  auto [status, output] = RunCli("-q --split 150k '" + cut.string() + "'");
+  EXPECT_EQ(status, 1) << output;
+  EXPECT_EQ(output.find("nothing could be read"), std::string::npos) << output;
+  size_t at = output.find("input broke off at ");
+  ASSERT_NE(at, std::string::npos) << output;
+  double end = std::atof(output.c_str() + at + 19);
+  EXPECT_GT(end, 5);
+  EXPECT_LT(end, 25);
+  double total = 0;
+  int parts = 0;
+  for (fs::path part; fs::exists(part = folder.Path() / ("cut_(Vidora)_3GP_" + std::to_string(parts + 1) + ".3gp"));
+       ++parts) {
+    EXPECT_LE(fs::file_size(part), 150000u) << part;
+    total += Seconds(part, "v");
+  }
+  EXPECT_GE(parts, 2);
+  EXPECT_NEAR(total, end, 0.2);
+  EXPECT_EQ(FileCount(folder.Path()), 2u + parts) << "no attempt is left beside them";
+}
+
 // A pipe has no length to plan by: it is copied aside as it comes, then split.
 // A stop during a pass leaves neither an output nor the first pass's statistics.
 TEST(FitIntoSize, APipeIsMeasuredAsItComesAndAStopLeavesNothingBehind) {

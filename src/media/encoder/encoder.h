@@ -83,6 +83,7 @@ struct TTerminateInfo {
   std::string ExceptionMsg;
   std::string Shortfall;  // what a finished output lacks; empty: nothing
   std::vector<std::string> Adjustments;  // what was changed from the options given
+  int64_t CutShortAt = -1;  // a file cut short: where its data ends, µs of the film; -1: none was
 };
 
 struct TPreviewInfo {

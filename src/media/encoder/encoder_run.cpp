@@ -51,7 +51,7 @@ void TCustomEncoder::DoTaskTerminate(TEncoderTask* task) {
   {
     std::lock_guard lock(FTerminateLock);
     info = TTerminateInfo{FFFmpegList.IndexOf(task), task->Finished(), task->FatalException(), task->FatalMessage(),
-                          task->Shortfall(), task->Adjustments()};
+                          task->Shortfall(), task->Adjustments(), task->CutShortAt()};
     last = ++FCompleteTasks >= TasksCount() && FPendingTasks < 1;
     if (FThreadMode) {
       // Queued under the lock, so that the run's end is queued behind every task's.

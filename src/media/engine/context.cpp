@@ -27,6 +27,8 @@ void TCustomFFmpeg::Reset() {
   FJoinMode = false;
   FConverting = FBroken = FFinished = FTerminated = false;
   FTotalOutputDuration = -1;
+  FShortfall.clear();
+  FCutShortAt = -1;
   InitOptions(FOptions, Fsws_flags);
 }
 

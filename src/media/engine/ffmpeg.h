@@ -334,6 +334,9 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // What a finished output lacks: a stream of it that nothing could be
   // decoded for, while the others were written. Empty when it lacks nothing.
   const std::string& Shortfall() const { return FShortfall; }
+  // Where the data of a file cut short ends, in microseconds of the film
+  // from its start; -1 when no input was cut short.
+  int64_t CutShortAt() const { return FCutShortAt; }
   // What was changed from the options given, so that the output can play:
   // one line each, for the user.
   const std::vector<std::string>& Adjustments() const { return FAdjustments; }
@@ -492,8 +495,8 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Formats that declare discontinuities: a jump in the stream's timestamps is taken out.
   void AbsorbTimestampJump(int fileIndex, const TAVInputStream& ist, AVPacket* pkt);
   void FinishRun(const std::string& brokeOff);
-  // What to say of a local file that ends well before its stated length; empty when it does not.
-  std::string CutShortText(int fileIndex) const;
+  // How much of its stated length a local file lacks, in microseconds; 0 when it is whole.
+  int64_t MissingLength(int fileIndex) const;
   // One line for each input stream whose packets were refused, after the library's own lines.
   void ReportDecodeErrors();
   void SwitchJoinPart(int part);
@@ -638,6 +641,7 @@ class TCustomFFmpeg : protected TFFmpegSettings {
   // Written by the worker before it ends the run; read once the run has ended.
   std::string FFatalMessage;
   std::string FShortfall;
+  int64_t FCutShortAt = -1;
   std::vector<std::string> FAdjustments;
 
  public:

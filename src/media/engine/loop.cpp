@@ -167,7 +167,7 @@ bool TCustomFFmpeg::HandOnPacket(int fileIndex, AVPacket* pkt) {
   return false;
 }
 
-std::string TCustomFFmpeg::CutShortText(int fileIndex) const {
+int64_t TCustomFFmpeg::MissingLength(int fileIndex) const {
   // A local file whose packets end well before the length it states was cut
   // short: a download that stopped, a copy that failed. A length guessed
   // from the bit rate says nothing.
@@ -175,7 +175,7 @@ std::string TCustomFFmpeg::CutShortText(int fileIndex) const {
   int64_t readEnd = Ffile_table[fileIndex].read_end;
   if (!is->pb || !(is->pb->seekable & AVIO_SEEKABLE_NORMAL) || readEnd == INT64_MIN ||
       is->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
-    return {};
+    return 0;
   // The length stated for the streams that were read: the demuxer does not
   // read a stream no one asked for, which may be the longest.
   int64_t stated = INT64_MIN;
@@ -192,15 +192,13 @@ std::string TCustomFFmpeg::CutShortText(int fileIndex) const {
     }
   }
   // Streams without a length of their own have the file's, when all were read.
-  if (unstated && (unread || is->duration == AV_NOPTS_VALUE)) return {};
+  if (unstated && (unread || is->duration == AV_NOPTS_VALUE)) return 0;
   if (unstated) stated = std::max(stated, (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0) + is->duration);
-  if (stated == INT64_MIN) return {};
+  if (stated == INT64_MIN) return 0;
   // Stated lengths run a little over what is stored (edit lists, a last
   // picture's length), never by seconds.
   int64_t missing = stated - readEnd;
-  if (missing <= CutShortSlack + stated / 100) return {};
-  return Format("input broke off at %.1f s: the file ends %.1f s before its stated length",
-                InputTimeReached(fileIndex) / 1000000.0, missing / 1000000.0);
+  return missing <= CutShortSlack + stated / 100 ? 0 : missing;
 }
 
 void TCustomFFmpeg::ReportDecodeErrors() {
@@ -248,10 +246,18 @@ void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
   if (!brokeOff.empty()) throw FFmpegException(brokeOff);
   if (!FBroken) {
     FShortfall = EmptyStreams();
-    // A file cut short gives what it holds, finished like any output; the run says where it ends.
-    for (int f = 0; f < nb_input_files(); ++f)
-      if (std::string cut = Ffile_table[f].eof_reached ? CutShortText(f) : ""; !cut.empty())
-        FShortfall += (FShortfall.empty() ? "" : "; ") + cut;
+    // A file cut short gives what it holds, finished like any output; the run
+    // says where it ends, in the film's time, also when it began further on.
+    for (int f = 0; f < nb_input_files(); ++f) {
+      int64_t missing = Ffile_table[f].eof_reached ? MissingLength(f) : 0;
+      if (missing <= 0) continue;
+      const AVFormatContext* is = Finput_files[f]->ctx.get();
+      int64_t end = Ffile_table[f].read_end - (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0);
+      FCutShortAt = FCutShortAt < 0 ? end : std::min(FCutShortAt, end);
+      FShortfall += (FShortfall.empty() ? "" : "; ") +
+                    Format("input broke off at %.1f s: the file ends %.1f s before its stated length", end / 1000000.0,
+                           missing / 1000000.0);
+    }
   }
   FFinished = !FBroken;
 }
