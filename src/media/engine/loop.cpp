@@ -246,6 +246,7 @@ void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
   if (!brokeOff.empty()) throw FFmpegException(brokeOff);
   if (!FBroken) {
     FShortfall = EmptyStreams();
+    FCutShortAt = -1;
     // A file cut short gives what it holds, finished like any output; the run
     // says where it ends, in the film's time, also when it began further on.
     for (int f = 0; f < nb_input_files(); ++f) {
