@@ -12,6 +12,7 @@ class TFittedLabel : public QLabel {
  public:
   explicit TFittedLabel(QWidget* parent = nullptr);
   void SetFittedText(const QString& text, const QString& toolTip);
+  const QString& FullText() const { return FText; }
   // The lines `text` takes in `width` pixels with `metrics`, at most `lines`.
   static QStringList FittedLines(const QString& text, const QFontMetrics& metrics, int width, int lines);
 

@@ -13,13 +13,8 @@ using namespace Qt::Literals::StringLiterals;
 void TfrmMain::CreateScreenLabels() {
   LFilmName = new TFittedLabel(Panel1);
   LFilmName->setObjectName(u"LFilmName"_s);
-  LMessage = new TFittedLabel(Panel1);
+  LMessage = new TScreenMessage(Panel1);
   LMessage->setObjectName(u"LMessage"_s);
-  // The last picture may still be on the screen: it is dimmed behind the
-  // message, or red text over a bright picture cannot be read.
-  LMessage->setStyleSheet(u"color: #ff6060; background: rgba(0, 0, 0, 200);"_s);
-  LMessage->setContentsMargins(4, 4, 4, 4);
-  LMessage->hide();
 }
 
 // Both follow the screen of whichever phone is shown.

@@ -304,9 +304,7 @@ void TfrmMain::SayFailure(const std::string& prefix, const std::string& message,
   Say("***" + prefix + message);
   Say("");
   // The user sees it too, not only the hidden log.
-  LMessage->SetFittedText(shown, shown);
-  LMessage->show();
-  LMessage->raise();
+  LMessage->Say(shown);
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {

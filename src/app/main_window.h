@@ -19,6 +19,7 @@
 #include "app/desktop_notices.h"
 #include "app/fit_choice.h"
 #include "app/fitted_label.h"
+#include "app/screen_message.h"
 #include "app/progress_box.h"
 #include "app/remaining_time.h"
 #include "app/web_pages.h"
@@ -76,7 +77,7 @@ class TfrmMain : public QWidget {
   TImageBox* ImageBgn;
   QLabel* LProgress;
   TFittedLabel* LFilmName;  // the loaded film, above the phone's screen
-  TFittedLabel* LMessage;   // what went wrong, over the phone's screen
+  TScreenMessage* LMessage;  // what went wrong, over the phone's screen
   TProgressBox* ImageProgress;
   TImageBox* ImageInfoPL;
   TImageBox* ImageInfoEn;

@@ -1,5 +1,6 @@
 // The window never strands its user: each test walks into a place where an
 // earlier window stuck, and checks that the way on is open.
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 
@@ -246,6 +247,11 @@ TEST_F(DeadEndTest, ThePhoneNamesTheFilmAndSaysWhatWentWrongInItsScreen) {
   EXPECT_TRUE(FWindow->PanelVideo->geometry().contains(message->geometry())) << "inside the phone's screen";
   EXPECT_TRUE(Fits(*message)) << message->text().toStdString();
   EXPECT_TRUE(message->text().contains(QChar(0x2026))) << "cut short, whole in the tooltip";
+  // Screen readers speak an alert as it appears, and they get it whole.
+  QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(message);
+  ASSERT_TRUE(spoken);
+  EXPECT_EQ(spoken->role(), QAccessible::AlertMessage);
+  EXPECT_EQ(spoken->text(QAccessible::Name).toStdString(), noise + ": not a video or sound file");
 }
 
 }  // namespace
