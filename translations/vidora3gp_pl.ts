@@ -118,6 +118,10 @@
         <source>it breaks off at %1 s; what comes before is converted</source>
         <translation>urywa się po %1 s; wcześniejsza część została przekonwertowana</translation>
     </message>
+    <message>
+        <source>no picture or sound could be found in it</source>
+        <translation>nie znaleziono w nim obrazu ani dźwięku</translation>
+    </message>
 </context>
 <context>
     <name>vidora::app::TLogWindow</name>

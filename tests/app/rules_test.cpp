@@ -19,6 +19,7 @@ TEST(PlainWords, ReasonsNameTheFilmNotItsPath) {
             "clip.mp4: no permission to write next to it");
   EXPECT_EQ(said("/home/ann/films/clip.mp4: Permission denied", false), "clip.mp4: no permission to read it");
   EXPECT_EQ(said("clip_(Vidora)_3GP.3gp: no space left on the device", true), "clip.mp4: the disk is full");
+  EXPECT_EQ(said("Output file #0 does not contain any stream", true), "clip.mp4: no picture or sound could be found in it");
   EXPECT_EQ(said("/home/ann/films/clip.mp4: Function not implemented", false), "clip.mp4: Function not implemented")
       << "rarer words stay, without the path";
   EXPECT_EQ(said("new_video_stream fail: /home/ann/films/clip_(Vidora)_3GP.3gp", true),
