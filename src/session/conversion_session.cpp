@@ -118,6 +118,8 @@ TSessionJob& TConversionSession::AddJob(const TJobRequest& request) {
   job.InputDuration = decoder.FileStreamInfo().Duration;
   job.InputVideo = decoder.FirstVideoStreamIndex() >= 0;
   job.InputAudio = decoder.FirstAudioStreamIndex() >= 0;
+  // Subtitles alone, or streams the libraries cannot name: said now, not after CONVERT.
+  if (!job.InputVideo && !job.InputAudio) job.Failure = NoPictureOrSound;
   if (!request.Subtitles.empty() && !LoadSubtitles(job, request.Subtitles))
     job.Failure = request.Subtitles + ": no subtitles could be read from it";
   if (job.Set()) {

@@ -43,6 +43,9 @@ struct TJobRequest {
   bool Split = false;     // numbered parts that each fit the limit, instead of one file
 };
 
+// Why a film with neither picture nor sound to convert is not taken.
+inline constexpr const char* NoPictureOrSound = "no picture or sound could be found in it";
+
 // One input on its way to its output.
 struct TSessionJob {
   std::string Input;

@@ -236,6 +236,10 @@ TEST_F(DeadEndTest, ThePhoneNamesTheFilmAndSaysWhatWentWrongInItsScreen) {
   FWindow->AddFile(Clip("truncated.mp4").string());
   EXPECT_EQ(Shown(), "truncated.mp4: the file is cut short");
   EXPECT_TRUE(name->text().isEmpty()) << "no film loaded";
+  // Subtitles alone are refused when added, not after CONVERT.
+  FWindow->AddFile(Clip("subtitles_only.mkv").string());
+  EXPECT_EQ(Shown(), "subtitles_only.mkv: no picture or sound could be found in it");
+  EXPECT_FALSE(FWindow->btnStartConvert->isEnabled());
 
   std::string noise = "A file that only calls itself a film";
   while (noise.size() < 200) noise += ", and a name far too long for any phone";
