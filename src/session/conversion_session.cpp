@@ -285,6 +285,8 @@ void TConversionSession::StartFitRun(const TFitRun& run) {
   FReached.assign(1, {0, 0});
   FEncoder.Start(1);
   if (FPaused) FEncoder.Pause();
+  // The new pass or part shows at once, not only at its first report: a short one may have none.
+  if (Events.Progress) Events.Progress(Progress());
 }
 
 // On the host's thread, after a run of the fitted job ended: the next run, or the job's end.
