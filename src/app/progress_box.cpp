@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "app/accessible_factory.h"
+
 namespace vidora::app {
 
 namespace {
@@ -39,20 +41,10 @@ class TProgressAccessible : public QAccessibleWidget, public QAccessibleValueInt
   TProgressBox* Bar() const { return static_cast<TProgressBox*>(widget()); }
 };
 
-QAccessibleInterface* ProgressFactory(const QString& className, QObject* object) {
-  if (className != QLatin1StringView(TProgressBox::staticMetaObject.className())) return nullptr;
-  auto* bar = qobject_cast<TProgressBox*>(object);
-  return bar ? new TProgressAccessible(bar) : nullptr;
-}
-
 }  // namespace
 
 TProgressBox::TProgressBox(QWidget* parent) : TImageBox(parent) {
-  static const bool installed = [] {
-    QAccessible::installFactory(ProgressFactory);
-    return true;
-  }();
-  (void)installed;
+  InstallAccessibleFactory<TProgressBox, TProgressAccessible>();
 }
 
 void TProgressBox::SetPercent(int percent) {

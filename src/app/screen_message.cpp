@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 
+#include "app/accessible_factory.h"
+
 namespace vidora::app {
 
 using namespace Qt::StringLiterals;
@@ -20,20 +22,10 @@ class TAlertAccessible : public QAccessibleWidget {
   }
 };
 
-QAccessibleInterface* AlertFactory(const QString& className, QObject* object) {
-  if (className != QLatin1StringView(TScreenMessage::staticMetaObject.className())) return nullptr;
-  auto* message = qobject_cast<TScreenMessage*>(object);
-  return message ? new TAlertAccessible(message) : nullptr;
-}
-
 }  // namespace
 
 TScreenMessage::TScreenMessage(QWidget* parent) : TFittedLabel(parent) {
-  static const bool installed = [] {
-    QAccessible::installFactory(AlertFactory);
-    return true;
-  }();
-  (void)installed;
+  InstallAccessibleFactory<TScreenMessage, TAlertAccessible>();
   // The last picture may still be on the screen: it is dimmed behind the
   // message, or red text over a bright picture cannot be read.
   setStyleSheet(u"color: #ff6060; background: rgba(0, 0, 0, 200);"_s);
