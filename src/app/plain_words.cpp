@@ -8,6 +8,8 @@
 
 #include <QLocale>
 
+#include "session/conversion_session.h"
+
 namespace vidora::app {
 
 namespace {
@@ -52,7 +54,7 @@ QString TPlainWords::Reason(const std::string& film, const std::string& message,
   if (!writing && fs::is_regular_file(film, error) && fs::file_size(film, error) == 0) return tr("the file is empty");
   if (Mentions(message, "opening encoder")) return tr("the encoder refuses this phone's settings");
   // Its streams are there, but none of them is a picture or a sound the libraries know.
-  if (Mentions(message, "does not contain any stream") || Mentions(message, "no picture or sound could be found"))
+  if (Mentions(message, "does not contain any stream") || Mentions(message, NoPictureOrSound))
     return tr("no picture or sound could be found in it");
   // What came before the break is converted and kept.
   if (std::smatch at; std::regex_search(message, at, std::regex(R"(input broke off at (\d+\.\d) s)")))

@@ -21,6 +21,9 @@ int MaxFramesIndex(AVMediaType type) { return type >= 0 && type < 4 ? type : AVM
 // How much shorter than its stated length a file may end, besides 1 % of it, microseconds.
 constexpr int64_t CutShortSlack = 2 * AV_TIME_BASE;
 
+// Where a file's own times begin, in microseconds.
+int64_t FileStart(const AVFormatContext& file) { return file.start_time != AV_NOPTS_VALUE ? file.start_time : 0; }
+
 }  // namespace
 
 int TCustomFFmpeg::ChooseInputFile(bool* noPacket) {
@@ -193,7 +196,7 @@ int64_t TCustomFFmpeg::MissingLength(int fileIndex) const {
   }
   // Streams without a length of their own have the file's, when all were read.
   if (unstated && (unread || is->duration == AV_NOPTS_VALUE)) return 0;
-  if (unstated) stated = std::max(stated, (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0) + is->duration);
+  if (unstated) stated = std::max(stated, FileStart(*is) + is->duration);
   if (stated == INT64_MIN) return 0;
   // Stated lengths run a little over what is stored (edit lists, a last
   // picture's length), never by seconds.
@@ -252,8 +255,7 @@ void TCustomFFmpeg::FinishRun(const std::string& brokeOff) {
     for (int f = 0; f < nb_input_files(); ++f) {
       int64_t missing = Ffile_table[f].eof_reached ? MissingLength(f) : 0;
       if (missing <= 0) continue;
-      const AVFormatContext* is = Finput_files[f]->ctx.get();
-      int64_t end = Ffile_table[f].read_end - (is->start_time != AV_NOPTS_VALUE ? is->start_time : 0);
+      int64_t end = Ffile_table[f].read_end - FileStart(*Finput_files[f]->ctx);
       FCutShortAt = FCutShortAt < 0 ? end : std::min(FCutShortAt, end);
       FShortfall += (FShortfall.empty() ? "" : "; ") +
                     Format("input broke off at %.1f s: the file ends %.1f s before its stated length", end / 1000000.0,
